@@ -1,0 +1,20 @@
+// The per-user settings store: a few named text values kept between runs
+// (~/.config/Ostrel Software/Ostrel Media Converter.conf on Linux).
+#pragma once
+
+#include <QString>
+
+namespace ostrel {
+
+inline const QString kSettingOutPath = QStringLiteral("OutPath");
+inline const QString kSettingLastCheckUpdate = QStringLiteral("LastCheckUpdate");
+
+// The stored text, or the empty text when the value is missing, of another type or the
+// store cannot be read. A stored whole number reads as its decimal text; a trailing NUL is
+// dropped and a value that starts with NUL reads as empty.
+QString ReadSetting(const QString& name);
+
+// Stores the text; failures are silent and leave the previous value in place.
+void WriteSetting(const QString& name, const QString& value);
+
+}  // namespace ostrel

@@ -1,0 +1,66 @@
+// Turns the output settings and one file's probed facts into the encoder's option string,
+// the output extension and the output path.
+#pragma once
+
+#include <QString>
+
+#include "filelist/file_row.h"
+#include "profiles/output_settings.h"
+
+namespace ostrel {
+
+// What one build yields for one file.
+struct EncoderJob {
+    bool HasVideo = false;
+    bool HasAudio = false;
+    int SourceWidth = 0;
+    int SourceHeight = 0;
+    QString OutputExtension;
+    QString EncoderOptions;
+};
+
+// One builder per conversion run. It keeps what the rules carry from one file of the run
+// to the next: the last picture size and pixel count that a file set, and the last target
+// width and height that read as numbers.
+class OptionBuilder {
+  public:
+    explicit OptionBuilder(const OutputSettings& settings) : settings_(settings) {}
+
+    EncoderJob BuildEncoderOptions(const FileRow& row);
+
+    int PixelCount() const { return pixelCount_; }
+
+  private:
+    OutputSettings settings_;
+    int pixelCount_ = 0;
+    int sourceWidth_ = 0;
+    int sourceHeight_ = 0;
+    int targetWidth_ = 0;
+    int targetHeight_ = 0;
+};
+
+// The automatic video bit rate ("3388k") for a picture of pixelCount pixels.
+QString AutoVideoBitrate(int pixelCount, int baseBitrateKbps, int videoQuality);
+
+// The crop (and scale) filter text, or empty.
+QString BuildCropScale(const OutputSettings& settings, bool hasVideo, int sourceWidth,
+                       int sourceHeight);
+
+// Empty, or " -vf " followed by the double-quoted filter chain.
+QString BuildFilterChain(const OutputSettings& settings, bool hasVideo, int sourceWidth,
+                         int sourceHeight);
+
+// The output folder as typed, trimmed and ending in the path separator.
+QString NormaliseOutputFolder(const QString& folderText);
+
+// True for an existing folder that the user can create files in.
+bool IsUsableFolder(const QString& folder);
+
+// True when the normalised folder text can take the run's output.
+bool IsAcceptedOutputFolder(const QString& normalisedFolder);
+
+// outputFolder (ending in the separator) + base name of the input + "." + extension.
+QString OutputPathFor(const QString& outputFolder, const QString& inputPath,
+                      const QString& extension);
+
+}  // namespace ostrel

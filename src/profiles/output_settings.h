@@ -1,0 +1,51 @@
+// The settings record of the format dialog: the chosen profile plus everything the user
+// adjusted. Grid values are text; the exact text "Auto" means "not set, let the encoder choose".
+#pragma once
+
+#include <QString>
+
+namespace ostrel {
+
+inline const QString kAuto = QStringLiteral("Auto");
+
+// Positions of the quality drop-downs.
+enum QualityLevel : int { QualityHigh = 0, QualityNormal = 1, QualityLow = 2 };
+
+// Channel choice of the grid: the number each choice carries.
+enum ChannelChoice : int { ChannelsAuto = 0, ChannelsMono = 1, ChannelsStereo = 2 };
+
+inline constexpr int kSizeIndexAuto = 0;
+inline constexpr int kSizeIndexCustom = 15;
+
+struct OutputSettings {
+    QString FormatKey = QStringLiteral("mp4h264");
+    QString FormatCaption = QStringLiteral("MP4 - H264 Video (*.mp4)");
+    bool AudioOnly = false;
+    QString Extension = QStringLiteral("mp4");
+    int SizeIndex = kSizeIndexAuto;
+    QString Width;
+    QString Height;
+    int VideoQuality = QualityNormal;
+    int AudioQuality = QualityNormal;
+    QString VideoBitrate = kAuto;
+    QString FrameRate = kAuto;
+    QString AspectRatio = kAuto;
+    bool CropEnabled = false;
+    QString CropTop = QStringLiteral("0");
+    QString CropBottom = QStringLiteral("0");
+    QString CropLeft = QStringLiteral("0");
+    QString CropRight = QStringLiteral("0");
+    bool FlipVertical = false;
+    bool FlipHorizontal = false;
+    QString Rotate = QStringLiteral("0");
+    QString AudioBitrate = kAuto;
+    QString SampleRate = kAuto;
+    int Channels = ChannelsAuto;
+    bool RemoveAudio = false;
+    QString CpuThreads;
+    QString DestinationFolder;
+
+    bool operator==(const OutputSettings&) const = default;
+};
+
+}  // namespace ostrel
