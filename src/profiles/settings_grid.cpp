@@ -1,0 +1,555 @@
+#include "profiles/settings_grid.h"
+
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace ostrel {
+namespace {
+
+constexpr const char* kVideoBitrateChoices[] = {
+    "Auto",  "64k",   "96k",   "128k",  "160k",  "192k",  "256k",  "320k",
+    "384k",  "448k",  "512k",  "640k",  "768k",  "1000k", "1200k", "1500k",
+    "1800k", "2000k", "2200k", "2500k", "2800k", "3000k", "3500k", "4000k"};
+constexpr const char* kFrameRateChoices[] = {"Auto", "10", "12",    "15", "20", "23.97",
+                                             "24",   "25", "29.97", "30", "50", "60"};
+constexpr const char* kAspectChoices[] = {"Auto", "4:3", "16:9"};
+constexpr const char* kRotateChoices[] = {"-90", "90"};
+constexpr const char* kAudioBitrateChoices[] = {"Auto", "32k",  "40k",  "48k",  "56k",
+                                                "64k",  "80k",  "96k",  "112k", "128k",
+                                                "160k", "192k", "224k", "256k", "320k"};
+constexpr const char* kSampleRateChoices[] = {"Auto",  "8000",  "11025", "16000",
+                                              "22050", "32000", "44100", "48000"};
+// The position of a choice is the number the record holds (0 for "Auto").
+constexpr const char* kChannelChoices[] = {"Auto", "1", "2"};
+
+using enum GridItem;
+using K = GridItemKind;
+using C = GridCategory;
+using S = OutputSettings;
+
+constexpr GridItemInfo kItems[] = {
+    {.Item = Extension,
+     .Category = C::OutputFile,
+     .Caption = "Filename Extension",
+     .Kind = K::Text,
+     .TextField = &S::Extension,
+     .InitialValue = "",
+     .InitiallyReadOnly = true},
+    {.Item = VideoBitrate,
+     .Category = C::VideoSettings,
+     .Caption = "Video Bitrate",
+     .Kind = K::Text,
+     .TextField = &S::VideoBitrate,
+     .InitialValue = "Auto",
+     .Choices = kVideoBitrateChoices,
+     .Description = "Set the video bit rate in bps (Bit Per Second)",
+     .TypingAllowed = true},
+    {.Item = FrameRate,
+     .Category = C::VideoSettings,
+     .Caption = "Frame Rate (FPS)",
+     .Kind = K::Text,
+     .TextField = &S::FrameRate,
+     .InitialValue = "Auto",
+     .Choices = kFrameRateChoices,
+     .Description = "Set how many frames should be displayed per second. Higher frame rate "
+                    "increases the smoothness when played back",
+     .TypingAllowed = true},
+    {.Item = AspectRatio,
+     .Category = C::VideoSettings,
+     .Caption = "Aspect Rate",
+     .Kind = K::Text,
+     .TextField = &S::AspectRatio,
+     .InitialValue = "Auto",
+     .Choices = kAspectChoices,
+     .Description = "Set width to height ratio according to the screen aspect of your playback "
+                    "device",
+     .TypingAllowed = true},
+    {.Item = CropVideo,
+     .Category = C::VideoSettings,
+     .Caption = "Crop Video",
+     .Kind = K::CheckBox,
+     .CheckField = &S::CropEnabled,
+     .InitialValue = "false",
+     .Description = "Crop the input video",
+     .Identifier = kCropVideoIdentifier},
+    {.Item = CropTop,
+     .Category = C::VideoSettings,
+     .Parent = CropVideo,
+     .Caption = "Top",
+     .Kind = K::WholeNumber,
+     .TextField = &S::CropTop,
+     .InitialValue = "0",
+     .TypingAllowed = true,
+     .InitiallyReadOnly = true},
+    {.Item = CropBottom,
+     .Category = C::VideoSettings,
+     .Parent = CropVideo,
+     .Caption = "Bottom",
+     .Kind = K::WholeNumber,
+     .TextField = &S::CropBottom,
+     .InitialValue = "0",
+     .TypingAllowed = true,
+     .InitiallyReadOnly = true},
+    {.Item = CropLeft,
+     .Category = C::VideoSettings,
+     .Parent = CropVideo,
+     .Caption = "Left",
+     .Kind = K::WholeNumber,
+     .TextField = &S::CropLeft,
+     .InitialValue = "0",
+     .TypingAllowed = true,
+     .InitiallyReadOnly = true},
+    {.Item = CropRight,
+     .Category = C::VideoSettings,
+     .Parent = CropVideo,
+     .Caption = "Right",
+     .Kind = K::WholeNumber,
+     .TextField = &S::CropRight,
+     .InitialValue = "0",
+     .TypingAllowed = true,
+     .InitiallyReadOnly = true},
+    {.Item = FlipVertical,
+     .Category = C::VideoSettings,
+     .Caption = "Vertically Flip",
+     .Kind = K::CheckBox,
+     .CheckField = &S::FlipVertical,
+     .InitialValue = "false",
+     .Description = "Flip the input video vertically"},
+    {.Item = FlipHorizontal,
+     .Category = C::VideoSettings,
+     .Caption = "Horizontally Flip",
+     .Kind = K::CheckBox,
+     .CheckField = &S::FlipHorizontal,
+     .InitialValue = "false",
+     .Description = "Flip the input video horizontally"},
+    {.Item = Rotate,
+     .Category = C::VideoSettings,
+     .Caption = "Rotate",
+     .Kind = K::WholeNumber,
+     .TextField = &S::Rotate,
+     .InitialValue = "0",
+     .Choices = kRotateChoices,
+     .Description = "Rotate the video xx degrees clockwise. Valid number is from -270 to 270",
+     .TypingAllowed = true},
+    {.Item = AudioBitrate,
+     .Category = C::AudioSettings,
+     .Caption = "Audio Bitrate",
+     .Kind = K::Text,
+     .TextField = &S::AudioBitrate,
+     .InitialValue = "Auto",
+     .Choices = kAudioBitrateChoices,
+     .Description = "Set the audio bitrate in bps(Bit Per Second)",
+     .TypingAllowed = true},
+    {.Item = SampleRate,
+     .Category = C::AudioSettings,
+     .Caption = "Sample Rate",
+     .Kind = K::Text,
+     .TextField = &S::SampleRate,
+     .InitialValue = "Auto",
+     .Choices = kSampleRateChoices,
+     .Description = "Set the audio sampling frequency (the number of samples per second)",
+     .TypingAllowed = true},
+    {.Item = Channels,
+     .Category = C::AudioSettings,
+     .Caption = "Channels",
+     .Kind = K::FixedChoice,
+     .ChoiceField = &S::Channels,
+     .InitialValue = "Auto",
+     .Choices = kChannelChoices,
+     .Description = "Set number of audio channels. 1 - Mono, 2 - Stereo"},
+    {.Item = RemoveAudio,
+     .Category = C::AudioSettings,
+     .Caption = "Remove Audio",
+     .Kind = K::CheckBox,
+     .CheckField = &S::RemoveAudio,
+     .InitialValue = "false",
+     .Identifier = kRemoveAudioIdentifier},
+};
+static_assert(std::size(kItems) == kGridItemCount);
+
+constexpr const char* kCategoryCaptions[] = {"Output File", "Video Settings", "Audio Settings"};
+
+constexpr GridItem kAudioDetailItems[] = {AudioBitrate, SampleRate, Channels};
+constexpr GridItem kCropMargins[] = {CropTop, CropBottom, CropLeft, CropRight};
+
+int IndexOf(GridItem item) {
+    return static_cast<int>(item) - 1;
+}
+
+bool IsValidItem(GridItem item) {
+    return IndexOf(item) >= 0 && IndexOf(item) < kGridItemCount;
+}
+
+bool IsValidCategory(GridCategory category) {
+    const int index = static_cast<int>(category) - 1;
+    return index >= 0 && index < kGridCategoryCount;
+}
+
+bool IsAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// At least one character, and every character a digit 0..9.
+bool IsDigits(QStringView text) {
+    return !text.isEmpty() && std::ranges::all_of(text, IsAsciiDigit);
+}
+
+bool HasNonZeroDigit(QStringView text) {
+    return std::ranges::any_of(text, [](QChar c) { return c >= u'1' && c <= u'9'; });
+}
+
+// A plain decimal number: an optional sign, then digits with at most one decimal point. Forms a
+// parser would also take ("1e3", "inf", "0x10", group separators) are refused, because these
+// values travel into the encoder's option string as they are.
+std::optional<double> ParseDecimal(QStringView text) {
+    qsizetype i = 0;
+    if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) {
+        ++i;
+    }
+    bool sawDigit = false;
+    bool sawPoint = false;
+    for (; i < text.size(); ++i) {
+        if (IsAsciiDigit(text[i])) {
+            sawDigit = true;
+        } else if (text[i] == u'.' && !sawPoint) {
+            sawPoint = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!sawDigit) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// Digits, or digits followed by "k" in either case ("2500", "2500k", "2500K").
+bool IsValidBitrate(QStringView text) {
+    if (IsDigits(text)) {
+        return true;
+    }
+    return text.size() >= 2 && text.back().toLower() == u'k' && IsDigits(text.chopped(1));
+}
+
+bool IsValidSampleRate(QStringView text) {
+    return IsDigits(text);
+}
+
+// A number of frames per second; zero and negative rates are refused since no encoder can
+// produce them.
+bool IsValidFrameRate(QStringView text) {
+    const std::optional<double> value = ParseDecimal(text);
+    return value.has_value() && *value > 0.0;
+}
+
+// Width ":" height, both whole numbers above zero ("4:3", "16:9").
+bool IsValidAspect(QStringView text) {
+    const qsizetype colon = text.indexOf(u':');
+    if (colon < 0) {
+        return false;
+    }
+    const QStringView width = text.left(colon);
+    const QStringView height = text.mid(colon + 1);
+    return IsDigits(width) && IsDigits(height) && HasNonZeroDigit(width) && HasNonZeroDigit(height);
+}
+
+bool IsCropMargin(GridItem item) {
+    return std::ranges::find(kCropMargins, item) != std::end(kCropMargins);
+}
+
+// The cleaning of a typed text value: trimmed; an empty value becomes "0" for the margins and
+// the rotation and "Auto" for anything else; a negative margin loses its sign; a rotation that
+// is not a number from -270 to 270 becomes "0".
+QString CleanTypedText(GridItem item, const QString& typed) {
+    QString text = typed.trimmed();
+    const bool numeric = IsCropMargin(item) || item == Rotate;
+    if (text.isEmpty()) {
+        return numeric ? QStringLiteral("0") : kAuto;
+    }
+    if (IsCropMargin(item)) {
+        // A margin that is not a number stays as typed; the option builder counts it as 0.
+        if (const std::optional<double> value = ParseDecimal(text); value && *value < 0.0) {
+            text = QString::number(std::abs(*value), 'f', QLocale::FloatingPointShortest);
+        }
+    } else if (item == Rotate) {
+        const std::optional<double> value = ParseDecimal(text);
+        if (!value || *value < -270.0 || *value > 270.0) {
+            text = QStringLiteral("0");
+        }
+    }
+    return text;
+}
+
+std::optional<bool> ToCheck(const QVariant& value) {
+    if (value.typeId() == QMetaType::Bool) {
+        return value.toBool();
+    }
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        if (text.compare(u"true", Qt::CaseInsensitive) == 0 || text == u"1") {
+            return true;
+        }
+        if (text.compare(u"false", Qt::CaseInsensitive) == 0 || text == u"0") {
+            return false;
+        }
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (ok && (number == 0 || number == 1)) {
+        return number == 1;
+    }
+    return std::nullopt;
+}
+
+// A choice given by its text or by its position.
+std::optional<int> ToChoice(const GridItemInfo& info, const QVariant& value) {
+    if (value.typeId() == QMetaType::QString) {
+        const QString text = value.toString();
+        for (size_t i = 0; i < info.Choices.size(); ++i) {
+            if (text == QLatin1String(info.Choices[i])) {
+                return static_cast<int>(i);
+            }
+        }
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (ok && number >= 0 && number < static_cast<int>(info.Choices.size())) {
+        return number;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::span<const GridItemInfo> GridItemTable() {
+    return kItems;
+}
+
+const GridItemInfo& InfoOf(GridItem item) {
+    static const GridItemInfo kNone{};
+    return IsValidItem(item) ? kItems[IndexOf(item)] : kNone;
+}
+
+QString GridCategoryCaption(GridCategory category) {
+    if (!IsValidCategory(category)) {
+        return {};
+    }
+    return QLatin1String(kCategoryCaptions[static_cast<int>(category) - 1]);
+}
+
+GridItem FindGridItemByCaption(const QString& caption) {
+    for (const GridItemInfo& info : kItems) {
+        if (caption == QLatin1String(info.Caption)) {
+            return info.Item;
+        }
+    }
+    return GridItem::None;
+}
+
+GridItem FindGridItemByIdentifier(int identifier) {
+    if (identifier == 0) {
+        return GridItem::None;
+    }
+    const auto it = std::ranges::find(kItems, identifier, &GridItemInfo::Identifier);
+    return it == std::end(kItems) ? GridItem::None : it->Item;
+}
+
+SettingsGrid::SettingsGrid(QObject* parent) : QObject(parent) {
+    for (const GridItemInfo& info : kItems) {
+        StoreValue(info.Item, QString::fromLatin1(info.InitialValue));
+        itemReadOnly_[IndexOf(info.Item)] = info.InitiallyReadOnly;
+    }
+}
+
+QVariant SettingsGrid::Value(GridItem item) const {
+    const GridItemInfo& info = InfoOf(item);
+    switch (info.Kind) {
+        case GridItemKind::Text:
+        case GridItemKind::WholeNumber:
+            return settings_.*info.TextField;
+        case GridItemKind::CheckBox:
+            return settings_.*info.CheckField;
+        case GridItemKind::FixedChoice:
+            return settings_.*info.ChoiceField;
+        case GridItemKind::None:
+            break;
+    }
+    return {};
+}
+
+QString SettingsGrid::Text(GridItem item) const {
+    const GridItemInfo& info = InfoOf(item);
+    switch (info.Kind) {
+        case GridItemKind::Text:
+        case GridItemKind::WholeNumber:
+            return settings_.*info.TextField;
+        case GridItemKind::CheckBox:
+            return settings_.*info.CheckField ? QStringLiteral("true") : QStringLiteral("false");
+        case GridItemKind::FixedChoice: {
+            const int position = settings_.*info.ChoiceField;
+            if (position >= 0 && position < static_cast<int>(info.Choices.size())) {
+                return QLatin1String(info.Choices[position]);
+            }
+            return QString::number(position);
+        }
+        case GridItemKind::None:
+            break;
+    }
+    return {};
+}
+
+bool SettingsGrid::Checked(GridItem item) const {
+    const GridItemInfo& info = InfoOf(item);
+    return info.Kind == GridItemKind::CheckBox && settings_.*info.CheckField;
+}
+
+bool SettingsGrid::SetValue(GridItem item, const QVariant& value) {
+    return StoreValue(item, value);
+}
+
+bool SettingsGrid::StoreValue(GridItem item, const QVariant& value) {
+    const GridItemInfo& info = InfoOf(item);
+    switch (info.Kind) {
+        case GridItemKind::Text:
+        case GridItemKind::WholeNumber:
+            StoreText(item, value.toString());
+            return true;
+        case GridItemKind::CheckBox: {
+            const std::optional<bool> checked = ToCheck(value);
+            if (!checked) {
+                return false;
+            }
+            if (settings_.*info.CheckField != *checked) {
+                settings_.*info.CheckField = *checked;
+                emit valueChanged(item);
+            }
+            return true;
+        }
+        case GridItemKind::FixedChoice: {
+            const std::optional<int> choice = ToChoice(info, value);
+            if (!choice) {
+                return false;
+            }
+            if (settings_.*info.ChoiceField != *choice) {
+                settings_.*info.ChoiceField = *choice;
+                emit valueChanged(item);
+            }
+            return true;
+        }
+        case GridItemKind::None:
+            break;
+    }
+    return false;
+}
+
+void SettingsGrid::StoreText(GridItem item, const QString& text) {
+    QString& field = settings_.*InfoOf(item).TextField;
+    if (field != text) {
+        field = text;
+        emit valueChanged(item);
+    }
+}
+
+bool SettingsGrid::SetValueByUser(GridItem item, const QVariant& value) {
+    if (!IsItemEditable(item)) {
+        return false;
+    }
+    const GridItemInfo& info = InfoOf(item);
+    if (info.Kind == GridItemKind::Text || info.Kind == GridItemKind::WholeNumber) {
+        StoreText(item, CleanTypedText(item, value.toString()));
+    } else if (!StoreValue(item, value)) {
+        return false;
+    }
+
+    if (info.Identifier == kRemoveAudioIdentifier) {
+        const bool removed = settings_.*info.CheckField;
+        for (GridItem audioItem : kAudioDetailItems) {
+            SetItemHidden(audioItem, removed);
+        }
+    } else if (info.Identifier == kCropVideoIdentifier) {
+        const bool cropping = settings_.*info.CheckField;
+        for (GridItem margin : kCropMargins) {
+            SetItemReadOnly(margin, !cropping);
+        }
+    }
+
+    ValidateTextValues();
+    return true;
+}
+
+void SettingsGrid::ValidateTextValues() {
+    const auto check = [this](GridItem item, bool (*isValid)(QStringView)) {
+        const QString& text = settings_.*InfoOf(item).TextField;
+        if (text != kAuto && !isValid(text)) {
+            StoreText(item, kAuto);
+        }
+    };
+    check(VideoBitrate, IsValidBitrate);
+    check(AudioBitrate, IsValidBitrate);
+    check(SampleRate, IsValidSampleRate);
+    check(FrameRate, IsValidFrameRate);
+    check(AspectRatio, IsValidAspect);
+}
+
+bool SettingsGrid::IsItemHidden(GridItem item) const {
+    return IsValidItem(item) && itemHidden_[IndexOf(item)];
+}
+
+void SettingsGrid::SetItemHidden(GridItem item, bool hidden) {
+    if (IsValidItem(item) && itemHidden_[IndexOf(item)] != hidden) {
+        itemHidden_[IndexOf(item)] = hidden;
+        emit itemStateChanged(item);
+    }
+}
+
+bool SettingsGrid::IsCategoryHidden(GridCategory category) const {
+    return IsValidCategory(category) && categoryHidden_[static_cast<int>(category) - 1];
+}
+
+void SettingsGrid::SetCategoryHidden(GridCategory category, bool hidden) {
+    if (!IsValidCategory(category)) {
+        return;
+    }
+    bool& flag = categoryHidden_[static_cast<int>(category) - 1];
+    if (flag != hidden) {
+        flag = hidden;
+        emit categoryStateChanged(category);
+    }
+}
+
+bool SettingsGrid::IsItemShown(GridItem item) const {
+    if (!IsValidItem(item)) {
+        return false;
+    }
+    const GridItemInfo& info = InfoOf(item);
+    if (IsItemHidden(item) || IsCategoryHidden(info.Category)) {
+        return false;
+    }
+    return info.Parent == GridItem::None || IsItemShown(info.Parent);
+}
+
+bool SettingsGrid::IsItemReadOnly(GridItem item) const {
+    return IsValidItem(item) && itemReadOnly_[IndexOf(item)];
+}
+
+void SettingsGrid::SetItemReadOnly(GridItem item, bool readOnly) {
+    if (IsValidItem(item) && itemReadOnly_[IndexOf(item)] != readOnly) {
+        itemReadOnly_[IndexOf(item)] = readOnly;
+        emit itemStateChanged(item);
+    }
+}
+
+bool SettingsGrid::IsItemEditable(GridItem item) const {
+    return IsItemShown(item) && !IsItemReadOnly(item);
+}
+
+}  // namespace ostrel
