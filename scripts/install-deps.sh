@@ -14,6 +14,8 @@ packages=(
   googletest libgtest-dev libgmock-dev
   ffmpeg
   xvfb xauth imagemagick
+  # benchmarks
+  python3
 )
 
 missing=()
@@ -35,4 +37,4 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+apt-get install -y -qq "${missing[@]}"

@@ -1,0 +1,51 @@
+// What the windows ask of the desktop: message boxes, the open dialog, opening addresses,
+// modal windows and ending the process. The main window goes through this seam so tests can
+// answer the questions and record the messages without anything blocking.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QDialog;
+class QUrl;
+class QWidget;
+
+namespace ostrel {
+
+inline const QString kAppTitle = QStringLiteral("Ostrel Media Converter");
+// The vendor website that the update prompt, the Website command and the about window open.
+inline const QString kWebsiteUrl = QStringLiteral("https://www.ostrel-software.com/");
+
+enum class MessageIcon { None, Information, Question, Error };
+
+class Shell {
+  public:
+    virtual ~Shell() = default;
+
+    // A message with an OK button and the application's title.
+    virtual void Inform(QWidget* parent, MessageIcon icon, const QString& text) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool AskYesNo(QWidget* parent, const QString& text) = 0;
+    // The open dialog: several files may be chosen; nameFilters[0] is preselected. Returns
+    // the chosen paths in the dialog's order, or nothing when cancelled.
+    virtual QStringList ChooseFiles(QWidget* parent, const QString& folder,
+                                    const QStringList& nameFilters) = 0;
+    virtual void OpenUrl(const QUrl& url) = 0;
+    virtual void RunModal(QDialog& dialog) = 0;
+    // Ends the process at once: no window closing steps run.
+    virtual void EndProcess() = 0;
+};
+
+// The real desktop: QMessageBox, QFileDialog, QDesktopServices.
+class DesktopShell : public Shell {
+  public:
+    void Inform(QWidget* parent, MessageIcon icon, const QString& text) override;
+    bool AskYesNo(QWidget* parent, const QString& text) override;
+    QStringList ChooseFiles(QWidget* parent, const QString& folder,
+                            const QStringList& nameFilters) override;
+    void OpenUrl(const QUrl& url) override;
+    void RunModal(QDialog& dialog) override;
+    void EndProcess() override;
+};
+
+}  // namespace ostrel

@@ -1,0 +1,40 @@
+// The road from the Convert command to the completion notice: the format dialog (created at
+// the first Convert and then only hidden, so its settings last for the whole session), the
+// run, the progress window and the notice. The main window owns one instance.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "filelist/file_row.h"
+
+class QWidget;
+
+namespace ostrel {
+namespace engine {
+class Encoder;
+}
+
+class ConversionUi : public QObject {
+    Q_OBJECT
+
+  public:
+    // encoder is the main window's conversion queue (its event poster already set to the UI
+    // thread); outputFolder is the main window's output folder, which a run updates.
+    ConversionUi(QWidget* mainWindow, engine::Encoder& encoder, QString& outputFolder);
+    ~ConversionUi() override;
+
+    // The Convert command with at least one row: shows the format dialog modally; its OK
+    // checks the folder, plans and queues one task per row and opens the progress window.
+    void Convert(const QList<FileRow>& rows);
+
+    // Asks a running conversion to stop (the main window is closing).
+    void StopEncoder();
+
+  private:
+    class Private;
+    Private* d_;
+};
+
+}  // namespace ostrel

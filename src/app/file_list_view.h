@@ -1,0 +1,44 @@
+// The file list as the window shows it: a never-sorted tree view over FileListModel that
+// mirrors the model's selection and current row, takes dropped files and asks for the
+// context menu anywhere over it, also over empty space.
+#pragma once
+
+#include <QStringList>
+#include <QTreeView>
+
+namespace ostrel {
+
+class FileListModel;
+
+class FileListView : public QTreeView {
+    Q_OBJECT
+
+  public:
+    explicit FileListView(QWidget* parent = nullptr);
+
+    void SetListModel(FileListModel* model);
+    // Every column wide enough for its header and a typical text, the rest of the list's
+    // width shared in the columns' default proportions.
+    void ApplyDefaultWidths();
+
+  signals:
+    void FilesDropped(const QStringList& paths);
+    void ContextMenuWanted(const QPoint& globalPos);
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    void SyncFromModel();
+    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void OnCurrentChanged(const QModelIndex& current);
+
+    FileListModel* model_ = nullptr;
+    bool syncing_ = false;
+    bool userResizedColumns_ = false;
+};
+
+}  // namespace ostrel

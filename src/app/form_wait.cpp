@@ -1,0 +1,32 @@
+#include "app/form_wait.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/icons.h"
+
+namespace ostrel {
+
+FormWait::FormWait(QWidget* owner) : QDialog(owner) {
+    setWindowTitle(QStringLiteral("Please wait..."));
+    setModal(false);
+    auto* label = new QLabel(QStringLiteral("Reading files, please wait..."), this);
+    label->setAlignment(Qt::AlignCenter);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label);
+    // 4410 x 915 twips.
+    resize(294, 61);
+    setWindowIcon(AppIcon());
+}
+
+void FormWait::closeEvent(QCloseEvent* event) {
+    // Its own close box is refused; the program (hide/close calls) and the platform close it.
+    if (event->spontaneous()) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+}  // namespace ostrel

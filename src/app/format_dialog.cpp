@@ -1,0 +1,371 @@
+#include "app/format_dialog.h"
+
+#include <QFileDialog>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QHash>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+
+#include "app/settings_grid_view.h"
+#include "profiles/catalogue.h"
+#include "profiles/option_builder.h"
+
+namespace ostrel {
+namespace {
+
+// The layout is designed in twips; 15 twips are one pixel.
+QRect FromTwips(int left, int top, int width, int height) {
+    constexpr double kTwips = FormatDialogModel::kTwipsPerPixel;
+    return {qRound(left / kTwips), qRound(top / kTwips), qRound(width / kTwips),
+            qRound(height / kTwips)};
+}
+
+constexpr int kClientHeightTwips = 5715;
+
+// Places a caption label; the label grows to the font's line height, centred on its design
+// rectangle, so that a system font larger than the designed one is not clipped. A text wider
+// than its place moves left so that it still ends before the control it names, which starts at
+// controlLeftTwips.
+void PlaceLabel(QLabel* label, int left, int top, int width, int height, int controlLeftTwips) {
+    QRect rect = FromTwips(left, top, width, height);
+    const QFontMetrics metrics = label->fontMetrics();
+    const int needed = metrics.height() + 2;
+    if (rect.height() < needed) {
+        rect.adjust(0, -(needed - rect.height()) / 2, 0, 0);
+        rect.setHeight(needed);
+    }
+    const int textWidth = metrics.horizontalAdvance(label->text()) + 2;
+    const int rightLimit = FromTwips(controlLeftTwips, 0, 0, 0).left() - 3;
+    if (rect.left() + textWidth > rightLimit) {
+        rect.moveLeft(qMax(3, rightLimit - textWidth));
+    }
+    rect.setWidth(qMax(rect.width(), textWidth));
+    label->setGeometry(rect);
+}
+
+QString MenuText(const char* caption) {
+    // Captions are shown as they stand: an ampersand is not a mnemonic.
+    return QString::fromUtf8(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+void SetTextIfDifferent(QLineEdit* edit, const QString& text) {
+    if (edit->text() != text) {
+        edit->setText(text);
+    }
+}
+
+}  // namespace
+
+ErrorMessageFunction DefaultErrorMessage() {
+    return [](QWidget* parent, const QString& caption, const QString& text) {
+        QMessageBox::critical(parent, caption, text);
+    };
+}
+
+FolderChooserFunction DefaultFolderChooser() {
+    return [](QWidget* parent) { return QFileDialog::getExistingDirectory(parent); };
+}
+
+void ProfileComboBox::showPopup() {
+    emit dropDownRequested();
+}
+
+FormVideoFormat::FormVideoFormat(const QString& outputFolder, int processorCount, QWidget* parent)
+    : QDialog(parent),
+      model_(outputFolder, processorCount),
+      errorMessage_(DefaultErrorMessage()),
+      folderChooser_(DefaultFolderChooser()) {
+    setObjectName(QStringLiteral("FormVideoFormat"));
+    setWindowTitle(QStringLiteral("Output Settings"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    QFont dialogFont = font();
+    dialogFont.setPointSize(9);
+    setFont(dialogFont);
+
+    BuildControls();
+    BuildProfileMenu();
+    PlaceControls();
+
+    connect(&model_, &FormatDialogModel::changed, this, [this] { Refresh(); });
+    connect(&model_, &FormatDialogModel::widthFocusRequested, this, [this] {
+        // The request comes before the model's change notice: show the enabled box
+        // first, a disabled one cannot take the focus.
+        Refresh();
+        textW_->setFocus(Qt::OtherFocusReason);
+    });
+    Refresh();
+}
+
+void FormVideoFormat::BuildControls() {
+    frame_ = new QFrame(this);
+    frame_->setObjectName(QStringLiteral("Frame1"));
+    frame_->setFrameShape(QFrame::StyledPanel);
+    frame_->setFrameShadow(QFrame::Sunken);
+
+    auto label = [this](QWidget* parent, const char* text) {
+        auto* result = new QLabel(QString::fromLatin1(text), parent);
+        labels_.append(result);
+        return result;
+    };
+    label(frame_, "Output Format:");
+    label(frame_, "Video Size:");
+    label(frame_, "Width:");
+    label(frame_, "Height:");
+    label(frame_, "Video Quality:");
+    label(frame_, "Audio Quality:");
+    label(this, "Destination:");
+    label(this, "CPU Cores:");
+
+    comboFormat_ = new ProfileComboBox(frame_);
+    comboFormat_->setObjectName(QStringLiteral("ComboFormat"));
+    comboSize_ = new QComboBox(frame_);
+    comboSize_->setObjectName(QStringLiteral("ComboSize"));
+    comboSize_->addItems(FormatDialogModel::SizeEntries());
+    comboSize_->setMaxVisibleItems(FormatDialogModel::SizeEntries().size());
+
+    auto* digits =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+    textW_ = new QLineEdit(frame_);
+    textW_->setObjectName(QStringLiteral("TextW"));
+    textH_ = new QLineEdit(frame_);
+    textH_->setObjectName(QStringLiteral("TextH"));
+    for (QLineEdit* box : {textW_, textH_}) {
+        // The key filter discards typed characters; the validator keeps pasted text to
+        // digits as well.
+        box->setValidator(digits);
+        box->installEventFilter(this);
+    }
+
+    comboVideoQ_ = new QComboBox(frame_);
+    comboVideoQ_->setObjectName(QStringLiteral("ComboVideoQ"));
+    comboVideoQ_->addItems(FormatDialogModel::QualityEntries());
+    comboAudioQ_ = new QComboBox(frame_);
+    comboAudioQ_->setObjectName(QStringLiteral("ComboAudioQ"));
+    comboAudioQ_->addItems(FormatDialogModel::QualityEntries());
+
+    btnMore_ = new QPushButton(frame_);
+    btnMore_->setObjectName(QStringLiteral("BtnMore"));
+    btnMore_->setAutoDefault(false);
+
+    textFolder_ = new QLineEdit(this);
+    textFolder_->setObjectName(QStringLiteral("TextFolder"));
+    btnBrowse_ = new QPushButton(QStringLiteral("Browse..."), this);
+    btnBrowse_->setObjectName(QStringLiteral("BtnBrowse"));
+    btnBrowse_->setAutoDefault(false);
+    comboCpu_ = new QComboBox(this);
+    comboCpu_->setObjectName(QStringLiteral("ComboCPU"));
+    btnOk_ = new QPushButton(QStringLiteral("OK"), this);
+    btnOk_->setObjectName(QStringLiteral("BtnOK"));
+    btnOk_->setDefault(true);
+    btnCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel_->setObjectName(QStringLiteral("BtnCancel"));
+    btnCancel_->setAutoDefault(false);
+
+    grid_ = new SettingsGridView(&model_.Grid(), this);
+    grid_->setObjectName(QStringLiteral("SettingsGrid"));
+
+    connect(comboFormat_, &ProfileComboBox::dropDownRequested, this, [this] { ShowProfileMenu(); });
+    connect(comboSize_, &QComboBox::activated, this,
+            [this](int index) { model_.SelectSize(index); });
+    connect(textW_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.SetWidthText(text); });
+    connect(textH_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.SetHeightText(text); });
+    connect(comboVideoQ_, &QComboBox::activated, this,
+            [this](int index) { model_.SelectVideoQuality(index); });
+    connect(comboAudioQ_, &QComboBox::activated, this,
+            [this](int index) { model_.SelectAudioQuality(index); });
+    connect(comboCpu_, &QComboBox::activated, this, [this](int index) { model_.SelectCpu(index); });
+    connect(textFolder_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.SetDestinationFolder(text); });
+    connect(btnBrowse_, &QPushButton::clicked, this, [this] { Browse(); });
+    connect(btnMore_, &QPushButton::clicked, this, [this] { model_.ToggleMore(); });
+    connect(btnOk_, &QPushButton::clicked, this, [this] { emit okRequested(); });
+    connect(btnCancel_, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void FormVideoFormat::BuildProfileMenu() {
+    formatMenu_ = new QMenu(this);
+    formatMenu_->setObjectName(QStringLiteral("FormatMenu"));
+    QHash<int, QMenu*> menus;
+    for (const ostrel::ProfileMenu& entry : AllProfileMenus()) {
+        QMenu* parentMenu = entry.ParentId == 0 ? formatMenu_ : menus.value(entry.ParentId);
+        if (parentMenu == nullptr) {
+            continue;
+        }
+        menus.insert(entry.CommandId, parentMenu->addMenu(MenuText(entry.Caption)));
+    }
+    for (const ProfileEntry& profile : AllProfiles()) {
+        QMenu* menu = menus.value(profile.MenuId, formatMenu_);
+        QAction* action = menu->addAction(MenuText(profile.Caption));
+        action->setData(profile.CommandId);
+        action->setObjectName(QString::fromLatin1(profile.CommandName));
+        const int commandId = profile.CommandId;
+        connect(action, &QAction::triggered, this,
+                [this, commandId] { model_.ApplyProfileById(commandId); });
+    }
+}
+
+void FormVideoFormat::PlaceControls() {
+    frame_->setGeometry(FromTwips(225, 150, 6750, 4140));
+    PlaceLabel(labels_[0], 210, 390, 1290, 210, 1755);
+    PlaceLabel(labels_[1], 210, 960, 900, 210, 1755);
+    PlaceLabel(labels_[2], 1800, 1560, 555, 210, 2460);
+    PlaceLabel(labels_[3], 3810, 1560, 600, 210, 4500);
+    PlaceLabel(labels_[4], 210, 2130, 1140, 210, 1755);
+    PlaceLabel(labels_[5], 195, 2670, 1140, 210, 1755);
+    PlaceLabel(labels_[6], 285, 4575, 975, 210, 1320);
+    PlaceLabel(labels_[7], 285, 5145, 900, 210, 1320);
+    comboFormat_->setGeometry(FromTwips(1755, 360, 4785, 330));
+    comboSize_->setGeometry(FromTwips(1755, 937, 4785, 330));
+    textW_->setGeometry(FromTwips(2460, 1514, 1005, 315));
+    textH_->setGeometry(FromTwips(4500, 1514, 1005, 315));
+    comboVideoQ_->setGeometry(FromTwips(1755, 2076, 4785, 330));
+    comboAudioQ_->setGeometry(FromTwips(1755, 2655, 4785, 330));
+    btnMore_->setGeometry(FromTwips(4980, 3405, 1455, 405));
+    textFolder_->setGeometry(FromTwips(1320, 4530, 4320, 315));
+    btnBrowse_->setGeometry(FromTwips(5730, 4485, 1260, 390));
+    comboCpu_->setGeometry(FromTwips(1320, 5100, 795, 330));
+    btnOk_->setGeometry(FromTwips(2880, 5070, 1455, 405));
+    btnCancel_->setGeometry(FromTwips(4605, 5070, 1455, 390));
+    grid_->setGeometry(FromTwips(7080, 255, 4920, 5040));
+
+    // Tab order follows the form from top to bottom.
+    setTabOrder(comboFormat_, comboSize_);
+    setTabOrder(comboSize_, textW_);
+    setTabOrder(textW_, textH_);
+    setTabOrder(textH_, comboVideoQ_);
+    setTabOrder(comboVideoQ_, comboAudioQ_);
+    setTabOrder(comboAudioQ_, btnMore_);
+    setTabOrder(btnMore_, textFolder_);
+    setTabOrder(textFolder_, btnBrowse_);
+    setTabOrder(btnBrowse_, comboCpu_);
+    setTabOrder(comboCpu_, btnOk_);
+    setTabOrder(btnOk_, btnCancel_);
+}
+
+void FormVideoFormat::ShowProfileMenu() {
+    // The menu opens with its top-left corner at the box's bottom-left corner.
+    formatMenu_->popup(comboFormat_->mapToGlobal(QPoint(0, comboFormat_->height())));
+}
+
+void FormVideoFormat::Refresh() {
+    const OutputSettings& settings = model_.Settings();
+    {
+        const QSignalBlocker blocker(comboFormat_);
+        if (comboFormat_->count() != 1 || comboFormat_->itemText(0) != model_.FormatCaption()) {
+            comboFormat_->clear();
+            comboFormat_->addItem(model_.FormatCaption());
+        }
+        comboFormat_->setCurrentIndex(0);
+    }
+    {
+        const QSignalBlocker blocker(comboSize_);
+        comboSize_->setCurrentIndex(settings.SizeIndex);
+        comboSize_->setEnabled(model_.IsSizeEnabled());
+    }
+    SetTextIfDifferent(textW_, settings.Width);
+    SetTextIfDifferent(textH_, settings.Height);
+    textW_->setEnabled(model_.IsWidthEnabled());
+    textH_->setEnabled(model_.IsHeightEnabled());
+    {
+        const QSignalBlocker videoBlocker(comboVideoQ_);
+        const QSignalBlocker audioBlocker(comboAudioQ_);
+        comboVideoQ_->setCurrentIndex(settings.VideoQuality);
+        comboAudioQ_->setCurrentIndex(settings.AudioQuality);
+        comboVideoQ_->setEnabled(model_.IsVideoQualityEnabled());
+        comboAudioQ_->setEnabled(model_.IsAudioQualityEnabled());
+    }
+    {
+        const QSignalBlocker blocker(comboCpu_);
+        QStringList current;
+        for (int i = 0; i < comboCpu_->count(); ++i) {
+            current.append(comboCpu_->itemText(i));
+        }
+        if (current != model_.CpuChoices()) {
+            comboCpu_->clear();
+            comboCpu_->addItems(model_.CpuChoices());
+        }
+        comboCpu_->setCurrentIndex(model_.CpuIndex());
+    }
+    SetTextIfDifferent(textFolder_, settings.DestinationFolder);
+    btnMore_->setText(model_.MoreButtonText());
+    grid_->setVisible(model_.IsGridExpanded());
+    ApplyWidth();
+}
+
+void FormVideoFormat::ApplyWidth() {
+    // The designed widths are outer widths; the window frame, when there is one, is taken
+    // off so that the whole window has the designed size.
+    const int frameWidth = frameGeometry().width() - geometry().width();
+    const int clientHeight = kClientHeightTwips / FormatDialogModel::kTwipsPerPixel;
+    setFixedSize(model_.DialogWidthPixels() - qMax(0, frameWidth), clientHeight);
+}
+
+QString FormVideoFormat::CheckOutputFolder() {
+    const QString folder = NormaliseOutputFolder(model_.Settings().DestinationFolder);
+    model_.SetDestinationFolder(folder);
+    if (IsAcceptedOutputFolder(folder)) {
+        return folder;
+    }
+    errorMessage_(this, QStringLiteral("Error"), QStringLiteral("Invalid path!"));
+    textFolder_->setFocus(Qt::OtherFocusReason);
+    Browse();
+    return {};
+}
+
+void FormVideoFormat::Browse() {
+    const QString chosen = folderChooser_(this);
+    if (!chosen.isEmpty()) {
+        model_.SetDestinationFolder(chosen);
+    }
+}
+
+void FormVideoFormat::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ApplyWidth();
+}
+
+void FormVideoFormat::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    // A window manager reports its frame only after the window is placed; the width is
+    // measured again then so that the outer width stays the designed one.
+    ApplyWidth();
+}
+
+bool FormVideoFormat::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == textW_ || watched == textH_) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const QString text = key->text();
+            // Only typed characters are filtered: a digit or Backspace goes through, any
+            // other character is discarded. Keys without text (arrows, Tab) work as usual.
+            if (!text.isEmpty() && text.at(0).isPrint() &&
+                !FormatDialogModel::FilterSizeKey(text.at(0))) {
+                return true;
+            }
+        } else if (event->type() == QEvent::FocusOut) {
+            const auto* focus = static_cast<QFocusEvent*>(event);
+            // Switching to another window or opening a menu is not leaving the box.
+            if (focus->reason() != Qt::ActiveWindowFocusReason &&
+                focus->reason() != Qt::PopupFocusReason) {
+                if (watched == textW_) {
+                    model_.LeaveWidth();
+                } else {
+                    model_.LeaveHeight();
+                }
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,332 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/app_shell.h"
+#include "app/conversion_ui.h"
+#include "app/file_list_view.h"
+#include "app/form_flash.h"
+#include "app/form_wait.h"
+#include "app/icons.h"
+#include "app/update_check.h"
+#include "common/settings_store.h"
+#include "engine/engine.h"
+#include "engine/loader/engine_loader.h"
+#include "filelist/file_adder.h"
+
+namespace ostrel {
+namespace {
+
+// 10320 x 7020 twips.
+constexpr int kClientWidth = 688;
+constexpr int kClientHeight = 468;
+constexpr int kTotalFilesPaneWidth = 150;
+constexpr int kTotalDurationPaneWidth = 200;
+constexpr qint64 kEventPumpIntervalMs = 15;
+
+// The busy mouse pointer for as long as it lives.
+class BusyCursor {
+  public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+QString WithTrailingSeparator(const QString& folder) {
+    QString path = QDir::fromNativeSeparators(folder);
+    if (!path.endsWith(u'/')) {
+        path += u'/';
+    }
+    return path;
+}
+
+}  // namespace
+
+EngineBinding EngineBinding::Module() {
+    EngineBinding binding;
+    binding.IsLoaded = [] { return IsEngineLoaded(); };
+    binding.Load = [](const QString& folder) {
+        return LoadEngine(QFile::encodeName(folder).toStdString());
+    };
+    binding.CreateEncoder = [] { return ostrel::CreateEncoder(); };
+    binding.CreateDecoder = [] { return ostrel::CreateDecoder(); };
+    return binding;
+}
+
+MainWindow::MainWindow(Shell& shell, EngineBinding engine, const QString& appFolder,
+                       QWidget* parent)
+    : QMainWindow(parent),
+      shell_(shell),
+      engineBinding_(std::move(engine)),
+      appFolder_(WithTrailingSeparator(appFolder)) {
+    setWindowTitle(kAppTitle);
+    resize(kClientWidth, kClientHeight);
+}
+
+MainWindow::~MainWindow() {
+    // The conversion road holds a reference to the encoder and the view one to the model:
+    // both go before the members they use.
+    delete conversion_;
+    conversion_ = nullptr;
+    delete listView_;
+    listView_ = nullptr;
+}
+
+bool MainWindow::Start() {
+    // The list fills what the bars leave free.
+    listView_ = new FileListView(this);
+    listView_->SetListModel(&model_);
+    setCentralWidget(listView_);
+    connect(listView_, &FileListView::FilesDropped, this, &MainWindow::AddDroppedFiles);
+    connect(listView_, &FileListView::ContextMenuWanted, this, &MainWindow::ShowContextMenu);
+    lastFolder_.clear();
+
+    RegisterCommands();
+    bars_ = BuildCommandBars(*this, dispatcher_);
+    ApplySkin();
+
+    // The two totals panes and the timer that keeps them current.
+    totalFilesPane_ = new QLabel(totals_.FilesText(), this);
+    totalFilesPane_->setFixedWidth(kTotalFilesPaneWidth);
+    totalDurationPane_ = new QLabel(totals_.DurationText(), this);
+    totalDurationPane_->setFixedWidth(kTotalDurationPaneWidth);
+    statusBar()->addWidget(totalFilesPane_);
+    statusBar()->addWidget(totalDurationPane_);
+    statusBar()->setVisible(true);
+    totalsTimer_ = new QTimer(this);
+    totalsTimer_->setInterval(kTotalsIntervalMs);
+    connect(totalsTimer_, &QTimer::timeout, this, &MainWindow::RefreshTotals);
+    totalsTimer_->start();
+
+    if (!BindEngine()) {
+        return false;
+    }
+    OfferUpdateCheck();
+    setWindowIcon(AppIcon());
+    return true;
+}
+
+void MainWindow::RegisterCommands() {
+    dispatcher_.Register(ID_ADDFILES, [this] { AddFilesDialog(); });
+    dispatcher_.Register(ID_EXIT, [this] { ExitConfirmed(); });
+    dispatcher_.Register(ID_SELECTALL, [this] { FocusListIf(model_.SelectAll()); });
+    dispatcher_.Register(ID_INVERTSELECTION, [this] { FocusListIf(model_.InvertSelection()); });
+    dispatcher_.Register(ID_REMOVESELECTEDFILES, [this] { FocusListIf(model_.RemoveSelected()); });
+    dispatcher_.Register(ID_CLEARALL, [this] { model_.ClearAll(); });
+    dispatcher_.Register(ID_UP, [this] { FocusListIf(model_.MoveUp()); });
+    dispatcher_.Register(ID_DOWN, [this] { FocusListIf(model_.MoveDown()); });
+    dispatcher_.Register(ID_JOINTB, [this] { Convert(); });
+    dispatcher_.Register(ID_PLAY, [this] { Play(); });
+    dispatcher_.Register(ID_HELPCONTENTS, [this] { OpenHelp(); });
+    dispatcher_.Register(ID_WEBSITE, [this] { OpenWebsite(); });
+    dispatcher_.Register(ID_ABOUT, [this] { ShowAbout(); });
+}
+
+void MainWindow::Dispatch(int commandId) {
+    dispatcher_.Dispatch(commandId);
+}
+
+void MainWindow::ApplySkin() {
+    // An optional style sheet beside the program; without it the platform look stays.
+    QFile skin(appFolder_ + QStringLiteral("skin.qss"));
+    if (skin.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        setStyleSheet(QString::fromUtf8(skin.readAll()));
+    }
+}
+
+bool MainWindow::BindEngine() {
+    outputFolder_ = ReadSetting(kSettingOutPath);
+    const auto answers = [](const std::function<bool()>& ask) {
+        try {
+            return ask && ask();
+        } catch (...) {
+            return false;
+        }
+    };
+    const bool loaded =
+        answers(engineBinding_.IsLoaded) || answers([this] {
+            return engineBinding_.Load &&
+                   engineBinding_.Load(appFolder_ + QString::fromLatin1(engine::kEngineFolderName));
+        });
+    if (loaded) {
+        encoder_ = engineBinding_.CreateEncoder ? engineBinding_.CreateEncoder() : nullptr;
+        decoder_ = engineBinding_.CreateDecoder ? engineBinding_.CreateDecoder() : nullptr;
+    }
+    if (encoder_ == nullptr || decoder_ == nullptr) {
+        shell_.Inform(this, MessageIcon::Error, kEngineMissingText);
+        ending_ = true;
+        shell_.EndProcess();
+        return false;
+    }
+    // Engine events run on this thread, queued behind whatever the window is doing.
+    encoder_->SetEventPoster([](std::function<void()> event) {
+        QMetaObject::invokeMethod(qApp, std::move(event), Qt::QueuedConnection);
+    });
+    conversion_ = new ConversionUi(this, *encoder_, outputFolder_);
+    return true;
+}
+
+void MainWindow::OfferUpdateCheck() {
+    const QDate today = QDate::currentDate();
+    if (!UpdatePromptDue(ReadSetting(kSettingLastCheckUpdate), today)) {
+        return;
+    }
+    if (shell_.AskYesNo(this, kUpdatePromptText)) {
+        OpenWebsite();
+    }
+    WriteSetting(kSettingLastCheckUpdate, LastCheckText(today));
+}
+
+void MainWindow::OpenWebsite() {
+    shell_.OpenUrl(QUrl(kWebsiteUrl));
+}
+
+void MainWindow::RefreshTotals() {
+    if (totals_.Refresh(model_)) {
+        totalFilesPane_->setText(totals_.FilesText());
+        totalDurationPane_->setText(totals_.DurationText());
+    }
+}
+
+void MainWindow::FocusListIf(bool listChanged) {
+    if (listChanged && listView_ != nullptr) {
+        listView_->setFocus();
+    }
+}
+
+void MainWindow::ShowContextMenu(const QPoint& globalPos) {
+    if (bars_.ContextMenu != nullptr) {
+        bars_.ContextMenu->popup(globalPos);
+    }
+}
+
+void MainWindow::AddFilesDialog() {
+    const QStringList paths = shell_.ChooseFiles(this, lastFolder_, OpenFilterNameFilters());
+    if (!paths.isEmpty()) {
+        lastFolder_ = WithTrailingSeparator(QFileInfo(paths.last()).absolutePath());
+        const BusyCursor busy;
+        if (paths.size() == 1) {
+            AddOne(paths.first());
+        } else {
+            AddPaths(paths, false);
+        }
+    }
+    // Also after a cancelled dialog: only the last row stays selected.
+    model_.SelectOnlyLast();
+}
+
+void MainWindow::AddDroppedFiles(const QStringList& paths) {
+    AddPaths(paths, true);
+}
+
+void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
+    if (paths.isEmpty()) {
+        return;
+    }
+    ++addDepth_;
+    if (formWait_ == nullptr) {
+        formWait_ = new FormWait(this);
+    }
+    formWait_->show();
+    QCoreApplication::processEvents();
+    // Window events run between files, at most about once per frame: often enough that the
+    // window answers at once, rarely enough that a thousand short files are not slowed down
+    // by a thousand repaints of the list.
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    for (const QString& path : paths) {
+        // The window closed or Exit was confirmed while events ran: the rest is not wanted.
+        if (closing_ || ending_) {
+            break;
+        }
+        if (skipFolders && QFileInfo(path).isDir()) {
+            continue;
+        }
+        AddOne(path);
+        if (sinceEvents.elapsed() >= kEventPumpIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    }
+    QCoreApplication::processEvents();
+    --addDepth_;
+    if (addDepth_ == 0 && formWait_ != nullptr) {
+        // The wait window may have taken the focus; the list's window gets it back.
+        const bool waitWasActive = QApplication::activeWindow() == formWait_;
+        formWait_->close();
+        if (waitWasActive && isVisible()) {
+            activateWindow();
+        }
+    }
+}
+
+void MainWindow::AddOne(const QString& path) {
+    if (decoder_ == nullptr) {
+        return;
+    }
+    const AddResult result = ProbeAndAdd(model_, *decoder_, path);
+    if (result.Outcome == AddOutcome::Rejected) {
+        shell_.Inform(this, MessageIcon::Error, result.Message);
+    }
+}
+
+void MainWindow::Convert() {
+    if (model_.Count() == 0) {
+        shell_.Inform(this, MessageIcon::Information, kEmptyListText);
+        AddFilesDialog();
+        return;
+    }
+    if (conversion_ != nullptr) {
+        conversion_->Convert(model_.Rows());
+    }
+}
+
+void MainWindow::Play() {
+    const int current = model_.CurrentRow();
+    if (current < 0 || model_.Row(current).FileName.isEmpty()) {
+        return;
+    }
+    emit PlayRequested(model_.Row(current));
+}
+
+void MainWindow::OpenHelp() {
+    shell_.OpenUrl(QUrl::fromLocalFile(appFolder_ + QStringLiteral("help.html")));
+}
+
+void MainWindow::ShowAbout() {
+    FormFlash flash(this, [this] { OpenWebsite(); });
+    shell_.RunModal(flash);
+}
+
+void MainWindow::ExitConfirmed() {
+    if (!shell_.AskYesNo(this, kExitQuestion)) {
+        return;
+    }
+    ending_ = true;
+    shell_.EndProcess();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!ending_ && !closing_) {
+        closing_ = true;
+        if (conversion_ != nullptr) {
+            conversion_->StopEncoder();
+        }
+        WriteSetting(kSettingOutPath, outputFolder_);
+    }
+    event->accept();
+}
+
+}  // namespace ostrel

@@ -1,0 +1,133 @@
+// The main window: start-up and shutdown of the program, its commands and the file list.
+// It shows the list model and forwards commands to it; the desktop (messages, the open
+// dialog, addresses) and the media engine are handed in, so tests can drive it headless.
+#pragma once
+
+#include <QDate>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+#include "app/command_bars.h"
+#include "app/commands.h"
+#include "filelist/file_list_model.h"
+
+class QLabel;
+class QTimer;
+
+namespace ostrel {
+
+namespace engine {
+class Decoder;
+class Encoder;
+}  // namespace engine
+
+class ConversionUi;
+class FileListView;
+class FormWait;
+class Shell;
+
+// How the window reaches the media engine. Module() binds LibAV/libostrel-engine.so.
+struct EngineBinding {
+    std::function<bool()> IsLoaded;
+    std::function<bool(const QString& folder)> Load;
+    std::function<std::unique_ptr<engine::Encoder>()> CreateEncoder;
+    std::function<std::unique_ptr<engine::Decoder>()> CreateDecoder;
+
+    static EngineBinding Module();
+};
+
+inline const QString kEngineMissingText = QStringLiteral("Video lib not found");
+inline const QString kEmptyListText = QStringLiteral("Please add file to the list.");
+inline const QString kExitQuestion = QStringLiteral("Do you want to exit?");
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    static constexpr int kTotalsIntervalMs = 300;
+
+    // appFolder is the program's folder: the engine folder, help.html and skin.qss are there.
+    MainWindow(Shell& shell, EngineBinding engine, const QString& appFolder,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up sequence. False when the engine could not be bound: the user has been
+    // told and the process must end without showing the window.
+    bool Start();
+
+    // Every command, from menus, toolbar, context menu and shortcuts, arrives here.
+    void Dispatch(int commandId);
+
+    // The Add Files command: the open dialog, then the chosen files are probed.
+    void AddFilesDialog();
+    // Files dropped onto the list: folders are skipped, the selection stays as it is.
+    void AddDroppedFiles(const QStringList& paths);
+
+    // One tick of the totals timer.
+    void RefreshTotals();
+
+    FileListModel& Model() { return model_; }
+    const ListTotals& Totals() const { return totals_; }
+    FileListView* ListView() const { return listView_; }
+    const BuiltCommandBars& Bars() const { return bars_; }
+    QLabel* TotalFilesPane() const { return totalFilesPane_; }
+    QLabel* TotalDurationPane() const { return totalDurationPane_; }
+    const QString& AppFolder() const { return appFolder_; }
+    const QString& LastFolder() const { return lastFolder_; }
+    QString& OutputFolder() { return outputFolder_; }
+    bool IsAddingFiles() const { return addDepth_ > 0; }
+
+  signals:
+    // The Play command with a current row; the player window answers it.
+    void PlayRequested(const FileRow& row);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void RegisterCommands();
+    void ApplySkin();
+    bool BindEngine();
+    void OfferUpdateCheck();
+    void OpenWebsite();
+    void Convert();
+    void Play();
+    void OpenHelp();
+    void ShowAbout();
+    void ExitConfirmed();
+    void FocusListIf(bool listChanged);
+    void ShowContextMenu(const QPoint& globalPos);
+    // Probes the paths one by one with the wait window up, letting window events run
+    // between them.
+    void AddPaths(const QStringList& paths, bool skipFolders);
+    void AddOne(const QString& path);
+
+    Shell& shell_;
+    EngineBinding engineBinding_;
+    QString appFolder_;
+    QString outputFolder_;
+    QString lastFolder_;
+
+    FileListModel model_;
+    ListTotals totals_;
+    CommandDispatcher dispatcher_;
+    BuiltCommandBars bars_;
+    FileListView* listView_ = nullptr;
+    QLabel* totalFilesPane_ = nullptr;
+    QLabel* totalDurationPane_ = nullptr;
+    QTimer* totalsTimer_ = nullptr;
+    FormWait* formWait_ = nullptr;
+
+    std::unique_ptr<engine::Encoder> encoder_;
+    std::unique_ptr<engine::Decoder> decoder_;
+    ConversionUi* conversion_ = nullptr;
+
+    int addDepth_ = 0;
+    bool ending_ = false;   // a confirmed Exit: no closing steps
+    bool closing_ = false;  // the closing steps ran
+};
+
+}  // namespace ostrel

@@ -1,0 +1,87 @@
+#include "app/startup_options.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+#include "app/app_shell.h"
+#include "app/main_window.h"
+
+namespace ostrel {
+
+StartupOptions ParseStartupOptions(const QStringList& arguments) {
+    StartupOptions options;
+    for (int index = 1; index + 1 < arguments.size(); ++index) {
+        const QString& argument = arguments.at(index);
+        if (argument == QStringLiteral("--add-folder") ||
+            argument == QStringLiteral("--bench-add")) {
+            options.AddFolder = arguments.at(index + 1);
+            options.Bench = argument == QStringLiteral("--bench-add");
+            ++index;
+        }
+    }
+    return options;
+}
+
+QStringList FilesOfFolder(const QString& folder) {
+    QStringList paths;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
+        paths.append(dir.absoluteFilePath(name));
+    }
+    return paths;
+}
+
+int AddFolderFiles(MainWindow& window, const StartupOptions& options) {
+    const QStringList paths = FilesOfFolder(options.AddFolder);
+    // A 10 ms timer only fires when window events run: the longest gap between two of its
+    // ticks is the longest time the window could not answer the user.
+    QElapsedTimer sinceLastTick;
+    qint64 longestPauseMs = 0;
+    QTimer heartbeat;
+    heartbeat.setInterval(10);
+    QObject::connect(&heartbeat, &QTimer::timeout, &window,
+                     [&] { longestPauseMs = std::max(longestPauseMs, sinceLastTick.restart()); });
+    QElapsedTimer clock;
+    clock.start();
+    sinceLastTick.start();
+    heartbeat.start();
+    window.AddDroppedFiles(paths);
+    const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    heartbeat.stop();
+    longestPauseMs = std::max(longestPauseMs, sinceLastTick.elapsed());
+    if (!options.Bench) {
+        return 0;
+    }
+    std::printf("files offered: %lld\nrows listed: %d\nseconds: %.3f\nlongest pause: %lld ms\n",
+                static_cast<long long>(paths.size()), window.Model().Count(), seconds,
+                static_cast<long long>(longestPauseMs));
+    std::fflush(stdout);
+    return window.Model().Count() == paths.size() ? 0 : 1;
+}
+
+void QuietShell::Inform(QWidget*, MessageIcon, const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+bool QuietShell::AskYesNo(QWidget*, const QString&) {
+    return false;
+}
+
+QStringList QuietShell::ChooseFiles(QWidget*, const QString&, const QStringList&) {
+    return {};
+}
+
+void QuietShell::OpenUrl(const QUrl&) {}
+
+void QuietShell::RunModal(QDialog&) {}
+
+void QuietShell::EndProcess() {
+    QCoreApplication::exit(0);
+}
+
+}  // namespace ostrel

@@ -1,0 +1,42 @@
+// Hidden start-up switches for measuring and demonstrating the list without a file manager:
+//   --add-folder DIR  adds every file of DIR once the window is up, as a drop would;
+//   --bench-add DIR   the same, then prints how long it took and ends (for bench/).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "app/app_shell.h"
+
+namespace ostrel {
+
+class MainWindow;
+
+struct StartupOptions {
+    QString AddFolder;
+    bool Bench = false;
+};
+
+StartupOptions ParseStartupOptions(const QStringList& arguments);
+
+// The files (not folders) of folder, sorted by name, as full paths.
+QStringList FilesOfFolder(const QString& folder);
+
+// A desktop that asks nobody, for bench runs: messages go to standard error, questions are
+// answered No and no dialog opens.
+class QuietShell : public Shell {
+  public:
+    void Inform(QWidget* parent, MessageIcon icon, const QString& text) override;
+    bool AskYesNo(QWidget* parent, const QString& text) override;
+    QStringList ChooseFiles(QWidget* parent, const QString& folder,
+                            const QStringList& nameFilters) override;
+    void OpenUrl(const QUrl& url) override;
+    void RunModal(QDialog& dialog) override;
+    void EndProcess() override;
+};
+
+// Adds the files of the folder through the drop road and, for a bench run, prints the
+// figures on standard output. Returns the process's exit status for a bench run.
+int AddFolderFiles(MainWindow& window, const StartupOptions& options);
+
+}  // namespace ostrel

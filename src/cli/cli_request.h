@@ -1,0 +1,51 @@
+// The headless converter's command line: parsing it, and applying its settings to the format
+// dialog's model exactly as a user's changes in the dialog would be applied.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace ostrel {
+
+class FormatDialogModel;
+struct ProfileEntry;
+
+struct CliRequest {
+    bool Help = false;
+    bool ListProfiles = false;
+    bool DryRun = false;
+    QString Profile;
+    std::optional<int> VideoQuality;
+    std::optional<int> AudioQuality;
+    std::optional<QString> Size;  // "auto" or "WxH"
+    std::optional<QString> VideoBitrate;
+    std::optional<QString> FrameRate;
+    std::optional<QString> Aspect;
+    std::optional<QStringList> Crop;  // top, bottom, left, right
+    bool VerticalFlip = false;
+    bool HorizontalFlip = false;
+    std::optional<QString> Rotate;
+    std::optional<QString> AudioBitrate;
+    std::optional<QString> SampleRate;
+    std::optional<int> Channels;
+    bool RemoveAudio = false;
+    int Threads = 0;  // 0: the processor count
+    QString Output;
+    QStringList Files;
+};
+
+// Parses the arguments after the program name. On a usage error returns nullopt and sets error.
+std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QString& error);
+
+QString CliUsage();
+
+// Applies the profile, then the settings in the dialog's order: the quality levels, the size,
+// then the grid items in grid order. Returns an error text when a setting does not apply.
+QString ApplyCliSettings(const CliRequest& request, const ProfileEntry& profile,
+                         FormatDialogModel& model);
+
+// One line per profile in menu order, tab-separated.
+QStringList ProfileListing();
+
+}  // namespace ostrel

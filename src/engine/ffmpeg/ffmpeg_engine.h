@@ -1,0 +1,17 @@
+// Factories of the FFmpeg-based engine objects.
+#pragma once
+
+#include <memory>
+
+#include "engine/engine.h"
+
+namespace ostrel::engine::ff {
+
+// Both set libav's log level to errors only (once per process): the engine reports through
+// LastError and its events, not on the terminal.
+std::unique_ptr<Encoder> CreateFfmpegEncoder();
+std::unique_ptr<Decoder> CreateFfmpegDecoder();
+
+void QuietLibavLog();
+
+}  // namespace ostrel::engine::ff

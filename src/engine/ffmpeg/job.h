@@ -1,0 +1,97 @@
+// The option language of the encoder: one option string per output, in FFmpeg command-line
+// syntax, parsed into a plain job description before anything is opened.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ostrel::engine::ff {
+
+struct Rational {
+    int num = 0;
+    int den = 0;
+    bool IsSet() const { return num > 0 && den > 0; }
+    double ToDouble() const { return IsSet() ? static_cast<double>(num) / den : 0.0; }
+};
+
+// One step of the user's "-vf" chain. Rotation is in degrees, clockwise.
+struct FilterStep {
+    enum class Kind { None, Crop, Scale, VFlip, HFlip, Rotate };
+    Kind kind = Kind::None;
+    int width = 0;  // crop/scale; for crop a negative x/y means "centred"
+    int height = 0;
+    int x = -1;
+    int y = -1;
+    double degrees = 0.0;
+};
+
+// What "-target" asks of the video encoder and the muxer besides codecs, size and rates.
+struct TargetSettings {
+    bool set = false;
+    int gopSize = 0;
+    std::int64_t maxRate = 0;
+    std::int64_t minRate = 0;
+    int bufferSize = 0;
+    int packetSize = 0;
+    std::int64_t muxRate = 0;
+    double preloadSeconds = 0.0;
+};
+
+struct EncodeJob {
+    bool noAudio = false;
+    bool noVideo = false;
+    Rational frameRate;  // -r; unset keeps the input's rate
+    Rational aspect;     // -aspect (display aspect ratio)
+    int channels = 0;    // -ac; 0 keeps the input's count
+    int sampleRate = 0;  // -ar; 0 keeps the input's rate
+    int width = 0;       // -s; 0 keeps the size the chain produces
+    int height = 0;
+    std::int64_t videoBitrate = -1;  // bit/s; -1 when not given
+    std::int64_t audioBitrate = -1;
+    bool videoBitrateExplicit = false;  // "-vb" given: it wins over "-target"
+    std::string videoCodec;             // encoder names; empty = the container's default
+    std::string audioCodec;
+    std::string x264Preset;  // from "-vpre libx264-*"
+    std::string muxer;       // "-f" or the target's muxer
+    TargetSettings target;
+    std::vector<FilterStep> filters;
+};
+
+// Facts about the input that the option language depends on.
+struct InputFacts {
+    bool hasVideo = false;
+    bool hasAudio = false;
+    double frameRate = 0.0;  // average frame rate of the main video stream, 0 when unknown
+};
+
+// Parses an option string. Returns false and sets error (naming the token) on an unknown
+// option, a missing or bad value, or an unknown encoder.
+bool ParseOptions(const std::string& text, const InputFacts& facts, EncodeJob& job,
+                  std::string& error);
+
+// Splits on runs of blanks; a double-quoted part keeps its blanks and loses its quotes.
+bool SplitTokens(const std::string& text, std::vector<std::string>& tokens, std::string& error);
+
+// Parses "crop=w:h:x:y,scale=w:h,vflip,hflip,rotate=N".
+bool ParseFilterChain(const std::string& chain, std::vector<FilterStep>& steps, std::string& error);
+
+// Parses a bit rate: "128k" = 128000, "6700" = 6700, "1.5M" = 1500000.
+std::optional<std::int64_t> ParseBitrate(const std::string& text);
+
+// The container that an output gets: by "-f" when given, else by the file's extension.
+struct ContainerInfo {
+    std::string muxer;
+    std::string videoCodec;  // default encoders; empty = none
+    std::string audioCodec;
+    bool audioOnly = false;
+};
+std::optional<ContainerInfo> ContainerForOutput(const std::string& extension,
+                                                const std::string& muxerOverride);
+
+// The encoder name that stands for a requested one ("libfaac" is served by "aac"); empty
+// when no such encoder is built in.
+std::string ResolveEncoderName(const std::string& requested);
+
+}  // namespace ostrel::engine::ff

@@ -1,0 +1,42 @@
+// ostrel: the converter's window. Start-up only; the main window does the rest.
+#include <QApplication>
+#include <QTimer>
+#include <memory>
+
+#include "app/app_shell.h"
+#include "app/icons.h"
+#include "app/main_window.h"
+#include "app/startup_options.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(ostrel::kAppTitle);
+    QApplication::setOrganizationName(QStringLiteral("Ostrel Software"));
+    QApplication::setWindowIcon(ostrel::AppIcon());
+
+    const ostrel::StartupOptions options =
+        ostrel::ParseStartupOptions(QCoreApplication::arguments());
+    std::unique_ptr<ostrel::Shell> shell;
+    if (options.Bench) {
+        shell = std::make_unique<ostrel::QuietShell>();
+    } else {
+        shell = std::make_unique<ostrel::DesktopShell>();
+    }
+
+    ostrel::MainWindow window(*shell, ostrel::EngineBinding::Module(),
+                              QCoreApplication::applicationDirPath());
+    if (!window.Start()) {
+        return 1;
+    }
+    window.show();
+
+    if (!options.AddFolder.isEmpty()) {
+        QTimer::singleShot(0, &window, [&window, &options] {
+            const int status = ostrel::AddFolderFiles(window, options);
+            if (options.Bench) {
+                QCoreApplication::exit(status);
+            }
+        });
+    }
+    return QApplication::exec();
+}

@@ -1,0 +1,229 @@
+// Runs the real ostrel-convert binary (with the real engine module) on generated clips.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "qt_printers.h"
+
+namespace ostrel {
+namespace {
+
+struct Outcome {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+Outcome RunProgram(const QString& program, const QStringList& args, int timeoutMs = 120000) {
+    QProcess process;
+    process.start(program, args);
+    Outcome outcome;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return outcome;
+    }
+    outcome.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.Out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    outcome.Err = QString::fromLocal8Bit(process.readAllStandardError());
+    return outcome;
+}
+
+Outcome Convert(const QStringList& args) {
+    return RunProgram(QStringLiteral(OSTREL_CONVERT_PATH), args);
+}
+
+// The clips are made once per test run: CTest runs CliMedia.Generates first (a fixture) into
+// OSTREL_CLI_MEDIA_DIR. Run by hand without that variable, each test suite makes its own.
+void GenerateMedia(const QString& folder) {
+    QDir().mkpath(folder);
+    const auto ffmpeg = [](const QStringList& args) {
+        const Outcome o =
+            RunProgram(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
+        ASSERT_EQ(o.ExitCode, 0) << o.Err.toStdString();
+    };
+    const auto path = [&folder](const char* name) {
+        return folder + QLatin1Char('/') + QString::fromUtf8(name);
+    };
+    ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=640x480:rate=25", "-f", "lavfi", "-i",
+            "sine=frequency=440:sample_rate=48000", "-t", "2", "-c:v", "libx264", "-preset",
+            "ultrafast", "-c:a", "aac", "-ac", "2", path("clip.mp4")});
+    ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f", "lavfi", "-i",
+            "sine=frequency=660", "-t", "1.5", "-c:v", "mpeg4", "-c:a", "libmp3lame",
+            path("Über clip with blanks.avi")});
+    ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440", "-t", "1", path("song.mp3")});
+    QFile junk(path("junk.mp4"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, '\x17'));
+}
+
+TEST(CliMedia, Generates) {
+    const QString folder = qEnvironmentVariable("OSTREL_CLI_MEDIA_DIR");
+    if (folder.isEmpty()) {
+        GTEST_SKIP() << "run by CTest as the media fixture";
+    }
+    if (!QFile::exists(folder + QStringLiteral("/clip.mp4"))) {
+        GenerateMedia(folder);
+    }
+}
+
+class ConvertCommandTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        media_ = qEnvironmentVariable("OSTREL_CLI_MEDIA_DIR");
+        if (media_.isEmpty() || !QFile::exists(media_ + QStringLiteral("/clip.mp4"))) {
+            own_ = new QTemporaryDir();
+            media_ = own_->path();
+            GenerateMedia(media_);
+        }
+    }
+
+    static void TearDownTestSuite() {
+        delete own_;
+        own_ = nullptr;
+    }
+
+    static QString Path(const QString& name) { return media_ + QLatin1Char('/') + name; }
+
+    // A fresh, empty output folder per test.
+    QString OutputFolder() {
+        out_ = std::make_unique<QTemporaryDir>();
+        return out_->path();
+    }
+
+    static QString media_;
+    static QTemporaryDir* own_;
+    std::unique_ptr<QTemporaryDir> out_;
+};
+
+QString ConvertCommandTest::media_;
+QTemporaryDir* ConvertCommandTest::own_ = nullptr;
+
+TEST_F(ConvertCommandTest, DryRunPrintsTheBuilderStrings) {
+    const QString out = OutputFolder();
+    const struct {
+        QStringList settings;
+        const char* options;
+    } cases[] = {
+        {{"--profile", "ID_AVI"},
+         "-ac 2 -vcodec libxvid -vb 3388k -acodec libmp3lame -ab 128k -ar 44100 -s 640x480"},
+        {{"--profile", "MP4 - MPEG-4 Video (*.mp4)"},
+         "-r 29.97 -ac 2 -vb 2048k -ab 128k -ar 44100 -s 640x480"},
+        {{"--profile", "1185"}, "-ac 2 -vn -ab 128k -ar 44100"},
+        {{"--profile", "ID_WAV", "--audio-quality", "high"}, "-ac 2 -vn  -ar 48000"},
+        {{"--profile", "ID_GP"}, "-ac 2 -vb 109k -ab 6700 -ac 1 -ar 8000 -s 176x144"},
+        {{"--profile", "ID_MPH", "--video-quality", "high", "--audio-quality", "high", "--size",
+          "640x360", "--vflip", "--rotate", "90"},
+         "-ac 2 -vcodec libx264 -vpre libx264-default -vb 2304k -ab 256k -ar 44100 -s 640x360 -vf "
+         "\"vflip,rotate=90\""},
+        {{"--profile", "ID_AVI", "--crop", "10,10,0,0"},
+         "-ac 2 -vcodec libxvid -vb 3388k -acodec libmp3lame -ab 128k -ar 44100 -vf "
+         "\"crop=640:460:0:10\""},
+    };
+    for (const auto& c : cases) {
+        const Outcome o =
+            Convert(c.settings + QStringList{"--output", out, "--dry-run", Path("clip.mp4")});
+        ASSERT_EQ(o.ExitCode, 0) << o.Err.toStdString();
+        const QStringList fields = o.Out.trimmed().split(QLatin1Char('\t'));
+        ASSERT_EQ(fields.size(), 3) << o.Out.toStdString();
+        EXPECT_EQ(fields.at(0), Path("clip.mp4"));
+        EXPECT_EQ(fields.at(2), QString::fromUtf8(c.options)) << c.settings.join(' ').toStdString();
+    }
+}
+
+TEST_F(ConvertCommandTest, OutputPathsArePlannedForTheWholeRun) {
+    // Into the inputs' own folder: clip.mp4 must not overwrite itself, the second file must
+    // not take the first one's name, and nothing existing is replaced.
+    const Outcome o =
+        Convert({"--profile", "ID_MP", "--output", media_, "--dry-run", Path("clip.mp4"),
+                 Path("song.mp3"), Path("clip.mp4"), Path("junk.mp4"), Path("missing.avi")});
+    EXPECT_EQ(o.ExitCode, 1);  // two files could not be probed
+    EXPECT_TRUE(o.Err.contains(QStringLiteral("Can not open file: ") + Path("missing.avi")))
+        << o.Err.toStdString();
+    EXPECT_TRUE(o.Err.contains(Path("junk.mp4")));
+    const QStringList lines = o.Out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << o.Out.toStdString();  // the duplicate is listed once
+    EXPECT_EQ(lines.at(0).section(QLatin1Char('\t'), 1, 1), Path("clip (1).mp4"));
+    EXPECT_EQ(lines.at(1).section(QLatin1Char('\t'), 1, 1), Path("song.mp4"));
+}
+
+TEST_F(ConvertCommandTest, UsageErrorsExitWithTwo) {
+    const QString out = OutputFolder();
+    const struct {
+        QStringList args;
+        const char* message;
+    } cases[] = {
+        {{"--profile", "ID_NOPE", "--output", out, Path("clip.mp4")}, "unknown profile"},
+        {{"--profile", "ID_MP", "--output", out + "/missing", Path("clip.mp4")},
+         "invalid output folder"},
+        {{"--profile", "ID_MPB", "--video-bitrate", "900k", "--output", out, Path("clip.mp4")},
+         "does not apply"},
+        {{"--frobnicate"}, "unknown option"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = Convert(c.args);
+        EXPECT_EQ(o.ExitCode, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(o.Err.contains(QLatin1String(c.message))) << o.Err.toStdString();
+    }
+}
+
+QJsonObject Probe(const QString& path) {
+    const Outcome o =
+        RunProgram(QStringLiteral("ffprobe"),
+                   {"-v", "error", "-show_entries",
+                    "stream=codec_type,codec_name,width,height,channels:format=duration", "-of",
+                    "json", path});
+    return QJsonDocument::fromJson(o.Out.toUtf8()).object();
+}
+
+TEST_F(ConvertCommandTest, ConvertsForRealWithTheIphoneProfile) {
+    const QString out = OutputFolder();
+    const Outcome o = Convert({"--profile", "iPhone - H.264 Video", "--threads", "2", "--output",
+                               out, Path("clip.mp4"), Path("Über clip with blanks.avi")});
+    ASSERT_EQ(o.ExitCode, 0) << o.Out.toStdString() << o.Err.toStdString();
+    EXPECT_TRUE(o.Out.contains(QStringLiteral("Converted 2 of 2 files (0 failed)")))
+        << o.Out.toStdString();
+    for (const QString& name :
+         {QStringLiteral("clip.mp4"), QStringLiteral("Über clip with blanks.mp4")}) {
+        const QJsonObject info = Probe(out + QLatin1Char('/') + name);
+        const QJsonArray streams = info.value(QStringLiteral("streams")).toArray();
+        ASSERT_EQ(streams.size(), 2) << name.toStdString();
+        for (const auto& value : streams) {
+            const QJsonObject stream = value.toObject();
+            if (stream.value(QStringLiteral("codec_type")).toString() == QStringLiteral("video")) {
+                EXPECT_EQ(stream.value(QStringLiteral("codec_name")).toString(),
+                          QStringLiteral("h264"));
+                EXPECT_EQ(stream.value(QStringLiteral("width")).toInt(), 480);
+                EXPECT_EQ(stream.value(QStringLiteral("height")).toInt(), 320);
+            } else {
+                EXPECT_EQ(stream.value(QStringLiteral("codec_name")).toString(),
+                          QStringLiteral("aac"));
+                EXPECT_EQ(stream.value(QStringLiteral("channels")).toInt(), 2);
+            }
+        }
+    }
+    // Nothing but the two outputs is left in the folder.
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+TEST_F(ConvertCommandTest, AFailingFileDoesNotStopTheRun) {
+    const QString out = OutputFolder();
+    // A custom size of 16x16 that libx264 accepts and an audio file with video settings
+    // removed: both convert; the corrupt input is reported and skipped.
+    const Outcome o = Convert({"--profile", "ID_MPB", "--output", out, Path("song.mp3"),
+                               Path("junk.mp4"), Path("clip.mp4")});
+    EXPECT_EQ(o.ExitCode, 1);
+    EXPECT_TRUE(o.Out.contains(QStringLiteral("Converted 2 of 3 files (1 failed)")))
+        << o.Out.toStdString();
+    EXPECT_TRUE(QFile::exists(out + QStringLiteral("/song.mp3")));
+    EXPECT_TRUE(QFile::exists(out + QStringLiteral("/clip.mp3")));
+}
+
+}  // namespace
+}  // namespace ostrel

@@ -1,0 +1,266 @@
+#include "engine_fixture.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace ostrel::engine::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+void MustRun(const std::string& command) {
+    if (!RunCommand(command)) {
+        std::fprintf(stderr, "fixture command failed: %s\n", command.c_str());
+        std::abort();
+    }
+}
+
+Media Paths(const fs::path& folder) {
+    Media media;
+    media.folder = folder;
+    media.videoWithAudio = folder / "av.mp4";
+    media.video30 = folder / "av30.mp4";
+    media.videoOnly = folder / "video.mp4";
+    media.audioOnly = folder / "audio.wav";
+    media.oddSize = folder / "odd.mkv";
+    media.portrait = folder / "portrait.mp4";
+    media.coverArtMp3 = folder / "cover.mp3";
+    media.corrupt = folder / "corrupt.mp4";
+    media.truncated = folder / "truncated.mp4";
+    return media;
+}
+
+void Generate(const Media& media) {
+    const std::string ffmpeg = "ffmpeg -nostdin -v error -y ";
+    const std::string sine = " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=";
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2" + sine +
+            "2 -ac 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest "
+            "-movflags +faststart " +
+            Quote(media.videoWithAudio));
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=160x120:rate=30:duration=1" + sine +
+            "1 -ac 2 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest " +
+            Quote(media.video30));
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -c:v libx264 "
+            "-preset ultrafast -pix_fmt yuv420p " +
+            Quote(media.videoOnly));
+    MustRun(ffmpeg + "-f lavfi -i sine=frequency=330:sample_rate=44100:duration=2 -ac 2 " +
+            Quote(media.audioOnly));
+    MustRun(ffmpeg + "-f lavfi -i testsrc=size=321x241:rate=25:duration=1" + sine +
+            "1 -ac 2 -c:v ffv1 -c:a pcm_s16le -shortest " + Quote(media.oddSize));
+    const fs::path landscape = media.folder / "landscape.mp4";
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=320x240:rate=25:duration=1 -c:v libx264 "
+            "-preset ultrafast -pix_fmt yuv420p " +
+            Quote(landscape));
+    MustRun(ffmpeg + "-i " + Quote(landscape) + " -c copy -metadata:s:v rotate=90 " +
+            Quote(media.portrait));
+    MustRun(ffmpeg +
+            "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -f lavfi -i "
+            "testsrc2=size=64x64:rate=1:duration=1 -map 0:a -map 1:v -ac 2 -c:a libmp3lame "
+            "-c:v mjpeg -frames:v 1 -disposition:v attached_pic -id3v2_version 3 " +
+            Quote(media.coverArtMp3));
+    {
+        std::mt19937 random(1234);
+        std::ofstream corrupt(media.corrupt, std::ios::binary);
+        for (int i = 0; i < 8192; ++i) {
+            corrupt.put(static_cast<char>(random() & 0xFF));
+        }
+    }
+    {
+        // The header (moved to the front) survives; half the media data is gone.
+        std::ifstream whole(media.videoWithAudio, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(whole)),
+                          std::istreambuf_iterator<char>());
+        std::ofstream cut(media.truncated, std::ios::binary);
+        cut.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
+    }
+}
+
+}  // namespace
+
+bool RunCommand(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+const Media& TestMedia() {
+    static const Media media = [] {
+        fs::path folder;
+        bool temporary = false;
+        if (const char* shared = std::getenv("OSTREL_TEST_MEDIA_DIR"); shared && *shared) {
+            folder = shared;
+        } else {
+            folder = fs::temp_directory_path() /
+                     ("ostrel-engine-media-" + std::to_string(static_cast<long>(getpid())));
+            temporary = true;
+        }
+        if (!fs::exists(folder / "ready")) {
+            // Built beside the target and renamed into place, so parallel runs never see a
+            // half-made set.
+            const fs::path building =
+                folder.string() + ".building-" + std::to_string(static_cast<long>(getpid()));
+            fs::remove_all(building);
+            fs::create_directories(building);
+            Generate(Paths(building));
+            std::ofstream(building / "ready") << "ok\n";
+            std::error_code code;
+            fs::create_directories(folder.parent_path(), code);
+            fs::rename(building, folder, code);
+            if (code) {
+                fs::remove_all(building, code);
+            }
+        }
+        if (temporary) {
+            static const fs::path toRemove = folder;
+            std::atexit([] {
+                std::error_code code;
+                fs::remove_all(toRemove, code);
+            });
+        }
+        return Paths(folder);
+    }();
+    return media;
+}
+
+TempFolder::TempFolder() {
+    static int counter = 0;
+    path_ = fs::temp_directory_path() /
+            ("ostrel-engine-out-" + std::to_string(static_cast<long>(getpid())) + "-" +
+             std::to_string(counter++));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code code;
+    fs::remove_all(path_, code);
+}
+
+std::vector<std::string> TempFolder::FileNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path_)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+const std::map<std::string, std::string>* ProbeResult::Stream(const std::string& type) const {
+    for (const auto& stream : streams) {
+        const auto found = stream.find("codec_type");
+        if (found != stream.end() && found->second == type) {
+            return &stream;
+        }
+    }
+    return nullptr;
+}
+
+int ProbeResult::Count(const std::string& type) const {
+    int count = 0;
+    for (const auto& stream : streams) {
+        const auto found = stream.find("codec_type");
+        count += found != stream.end() && found->second == type ? 1 : 0;
+    }
+    return count;
+}
+
+ProbeResult Probe(const fs::path& file) {
+    ProbeResult result;
+    const std::string command =
+        "ffprobe -v error -show_entries "
+        "stream=codec_type,codec_name,width,height,sample_rate,channels,avg_frame_rate,"
+        "sample_aspect_ratio,display_aspect_ratio,pix_fmt:"
+        "stream_disposition=attached_pic:format=format_name,duration -of compact " +
+        Quote(file) + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    std::string output;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof(buffer), pipe) != nullptr) {
+        output += buffer;
+    }
+    const int status = pclose(pipe);
+    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::map<std::string, std::string> fields;
+        std::istringstream parts(line);
+        std::string section;
+        std::getline(parts, section, '|');
+        std::string part;
+        while (std::getline(parts, part, '|')) {
+            const auto equals = part.find('=');
+            if (equals != std::string::npos) {
+                fields[part.substr(0, equals)] = part.substr(equals + 1);
+            }
+        }
+        if (section == "stream") {
+            if (fields["disposition:attached_pic"] == "1") {
+                fields["codec_type"] = "attached_pic";
+            }
+            result.streams.push_back(fields);
+        } else if (section == "format") {
+            result.formatName = fields["format_name"];
+            const std::string duration = fields["duration"];
+            if (!duration.empty() && duration != "N/A") {
+                result.durationSeconds = std::stod(duration);
+            }
+        }
+    }
+    return result;
+}
+
+EventPoster EventQueue::Poster() {
+    return [this](std::function<void()> event) {
+        std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+        wake_.notify_one();
+    };
+}
+
+bool EventQueue::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        std::unique_lock lock(mutex_);
+        if (!wake_.wait_until(lock, deadline, [this] { return !events_.empty(); })) {
+            return false;
+        }
+        auto event = std::move(events_.front());
+        events_.pop_front();
+        lock.unlock();
+        event();
+    }
+    return true;
+}
+
+EncoderEvents EventLog::Handlers() {
+    EncoderEvents events;
+    events.TaskProgress = [this](int task, std::int64_t positionUs, std::int64_t durationUs) {
+        wrongThread = wrongThread || std::this_thread::get_id() != testThread;
+        progress.push_back({task, positionUs, durationUs});
+    };
+    events.TaskFinished = [this](int task, bool success, bool failure, const std::string& text) {
+        wrongThread = wrongThread || std::this_thread::get_id() != testThread;
+        if (task < 0) {
+            ++queueEnds;
+        } else {
+            finished.push_back({task, success, failure, text});
+        }
+    };
+    return events;
+}
+
+}  // namespace ostrel::engine::testing

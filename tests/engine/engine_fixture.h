@@ -1,0 +1,103 @@
+// Shared helpers of the engine tests: generated media, an ffprobe oracle and a synchronous
+// event poster drained by the test thread.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/engine.h"
+
+namespace ostrel::engine::testing {
+
+// Short clips made once by the ffmpeg tool (see TestMedia()).
+struct Media {
+    std::filesystem::path folder;
+    std::filesystem::path videoWithAudio;  // 320x240 25 fps, 2 s, stereo 44.1 kHz
+    std::filesystem::path video30;         // 160x120 30 fps, 1 s, with audio
+    std::filesystem::path videoOnly;       // 160x120 25 fps, 1 s
+    std::filesystem::path audioOnly;       // wav, 2 s, stereo 44.1 kHz
+    std::filesystem::path oddSize;         // 321x241, 1 s, with audio
+    std::filesystem::path portrait;        // 320x240 stored, display matrix 90 degrees
+    std::filesystem::path coverArtMp3;     // mp3 with an attached picture, 2 s
+    std::filesystem::path corrupt;         // random bytes
+    std::filesystem::path truncated;       // videoWithAudio cut in the middle
+};
+
+// The media folder comes from OSTREL_TEST_MEDIA_DIR (set by CTest's fixture, so the clips are
+// made once per test run) or is a temporary folder of this process.
+const Media& TestMedia();
+
+// A fresh empty folder for one test's outputs, removed by the destructor.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::vector<std::string> FileNames() const;  // hidden files included
+
+  private:
+    std::filesystem::path path_;
+};
+
+// What ffprobe says about a file.
+struct ProbeResult {
+    bool ok = false;
+    std::string formatName;
+    double durationSeconds = -1.0;  // -1 when ffprobe gives none
+    std::vector<std::map<std::string, std::string>> streams;
+    const std::map<std::string, std::string>* Stream(const std::string& type) const;
+    int Count(const std::string& type) const;
+};
+ProbeResult Probe(const std::filesystem::path& file);
+
+// Runs a shell command; true when it exited with 0.
+bool RunCommand(const std::string& command);
+
+// Receives events from the engine's threads and runs them on the test thread.
+class EventQueue {
+  public:
+    EventPoster Poster();
+    // Runs queued events until done() is true or the timeout passes; false on timeout.
+    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> events_;
+};
+
+struct FinishedEvent {
+    int task = 0;
+    bool success = false;
+    bool failure = false;
+    std::string text;
+};
+
+struct ProgressEvent {
+    int task = 0;
+    std::int64_t positionUs = 0;
+    std::int64_t durationUs = 0;
+};
+
+// Records the encoder's events and checks they arrive on the test thread.
+struct EventLog {
+    std::vector<FinishedEvent> finished;
+    std::vector<ProgressEvent> progress;
+    int queueEnds = 0;
+    bool wrongThread = false;
+    std::thread::id testThread = std::this_thread::get_id();
+    EncoderEvents Handlers();
+};
+
+}  // namespace ostrel::engine::testing

@@ -1,0 +1,484 @@
+// The road from OK to the notice: the run with a scripted encoder (progress texts, refused
+// files, Stop, the end of the run, the notice's click zones), then with the real engine.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMetaObject>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <memory>
+
+#include "app/completion_notice.h"
+#include "app/conversion_ui.h"
+#include "app/format_dialog.h"
+#include "app/progress_window.h"
+#include "engine/loader/engine_loader.h"
+#include "fake_encoder.h"
+
+using namespace ostrel;
+
+namespace {
+
+FileRow VideoRow(const QString& path) {
+    FileRow row;
+    row.FileName = path;
+    row.VideoSize = QStringLiteral("320 X 240");
+    row.VideoCodec = QStringLiteral("mpeg4");
+    row.AudioCodec = QStringLiteral("aac");
+    return row;
+}
+
+QString Cell(FormConverting* window, int row, int column) {
+    const QAbstractItemModel* model = window->List()->model();
+    return model->index(row, column).data().toString();
+}
+
+QAction* FindProfileAction(QMenu* menu, const QString& caption) {
+    for (QAction* action : menu->findChildren<QAction*>()) {
+        if (action->text() == caption && action->data().isValid()) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+// Everything one run needs: a main window, the conversion, and recorders for what would
+// otherwise open message boxes, folder choosers and file managers.
+struct Harness {
+    explicit Harness(engine::Encoder& encoderIn) : encoder(encoderIn) {
+        QVERIFY(outputDir.isValid());
+        outputFolder = outputDir.path();
+        ui = std::make_unique<ConversionUi>(&mainWindow, encoder, outputFolder);
+        notice = mainWindow.findChild<CompletionNotice*>();
+        QVERIFY(notice != nullptr);
+        notice->SetFolderOpener([this](const QString& folder) { opened << "notice " + folder; });
+    }
+
+    // Convert, then OK in the dialog.
+    FormConverting* Run(const QList<FileRow>& rows, const QString& profile = {},
+                        int cpuIndex = -1) {
+        ui->Convert(rows);
+        dialog = mainWindow.findChild<FormVideoFormat*>();
+        if (dialog == nullptr) {
+            return nullptr;
+        }
+        dialog->SetErrorMessageFunction(
+            [this](QWidget*, const QString& caption, const QString& text) {
+                messages << caption + QLatin1Char('|') + text;
+            });
+        dialog->SetFolderChooser([](QWidget*) { return QString(); });
+        if (!profile.isEmpty()) {
+            FindProfileAction(dialog->ProfileMenu(), profile)->trigger();
+        }
+        if (cpuIndex >= 0) {
+            dialog->Model().SelectCpu(cpuIndex);
+        }
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("BtnOK")), Qt::LeftButton);
+        window = mainWindow.findChild<FormConverting*>();
+        if (window != nullptr) {
+            window->SetFolderOpener(
+                [this](const QString& folder) { opened << "button " + folder; });
+        }
+        return window;
+    }
+
+    QString In(const QString& name) const { return inputDir.path() + QLatin1Char('/') + name; }
+    QString Out(const QString& name) const { return outputDir.path() + QLatin1Char('/') + name; }
+
+    engine::Encoder& encoder;
+    QTemporaryDir inputDir;
+    QTemporaryDir outputDir;
+    QWidget mainWindow;
+    QString outputFolder;
+    std::unique_ptr<ConversionUi> ui;
+    QPointer<FormVideoFormat> dialog;
+    QPointer<FormConverting> window;
+    QPointer<CompletionNotice> notice;
+    QStringList messages;
+    QStringList opened;
+};
+
+// Makes a short test clip with the ffmpeg tool.
+bool MakeClip(const QString& path, double seconds) {
+    const QString length = QString::number(seconds);
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 {"-v",
+                  "error",
+                  "-y",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  "testsrc2=size=320x240:rate=25:duration=" + length,
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  "sine=frequency=440:sample_rate=44100:duration=" + length,
+                  "-c:v",
+                  "mpeg4",
+                  "-q:v",
+                  "5",
+                  "-c:a",
+                  "aac",
+                  "-ac",
+                  "2",
+                  "-shortest",
+                  path});
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitStatus() == QProcess::NormalExit &&
+           ffmpeg.exitCode() == 0;
+}
+
+// The streams of a media file as ffprobe reports them.
+QJsonArray ProbeStreams(const QString& path) {
+    QProcess ffprobe;
+    ffprobe.start(QStringLiteral("ffprobe"),
+                  {"-v", "error", "-show_entries",
+                   "stream=codec_type,codec_name,width,height,channels", "-of", "json", path});
+    if (!ffprobe.waitForFinished(30000)) {
+        return {};
+    }
+    return QJsonDocument::fromJson(ffprobe.readAllStandardOutput())
+        .object()
+        .value(QStringLiteral("streams"))
+        .toArray();
+}
+
+// The real engine's conversion queue, with its events posted onto the UI thread.
+std::unique_ptr<engine::Encoder> RealEncoder() {
+    if (!LoadEngine(OSTREL_ENGINE_FOLDER)) {
+        qWarning("engine: %s", EngineLoadError().c_str());
+        return nullptr;
+    }
+    std::unique_ptr<engine::Encoder> encoder = CreateEncoder();
+    if (encoder != nullptr) {
+        encoder->SetEventPoster([](std::function<void()> event) {
+            QMetaObject::invokeMethod(qApp, std::move(event), Qt::QueuedConnection);
+        });
+    }
+    return encoder;
+}
+
+}  // namespace
+
+class ConversionTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase();
+    void runFollowsTheEncodersEvents();
+    void stopTwiceThenClose();
+    void closeBoxStopsTheEncoder();
+    void filesThatCannotBeOpenedStillGetRows();
+    void dialogIsCreatedOnce();
+    void noticeClickZones_data();
+    void noticeClickZones();
+    void realEngineConvertsThroughTheDialog();
+    void staysResponsiveWithTwentyFiles();
+};
+
+void ConversionTest::initTestCase() {
+    // The completion sound is not under test; a driver name that does not exist keeps the
+    // sound library from probing the machine's audio devices.
+    qputenv("CANBERRA_DRIVER", "none");
+}
+
+void ConversionTest::runFollowsTheEncodersEvents() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    const QString a = h.In("a.avi"), b = h.In("b.avi"), c = h.In("c.avi");
+    encoder.refused.insert(b.toStdString());
+    FormConverting* window = h.Run({VideoRow(a), VideoRow(b), VideoRow(c)}, {}, 1);
+    QVERIFY(window != nullptr);
+
+    QCOMPARE(h.outputFolder, h.outputDir.path() + QLatin1Char('/'));
+    QCOMPARE(h.messages, QStringList{"Error|Cannot convert." + h.Out("b.mp4") +
+                                     "\nError: Unsupported codec\n"
+                                     "Please try to convert it to another format"});
+    QVERIFY(!h.dialog->isVisible());
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), QStringLiteral("Please wait..."));
+    QCOMPARE(encoder.startThreads, 2);
+    QCOMPARE(encoder.calls.back(), std::string("StartTasks 2"));
+
+    const auto* header = window->List()->model();
+    QCOMPARE(header->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Output File Name"));
+    QCOMPARE(header->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Progress"));
+    QCOMPARE(header->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Status"));
+    QCOMPARE(header->rowCount(), 3);
+    const QStringList planned = {h.Out("a.mp4"), h.Out("b.mp4"), h.Out("c.mp4")};
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(Cell(window, row, 0), QDir::toNativeSeparators(planned[row]));
+    }
+    QCOMPARE(Cell(window, 1, 2), QStringLiteral("Error: Unsupported codec"));
+
+    encoder.Progress(0, 459'000, 1'000'000);
+    QCOMPARE(Cell(window, 0, 1), QStringLiteral("45%"));
+    QCOMPARE(Cell(window, 0, 2), QStringLiteral("Converting..."));
+    encoder.Progress(1, 500, 1000);  // the engine's second task is the third file
+    QCOMPARE(Cell(window, 2, 1), QStringLiteral("50%"));
+    QCOMPARE(Cell(window, 1, 2), QStringLiteral("Error: Unsupported codec"));
+    encoder.Finished(1, true);
+    QCOMPARE(Cell(window, 2, 1), QStringLiteral("100%"));
+    QCOMPARE(Cell(window, 2, 2), QStringLiteral("OK"));
+    encoder.Finished(0, false, "Invalid data found when processing input");
+    QCOMPARE(Cell(window, 0, 2), QStringLiteral("Error: Invalid data found when processing input"));
+    QVERIFY(!window->OpenButton()->isEnabled());
+    QVERIFY(!h.notice->isVisible());
+
+    encoder.QueueEnded();
+    QCOMPARE(window->windowTitle(), QStringLiteral("Convert Finished!"));
+    QCOMPARE(window->StopButton()->text(), QStringLiteral("Close"));
+    QVERIFY(window->OpenButton()->isEnabled());
+    QCOMPARE(window->focusWidget(), window->OpenButton());
+    QVERIFY(h.notice->isVisible());
+    QCOMPARE(h.notice->size(), QSize(220, 70));
+    const QRect screen = QApplication::primaryScreen()->availableGeometry();
+    QVERIFY(screen.contains(h.notice->frameGeometry()));
+    QVERIFY(h.notice->frameGeometry().right() > screen.right() - 20);
+    QVERIFY(h.notice->frameGeometry().bottom() > screen.bottom() - 20);
+
+    QTest::mouseClick(window->OpenButton(), Qt::LeftButton);
+    QCOMPARE(h.opened, QStringList{"button " + h.outputFolder});
+
+    const int stopsBefore = encoder.stopCount;
+    QTest::mouseClick(window->StopButton(), Qt::LeftButton);  // "Close": one press closes
+    QTRY_VERIFY(h.window == nullptr);
+    QCOMPARE(encoder.stopCount, stopsBefore + 2);  // the press and the closing
+    QVERIFY(h.notice->isVisible());                // the notice outlives the window
+}
+
+void ConversionTest::stopTwiceThenClose() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    FormConverting* window = h.Run({VideoRow(h.In("a.avi")), VideoRow(h.In("b.avi"))});
+    QVERIFY(window != nullptr);
+    encoder.Progress(0, 100, 1000);
+
+    QTest::mouseClick(window->StopButton(), Qt::LeftButton);
+    QCOMPARE(encoder.stopCount, 1);
+    QCOMPARE(encoder.calls.back(), std::string("StopTasks 0"));
+    QCOMPARE(window->StopButton()->text(), QStringLiteral("Close"));
+    QVERIFY(window->isVisible());
+    QVERIFY(!window->OpenButton()->isEnabled());  // not before the queue has ended
+    QCOMPARE(window->windowTitle(), QStringLiteral("Please wait..."));
+
+    encoder.Progress(0, 300, 1000);
+    QCOMPARE(Cell(window, 0, 2), QStringLiteral("Canceled"));
+    QCOMPARE(Cell(window, 0, 1), QStringLiteral("10%"));
+    encoder.Finished(1, true);  // a task that finished anyway still shows it
+    QCOMPARE(Cell(window, 1, 2), QStringLiteral("OK"));
+
+    QTest::mouseClick(window->StopButton(), Qt::LeftButton);
+    QCOMPARE(encoder.stopCount, 3);  // the second press, and the closing
+    QTRY_VERIFY(h.window == nullptr);
+    QVERIFY(!h.notice->isVisible());
+}
+
+void ConversionTest::closeBoxStopsTheEncoder() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    FormConverting* window = h.Run({VideoRow(h.In("a.avi"))});
+    QVERIFY(window != nullptr);
+    window->close();
+    QCOMPARE(encoder.stopCount, 1);
+    QTRY_VERIFY(h.window == nullptr);
+    // A late event of the stopped run reaches nothing that is gone.
+    encoder.Progress(0, 1, 2);
+    encoder.QueueEnded();
+    QVERIFY(!h.notice->isVisible());
+}
+
+void ConversionTest::filesThatCannotBeOpenedStillGetRows() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    const QString a = h.In("a b.avi"), b = h.In("b.avi");
+    encoder.unopenable = {a.toStdString(), b.toStdString()};
+    FormConverting* window = h.Run({VideoRow(a), VideoRow(b)});
+    QVERIFY(window != nullptr);
+    QCOMPARE(h.messages.size(), 2);
+    QCOMPARE(h.messages[0], "Ostrel Media Converter|Can not open file: \n" + a +
+                                "\n\nError: \nNo such file or directory");
+    QCOMPARE(window->List()->model()->rowCount(), 2);
+    QCOMPARE(Cell(window, 1, 2), QStringLiteral("Error: No such file or directory"));
+    // Nothing was queued, so no end of the queue will come: the window does not wait for it.
+    QCOMPARE(encoder.calls.back().substr(0, 11), std::string("StartTasks "));
+    QCOMPARE(window->StopButton()->text(), QStringLiteral("Close"));
+    QVERIFY(window->OpenButton()->isEnabled());
+    QVERIFY(!h.notice->isVisible());
+    window->close();
+}
+
+void ConversionTest::dialogIsCreatedOnce() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    h.ui->Convert({VideoRow(h.In("a.avi"))});
+    auto* first = h.mainWindow.findChild<FormVideoFormat*>();
+    QVERIFY(first != nullptr);
+    QVERIFY(first->isVisible());
+    QVERIFY(first->isModal());
+    FindProfileAction(first->ProfileMenu(), "iPhone - H.264 Video")->trigger();
+    first->reject();
+    h.ui->Convert({VideoRow(h.In("a.avi"))});
+    QCOMPARE(h.mainWindow.findChildren<FormVideoFormat*>().size(), 1);
+    QCOMPARE(first->Model().FormatCaption(), QStringLiteral("iPhone - H.264 Video"));
+    QVERIFY(encoder.calls.empty());
+}
+
+void ConversionTest::noticeClickZones_data() {
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<bool>("staysOpen");
+    QTest::addColumn<bool>("opensFolder");
+    QTest::newRow("title") << QPoint(60, 12) << true << false;
+    QTest::newRow("background") << QPoint(8, 60) << true << false;
+    QTest::newRow("right of the title") << QPoint(185, 12) << true << false;
+    QTest::newRow("close button") << QPoint(209, 11) << false << false;
+    QTest::newRow("message") << QPoint(110, 40) << false << true;
+}
+
+void ConversionTest::noticeClickZones() {
+    QFETCH(QPoint, point);
+    QFETCH(bool, staysOpen);
+    QFETCH(bool, opensFolder);
+    CompletionNotice notice;
+    QStringList opened;
+    notice.SetFolderOpener([&opened](const QString& folder) { opened << folder; });
+    notice.ShowNotice(QStringLiteral("/srv/out/"));
+    QVERIFY(notice.isVisible());
+    QTest::mouseClick(&notice, Qt::LeftButton, {}, point);
+    QCOMPARE(notice.isVisible(), staysOpen);
+    QCOMPARE(opened, opensFolder ? QStringList{"/srv/out/"} : QStringList{});
+}
+
+void ConversionTest::realEngineConvertsThroughTheDialog() {
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("ffprobe")).isEmpty()) {
+        QSKIP("the ffmpeg and ffprobe tools are needed to make and check the clips");
+    }
+    std::unique_ptr<engine::Encoder> encoder = RealEncoder();
+    QVERIFY2(encoder != nullptr, "the engine module could not be loaded");
+    Harness h(*encoder);
+    const QString plain = h.In("plain.mp4");
+    const QString fancy = h.In(QStringLiteral("Übung – kurzer Clip é.mkv"));
+    QVERIFY(MakeClip(plain, 1.2));
+    QVERIFY(MakeClip(fancy, 1.5));
+
+    FormConverting* window =
+        h.Run({VideoRow(plain), VideoRow(fancy)}, QStringLiteral("iPhone - H.264 Video"), 0);
+    QVERIFY(window != nullptr);
+    QVERIFY2(h.messages.isEmpty(), qPrintable(h.messages.join(QLatin1Char('\n'))));
+    QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QStringLiteral("Convert Finished!"), 60000);
+
+    const QStringList outputs = {h.Out("plain.mp4"),
+                                 h.Out(QStringLiteral("Übung – kurzer Clip é.mp4"))};
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(Cell(window, row, 0), QDir::toNativeSeparators(outputs[row]));
+        QCOMPARE(Cell(window, row, 1), QStringLiteral("100%"));
+        QCOMPARE(Cell(window, row, 2), QStringLiteral("OK"));
+        const QJsonArray streams = ProbeStreams(outputs[row]);
+        QCOMPARE(streams.size(), 2);
+        bool video = false, audio = false;
+        for (const QJsonValue& value : streams) {
+            const QJsonObject stream = value.toObject();
+            if (stream.value("codec_type").toString() == QLatin1String("video")) {
+                QCOMPARE(stream.value("codec_name").toString(), QStringLiteral("h264"));
+                QCOMPARE(stream.value("width").toInt(), 480);
+                QCOMPARE(stream.value("height").toInt(), 320);
+                video = true;
+            } else {
+                QCOMPARE(stream.value("codec_name").toString(), QStringLiteral("aac"));
+                QCOMPARE(stream.value("channels").toInt(), 2);
+                audio = true;
+            }
+        }
+        QVERIFY(video && audio);
+    }
+    // Nothing else was written: no temporary or partial files.
+    QCOMPARE(QDir(h.outputDir.path()).entryList(QDir::Files).size(), 2);
+    QTRY_VERIFY(h.notice->isVisible());
+    window->close();
+    QTRY_VERIFY(h.window == nullptr);
+}
+
+void ConversionTest::staysResponsiveWithTwentyFiles() {
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty()) {
+        QSKIP("the ffmpeg tool is needed to make the clip");
+    }
+    std::unique_ptr<engine::Encoder> encoder = RealEncoder();
+    QVERIFY2(encoder != nullptr, "the engine module could not be loaded");
+    Harness h(*encoder);
+    const QString clip = h.In("short.mp4");
+    QVERIFY(MakeClip(clip, 3));
+    QList<FileRow> rows;
+    for (int i = 0; i < 20; ++i) {
+        rows.append(VideoRow(clip));  // twenty tasks; the planned names keep them apart
+    }
+    FormConverting* window = h.Run(rows, QStringLiteral("iPhone - H.264 Video"), 1);
+    QVERIFY(window != nullptr);
+    QCOMPARE(window->List()->model()->rowCount(), 20);
+    QCOMPARE(Cell(window, 19, 0), QDir::toNativeSeparators(h.Out("short (19).mp4")));
+
+    // While both workers convert, the UI thread keeps turning: a 20 ms timer never waits
+    // long and the list repaints.
+    QTRY_VERIFY_WITH_TIMEOUT(Cell(window, 0, 2) == QLatin1String("Converting...") ||
+                                 Cell(window, 1, 2) == QLatin1String("Converting..."),
+                             20000);
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    window->List()->viewport()->installEventFilter(&counter);
+    QElapsedTimer clock;
+    qint64 last = 0;
+    qint64 longestGapMs = 0;
+    QTimer ticker;
+    ticker.setInterval(20);
+    connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        longestGapMs = qMax(longestGapMs, clock.elapsed() - last);
+        last = clock.elapsed();
+    });
+    clock.start();
+    ticker.start();
+    QTest::qWait(1000);
+    ticker.stop();
+    QVERIFY2(longestGapMs < 500, qPrintable(QString::number(longestGapMs)));
+    QVERIFY(counter.paints > 0);
+
+    // Stop answers at once, and the engine reports the end of the queue within half a second.
+    QElapsedTimer stopClock;
+    stopClock.start();
+    QTest::mouseClick(window->StopButton(), Qt::LeftButton);
+    QVERIFY(stopClock.elapsed() < 100);
+    QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle() == QLatin1String("Convert Finished!"), 5000);
+    QVERIFY2(stopClock.elapsed() < 500, qPrintable(QString::number(stopClock.elapsed())));
+    qInfo(
+        "longest wait of the UI thread %lld ms, %d repaints of the list in 1 s, queue ended "
+        "%lld ms after Stop",
+        longestGapMs, counter.paints, stopClock.elapsed());
+    QVERIFY(Cell(window, 19, 2) != QLatin1String("OK"));  // the run did not just finish
+    window->close();
+    QTRY_VERIFY(h.window == nullptr);
+    // A stopped task leaves no partial output behind; only finished ones are there.
+    int ok = 0;
+    for (const QString& name : QDir(h.outputDir.path()).entryList(QDir::Files)) {
+        ok += name.startsWith(QLatin1String("short")) ? 1 : 0;
+    }
+    QCOMPARE(QDir(h.outputDir.path()).entryList(QDir::Files).size(), ok);
+}
+
+QTEST_MAIN(ConversionTest)
+#include "conversion_test.moc"

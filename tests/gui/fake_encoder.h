@@ -1,0 +1,105 @@
+// A scripted stand-in for the engine's conversion queue: it records every call, refuses the
+// inputs and outputs it is told to, and lets a test raise the encoder's events by hand, on
+// the test's own thread.
+#pragma once
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/engine.h"
+
+namespace ostrel::testing {
+
+class FakeEncoder : public engine::Encoder {
+  public:
+    // Inputs whose OpenInput fails, and inputs whose AddOutput is refused.
+    std::set<std::string> unopenable;
+    std::set<std::string> refused;
+    std::string failureText = "Unsupported codec";
+
+    // Every call in order, as "ClearTasks", "OpenInput <path>", "AddOutput <handle> <path>",
+    // "CloseInput <handle>", "StartTasks <threads>", "StopTasks <0|1>".
+    std::vector<std::string> calls;
+    std::vector<std::pair<std::string, std::string>> outputs;  // path, options
+    int stopCount = 0;
+    int startThreads = -1;
+
+    void SetEventPoster(engine::EventPoster poster) override { poster_ = std::move(poster); }
+    void SetEvents(engine::EncoderEvents events) override { events_ = std::move(events); }
+
+    void ClearTasks() override {
+        calls.push_back("ClearTasks");
+        inputs_.clear();
+        outputs.clear();
+        tasks_ = 0;
+    }
+
+    int OpenInput(const std::string& path, const std::string& formatName) override {
+        calls.push_back("OpenInput " + path + (formatName.empty() ? "" : " " + formatName));
+        if (unopenable.count(path) != 0) {
+            lastError_ = "No such file or directory";
+            return -1;
+        }
+        inputs_.push_back(path);
+        return static_cast<int>(inputs_.size()) - 1;
+    }
+
+    int AddOutput(int inputHandle, const std::string& outputPath,
+                  const std::string& options) override {
+        calls.push_back("AddOutput " + std::to_string(inputHandle) + " " + outputPath);
+        if (inputHandle < 0 || inputHandle >= static_cast<int>(inputs_.size()) ||
+            refused.count(inputs_[inputHandle]) != 0) {
+            lastError_ = failureText;
+            return -1;
+        }
+        outputs.emplace_back(outputPath, options);
+        return tasks_++;
+    }
+
+    void CloseInput(int inputHandle) override {
+        calls.push_back("CloseInput " + std::to_string(inputHandle));
+    }
+
+    int StartTasks(int threads) override {
+        calls.push_back("StartTasks " + std::to_string(threads));
+        startThreads = threads;
+        return tasks_ > 0 ? 0 : -1;
+    }
+
+    void StopTasks(bool wait) override {
+        calls.push_back(std::string("StopTasks ") + (wait ? "1" : "0"));
+        ++stopCount;
+    }
+
+    std::string LastError() const override { return lastError_; }
+
+    // Events, raised at once on the caller's thread.
+    void Progress(int task, std::int64_t positionUs, std::int64_t durationUs) {
+        if (events_.TaskProgress) {
+            events_.TaskProgress(task, positionUs, durationUs);
+        }
+    }
+    void Finished(int task, bool success, const std::string& errorText = {}) {
+        if (events_.TaskFinished) {
+            events_.TaskFinished(task, success, !success, errorText);
+        }
+    }
+    void QueueEnded(bool failure = false) {
+        if (events_.TaskFinished) {
+            events_.TaskFinished(-1, false, failure, failure ? "stopped" : "");
+        }
+    }
+
+    int TaskCount() const { return tasks_; }
+
+  private:
+    engine::EventPoster poster_;
+    engine::EncoderEvents events_;
+    std::vector<std::string> inputs_;
+    int tasks_ = 0;
+    std::string lastError_;
+};
+
+}  // namespace ostrel::testing

@@ -1,0 +1,678 @@
+// The main window driven through its dispatcher and model, headless. A fake engine stands in
+// where real media is not the point; the real engine module probes generated clips where it is.
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <memory>
+
+#include "app/app_shell.h"
+#include "app/file_list_view.h"
+#include "app/form_flash.h"
+#include "app/form_wait.h"
+#include "app/main_window.h"
+#include "app/update_check.h"
+#include "common/settings_store.h"
+#include "fake_engine.h"
+
+using namespace ostrel;
+using ostrel::testing::FakeEngine;
+using ostrel::testing::FakeMedia;
+
+namespace {
+
+// Answers the window's questions from a script and records everything it was asked.
+class RecordingShell : public Shell {
+  public:
+    struct Message {
+        MessageIcon Icon;
+        QString Text;
+    };
+    QList<Message> messages;
+    QStringList questions;
+    bool answerYes = false;
+    QList<QStringList> chooseResults;  // one per dialog; empty when cancelled
+    QStringList dialogFolders;
+    QStringList lastFilters;
+    QList<QUrl> openedUrls;
+    int modalCount = 0;
+    int endCount = 0;
+
+    void Inform(QWidget*, MessageIcon icon, const QString& text) override {
+        messages.append({icon, text});
+    }
+    bool AskYesNo(QWidget*, const QString& text) override {
+        questions.append(text);
+        return answerYes;
+    }
+    QStringList ChooseFiles(QWidget*, const QString& folder, const QStringList& filters) override {
+        dialogFolders.append(folder);
+        lastFilters = filters;
+        return chooseResults.isEmpty() ? QStringList() : chooseResults.takeFirst();
+    }
+    void OpenUrl(const QUrl& url) override { openedUrls.append(url); }
+    void RunModal(QDialog&) override { ++modalCount; }
+    void EndProcess() override { ++endCount; }
+};
+
+QStringList ActionTexts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (const QAction* action : actions) {
+        texts.append(action->isSeparator() ? QStringLiteral("|") : action->text());
+    }
+    return texts;
+}
+
+QStringList FileNames(const FileListModel& model) {
+    QStringList names;
+    for (const FileRow& row : model.Rows()) {
+        names.append(row.FileName);
+    }
+    return names;
+}
+
+bool RunFfmpeg(const QStringList& arguments) {
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"),
+                 QStringList{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y")} +
+                     arguments);
+    return ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir settingsDir_;
+    QTemporaryDir mediaDir_;
+    RecordingShell shell_;
+    FakeEngine engine_;
+    std::unique_ptr<MainWindow> window_;
+
+    // A started window on the fake engine; the update prompt is not due.
+    MainWindow& Started() {
+        WriteSetting(kSettingLastCheckUpdate, LastCheckText(QDate::currentDate()));
+        window_ = std::make_unique<MainWindow>(shell_, engine_.Binding(), mediaDir_.path());
+        if (!window_->Start()) {
+            qFatal("start-up failed");
+        }
+        return *window_;
+    }
+
+    QString MediaPath(const QString& name) const { return mediaDir_.filePath(name); }
+
+    // Selects a row as a click with Ctrl would: through the view, which tells the model.
+    static void ClickRow(MainWindow& window, int row, bool makeCurrent) {
+        QItemSelectionModel* selection = window.ListView()->selectionModel();
+        const QModelIndex index = window.Model().index(row, 0);
+        if (makeCurrent) {
+            selection->setCurrentIndex(index,
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        } else {
+            selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+    }
+
+    // Rows made by the fake decoder for a, b, c...; none of these files exist.
+    void AddFakeRows(MainWindow& window, int count) {
+        QStringList paths;
+        for (int index = 0; index < count; ++index) {
+            paths.append(QStringLiteral("/media/clip%1.mp4").arg(index + 1));
+        }
+        window.AddDroppedFiles(paths);
+        QCOMPARE(window.Model().Count(), count);
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(settingsDir_.isValid());
+        QVERIFY(mediaDir_.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir_.path());
+        // Short clips for the tests that probe real media: video with sound, sound only, and
+        // bytes that are no media at all.
+        QVERIFY(RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-f", "lavfi",
+                           "-i", "sine=frequency=440", "-t", "1", "-c:v", "mpeg4", "-c:a", "mp2",
+                           "-shortest", MediaPath(QStringLiteral("clip.avi"))}));
+        QVERIFY(RunFfmpeg({"-f", "lavfi", "-i", "sine=frequency=300", "-t", "1",
+                           MediaPath(QStringLiteral("tone.wav"))}));
+        QFile broken(MediaPath(QStringLiteral("broken.mp4")));
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write(QByteArray(4096, 'x'));
+    }
+
+    void init() {
+        shell_ = RecordingShell();
+        engine_ = FakeEngine();
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Ostrel Software"),
+                  QStringLiteral("Ostrel Media Converter"))
+            .clear();
+    }
+
+    void cleanup() { window_.reset(); }
+
+    void commandTable_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("toolbarCaption");
+        QTest::addColumn<QString>("tooltip");
+        QTest::addColumn<QString>("shortcut");
+        QTest::newRow("ID_ADDFILES") << 1021 << "Add Files"
+                                     << "Add"
+                                     << "Add Files"
+                                     << "Ctrl+O";
+        QTest::newRow("ID_EXIT") << 1022 << "Exit     "
+                                 << ""
+                                 << "Exit     "
+                                 << "Ctrl+E";
+        QTest::newRow("ID_SELECTALL") << 1024 << "Select All"
+                                      << ""
+                                      << "Select All"
+                                      << "Ctrl+A";
+        QTest::newRow("ID_INVERTSELECTION") << 1025 << "Invert Selection"
+                                            << ""
+                                            << "Invert Selection   "
+                                            << "Ctrl+Alt+I";
+        QTest::newRow("ID_CLEARALL") << 1026 << "Clear All"
+                                     << ""
+                                     << "Clear All"
+                                     << "Ctrl+L";
+        QTest::newRow("ID_REMOVESELECTEDFILES") << 1027 << "Remove Selected Files"
+                                                << "Remove"
+                                                << "Remove Selected Files"
+                                                << "Del";
+        QTest::newRow("ID_ABOUT") << 1032 << "About..."
+                                  << ""
+                                  << "About"
+                                  << "";
+        QTest::newRow("ID_WEBSITE") << 1034 << "Website"
+                                    << ""
+                                    << "Website"
+                                    << "";
+        QTest::newRow("ID_JOINTB") << 1038 << "Convert Files"
+                                   << "Convert"
+                                   << "Convert Files"
+                                   << "";
+        QTest::newRow("ID_UP") << 1039 << ""
+                               << "Move Up"
+                               << "Move Up"
+                               << "";
+        QTest::newRow("ID_DOWN") << 1040 << ""
+                                 << "Move Down"
+                                 << "Move Down"
+                                 << "";
+        QTest::newRow("ID_PLAY") << 1042 << ""
+                                 << "Play"
+                                 << "Play"
+                                 << "";
+        QTest::newRow("ID_HELPCONTENTS") << 1043 << "Help Contents"
+                                         << ""
+                                         << "Help Contents"
+                                         << "F1";
+    }
+
+    // The table, and what the window built from it: each menu entry's caption and key, each
+    // toolbar button's caption, tooltip and icon.
+    void commandTable() {
+        QFETCH(int, id);
+        QFETCH(QString, caption);
+        QFETCH(QString, toolbarCaption);
+        QFETCH(QString, tooltip);
+        QFETCH(QString, shortcut);
+        const Command* command = FindCommand(id);
+        QVERIFY(command != nullptr);
+        QCOMPARE(command->Name, QString::fromLatin1(QTest::currentDataTag()));
+        QCOMPARE(command->Caption, caption);
+        QCOMPARE(command->ToolbarCaption, toolbarCaption);
+        QCOMPARE(command->Tooltip, tooltip);
+        QCOMPARE(command->Shortcut, shortcut);
+
+        MainWindow& window = Started();
+        QAction* menuAction = window.Bars().MenuActions.value(id);
+        QCOMPARE(menuAction != nullptr, !caption.isEmpty());
+        if (menuAction != nullptr) {
+            QCOMPARE(menuAction->text(), caption);
+            QCOMPARE(menuAction->shortcut(), QKeySequence(shortcut));
+        }
+        QAction* toolAction = window.Bars().ToolbarActions.value(id);
+        QCOMPARE(toolAction != nullptr, !toolbarCaption.isEmpty());
+        if (toolAction != nullptr) {
+            QCOMPARE(toolAction->text(), toolbarCaption);
+            QCOMPARE(toolAction->toolTip(), tooltip);
+            QVERIFY(!toolAction->icon().isNull());
+        }
+    }
+
+    void barsInOrder() {
+        MainWindow& window = Started();
+        QStringList menus;
+        QList<QStringList> entries;
+        for (QAction* action : window.menuBar()->actions()) {
+            menus.append(action->text());
+            entries.append(ActionTexts(action->menu()->actions()));
+        }
+        QCOMPARE(menus, QStringList({"File", "List", "Help"}));
+        QCOMPARE(entries.at(0), QStringList({"Add Files", "Convert Files", "|", "Exit     "}));
+        const QStringList listEntries = {"Select All", "Invert Selection", "Remove Selected Files",
+                                         "Clear All"};
+        QCOMPARE(entries.at(1), listEntries);
+        QCOMPARE(entries.at(2), QStringList({"Help Contents", "Website", "About..."}));
+        QCOMPARE(window.Bars().Toolbar->windowTitle(), QStringLiteral("Toobar"));
+        QCOMPARE(ActionTexts(window.Bars().Toolbar->actions()),
+                 QStringList({"Add", "Remove", "Play", "Move Up", "Move Down", "Convert"}));
+        QCOMPARE(ActionTexts(window.Bars().ContextMenu->actions()), listEntries);
+
+        // A right-click below the last row, on an empty list, still opens the context menu.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QWidget* viewport = window.ListView()->viewport();
+        const QPoint empty(viewport->width() / 2, viewport->height() - 5);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, empty, viewport->mapToGlobal(empty));
+        QCoreApplication::sendEvent(viewport, &click);
+        QTRY_VERIFY(window.Bars().ContextMenu->isVisible());
+        window.Bars().ContextMenu->hide();
+        QCOMPARE(window.windowTitle(), QStringLiteral("Ostrel Media Converter"));
+        QVERIFY(!window.windowIcon().isNull());
+    }
+
+    // Keys reach the dispatcher from anywhere in the window: Delete removes the selected
+    // rows, Ctrl+L clears the list without asking.
+    void deleteAndCtrlL() {
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        AddFakeRows(window, 3);
+        ClickRow(window, 1, true);
+        QCOMPARE(window.Model().SelectedRows(), QList<int>({1}));
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.ListView(), Qt::Key_Delete);
+        QCOMPARE(FileNames(window.Model()), QStringList({"/media/clip1.mp4", "/media/clip3.mp4"}));
+        QTest::keyClick(window.ListView(), Qt::Key_L, Qt::ControlModifier);
+        QCOMPARE(window.Model().Count(), 0);
+        QVERIFY(shell_.questions.isEmpty());
+        QVERIFY(shell_.messages.isEmpty());
+    }
+
+    void moveUpDown_data() {
+        QTest::addColumn<int>("current");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("order");      // the rows' clip numbers afterwards
+        QTest::addColumn<QString>("selection");  // selected rows afterwards, "1" = selected
+        // Row 3 is selected as well, away from the current row: it stays selected.
+        QTest::newRow("up on the first row") << 0 << int(ID_UP) << "1234"
+                                             << "1010";
+        QTest::newRow("down on the last row") << 3 << int(ID_DOWN) << "1234"
+                                              << "0011";
+        QTest::newRow("up on the second row") << 1 << int(ID_UP) << "2134"
+                                              << "1010";
+        QTest::newRow("down on the second row") << 1 << int(ID_DOWN) << "1324"
+                                                << "0010";
+        QTest::newRow("up on the last row") << 3 << int(ID_UP) << "1243"
+                                            << "0010";
+        QTest::newRow("no current row") << -1 << int(ID_UP) << "1234"
+                                        << "0010";
+    }
+
+    void moveUpDown() {
+        QFETCH(int, current);
+        QFETCH(int, command);
+        QFETCH(QString, order);
+        QFETCH(QString, selection);
+        engine_.media["/media/clip2.mp4"].DurationUs = 7'000'000;
+        MainWindow& window = Started();
+        AddFakeRows(window, 4);
+        ClickRow(window, 2, false);
+        if (current >= 0) {
+            ClickRow(window, current, true);
+        }
+        QCOMPARE(window.Model().CurrentRow(), current);
+        window.Dispatch(command);
+        QString gotOrder;
+        QString gotSelection;
+        for (int row = 0; row < window.Model().Count(); ++row) {
+            const FileRow& fileRow = window.Model().Row(row);
+            gotOrder += fileRow.FileName.mid(11, 1);
+            gotSelection += window.Model().IsSelected(row) ? u'1' : u'0';
+            // Every text and the duration moved together.
+            QCOMPARE(fileRow.DurationSeconds, fileRow.FileName.contains(u'2') ? 7.0 : 2.0);
+            QCOMPARE(fileRow.Duration, fileRow.FileName.contains(u'2')
+                                           ? QStringLiteral("00:00:07")
+                                           : QStringLiteral("00:00:02"));
+        }
+        QCOMPARE(gotOrder, order);
+        QCOMPARE(gotSelection, selection);
+        // The view shows the model's selection and current row.
+        QItemSelectionModel* view = window.ListView()->selectionModel();
+        for (int row = 0; row < window.Model().Count(); ++row) {
+            QCOMPARE(view->isRowSelected(row), selection.at(row) == u'1');
+        }
+        QCOMPARE(view->currentIndex().row(), window.Model().CurrentRow());
+    }
+
+    void totalsAfterTheNextTick() {
+        engine_.media["/media/clip1.mp4"].DurationUs = 30'400'000;
+        engine_.media["/media/clip2.mp4"].DurationUs = 30'400'000;
+        MainWindow& window = Started();
+        QCOMPARE(window.TotalFilesPane()->text(), QStringLiteral("Total Files: 0"));
+        QCOMPARE(window.TotalDurationPane()->text(), QStringLiteral("Total Duration: 00:00:00"));
+        AddFakeRows(window, 2);
+        // Nothing changes until the timer ticks.
+        QCOMPARE(window.TotalFilesPane()->text(), QStringLiteral("Total Files: 0"));
+        QTRY_COMPARE_WITH_TIMEOUT(window.TotalFilesPane()->text(), QStringLiteral("Total Files: 2"),
+                                  2000);
+        QCOMPARE(window.TotalDurationPane()->text(), QStringLiteral("Total Duration: 00:01:01"));
+        window.Dispatch(ID_CLEARALL);
+        QTRY_COMPARE_WITH_TIMEOUT(window.TotalFilesPane()->text(), QStringLiteral("Total Files: 0"),
+                                  2000);
+        QCOMPARE(window.TotalDurationPane()->text(), QStringLiteral("Total Duration: 00:00:00"));
+    }
+
+    // Convert on an empty list tells the user, opens the dialog, lists what was chosen and
+    // does not go on to the format dialog.
+    void convertOnEmptyList() {
+        MainWindow& window = Started();
+        shell_.chooseResults.append(
+            {MediaPath(QStringLiteral("a.mp4")), MediaPath(QStringLiteral("b.mp4"))});
+        window.Dispatch(ID_JOINTB);
+        QCOMPARE(shell_.messages.size(), 1);
+        QCOMPARE(shell_.messages.at(0).Icon, MessageIcon::Information);
+        QCOMPARE(shell_.messages.at(0).Text, QStringLiteral("Please add file to the list."));
+        QCOMPARE(shell_.dialogFolders, QStringList({QString()}));
+        QCOMPARE(shell_.lastFilters.size(), 33);
+        QVERIFY(
+            shell_.lastFilters.first().startsWith(QStringLiteral("All Supported Media Files (")));
+        QCOMPARE(window.Model().Count(), 2);
+        QCOMPARE(window.LastFolder(), mediaDir_.path() + u'/');
+        QCOMPARE(window.Model().SelectedRows(), QList<int>({1}));
+        QCOMPARE(window.Model().CurrentRow(), 1);
+    }
+
+    void addFilesDialogSelectsOnlyTheLastRow() {
+        MainWindow& window = Started();
+        AddFakeRows(window, 3);
+        window.Dispatch(ID_SELECTALL);
+        shell_.chooseResults.append(QStringList());  // cancelled
+        window.Dispatch(ID_ADDFILES);
+        QCOMPARE(window.Model().SelectedRows(), QList<int>({2}));
+        QCOMPARE(window.LastFolder(), QString());
+        shell_.chooseResults.append({QStringLiteral("/music/x.mp3")});
+        window.Dispatch(ID_ADDFILES);
+        QCOMPARE(window.Model().SelectedRows(), QList<int>({3}));
+        QCOMPARE(window.LastFolder(), QStringLiteral("/music/"));
+        window.Dispatch(ID_ADDFILES);
+        QCOMPARE(shell_.dialogFolders.last(), QStringLiteral("/music/"));
+    }
+
+    // A real drop onto the list: the folder is skipped, the two files are probed in order.
+    void droppedFolderWithTwoFiles() {
+        MainWindow& window = Started();
+        window.show();
+        const QString folder = MediaPath(QStringLiteral("folder"));
+        QVERIFY(QDir().mkpath(folder));
+        const QStringList dropped = {folder, MediaPath(QStringLiteral("one.mkv")),
+                                     MediaPath(QStringLiteral("two.mkv"))};
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& path : dropped) {
+            urls.append(QUrl::fromLocalFile(path));
+        }
+        mime.setUrls(urls);
+        QWidget* target = window.ListView()->viewport();
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &drop);
+        QVERIFY(drop.isAccepted());
+        QTRY_COMPARE(FileNames(window.Model()), dropped.mid(1));
+        QVERIFY(window.Model().SelectedRows().isEmpty());
+        QCOMPARE(engine_.decoder->openCount, 2);
+
+        QMimeData text;
+        text.setText(QStringLiteral("not files"));
+        QDragEnterEvent refused(QPoint(10, 10), Qt::CopyAction, &text, Qt::LeftButton,
+                                Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &refused);
+        QVERIFY(!refused.isAccepted());
+    }
+
+    void duplicatesAddNothing() {
+        MainWindow& window = Started();
+        window.AddDroppedFiles({QStringLiteral("/v/Clip.mp4")});
+        window.AddDroppedFiles({QStringLiteral("/v/Clip.mp4"), QStringLiteral("/v/clip.mp4")});
+        shell_.chooseResults.append({QStringLiteral("/v/Clip.mp4")});
+        window.Dispatch(ID_ADDFILES);
+        QCOMPARE(FileNames(window.Model()), QStringList({"/v/Clip.mp4", "/v/clip.mp4"}));
+        QCOMPARE(engine_.decoder->openCount, 2);
+        QVERIFY(shell_.messages.isEmpty());
+    }
+
+    // Rows removed while window events run between two probes: the add goes on with the
+    // next file and nothing is written into a vanished row.
+    void rowsRemovedDuringAdd() {
+        MainWindow* window = nullptr;
+        bool waitShown = false;
+        engine_.onOpen = [&](const std::string& path) {
+            waitShown = waitShown || window->findChild<FormWait*>()->isVisible();
+            if (path == "/m/2.mp4") {
+                // A slow file: window events run right after it.
+                QThread::msleep(40);
+                QMetaObject::invokeMethod(
+                    window, [window] { window->Dispatch(ID_CLEARALL); }, Qt::QueuedConnection);
+            }
+        };
+        window = &Started();
+        window->AddDroppedFiles({"/m/1.mp4", "/m/2.mp4", "/m/3.mp4", "/m/4.mp4"});
+        QCOMPARE(FileNames(window->Model()), QStringList({"/m/3.mp4", "/m/4.mp4"}));
+        QVERIFY(waitShown);
+        QVERIFY(!window->findChild<FormWait*>()->isVisible());
+        QVERIFY(!engine_.decoder->open);
+    }
+
+    // Probing through the real engine module, bound as the program binds it.
+    void realMedia_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("texts");  // Type, Duration, Video Size, Video/Audio Codec
+        QTest::newRow("video with sound")
+            << "clip.avi" << QStringList({"AVI", "00:00:01", "320 X 240", "mpeg4", "mp2"});
+        QTest::newRow("sound only")
+            << "tone.wav" << QStringList({"WAV", "00:00:01", "N/A", "N/A", "pcm_s16le"});
+    }
+
+    void realMedia() {
+        QFETCH(QString, name);
+        QFETCH(QStringList, texts);
+        MainWindow& window = StartedOnRealEngine();
+        const QString path = MediaPath(name);
+        window.AddDroppedFiles({path});
+        QVERIFY2(shell_.messages.isEmpty(), qPrintable(shell_.messages.value(0).Text));
+        QCOMPARE(window.Model().Count(), 1);
+        const FileRow& row = window.Model().Row(0);
+        QCOMPARE(row.FileName, path);
+        QCOMPARE(
+            QStringList({row.Type, row.Duration, row.VideoSize, row.VideoCodec, row.AudioCodec}),
+            texts);
+        QVERIFY(row.FileSize.endsWith(QStringLiteral(" MB")));
+        QCOMPARE(row.Modified,
+                 QFileInfo(path).lastModified().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")));
+    }
+
+    void corruptFileIsReported() {
+        MainWindow& window = StartedOnRealEngine();
+        const QString path = MediaPath(QStringLiteral("broken.mp4"));
+        shell_.chooseResults.append({path});
+        window.Dispatch(ID_ADDFILES);
+        QCOMPARE(window.Model().Count(), 0);
+        QCOMPARE(shell_.messages.size(), 1);
+        QCOMPARE(shell_.messages.at(0).Icon, MessageIcon::Error);
+        const QString prefix =
+            QStringLiteral("Can not open file: \n") + path + QStringLiteral("\n\nError: \n");
+        const QString& text = shell_.messages.at(0).Text;
+        QVERIFY2(text.startsWith(prefix), qPrintable(text));
+        QVERIFY(text.size() > prefix.size());
+    }
+
+    void engineMissing() {
+        WriteSetting(kSettingOutPath, QStringLiteral("/kept"));
+        engine_.loads = false;
+        MainWindow window(shell_, engine_.Binding(), mediaDir_.path());
+        QVERIFY(!window.Start());
+        QCOMPARE(shell_.messages.size(), 1);
+        QCOMPARE(shell_.messages.at(0).Icon, MessageIcon::Error);
+        QCOMPARE(shell_.messages.at(0).Text, QStringLiteral("Video lib not found"));
+        QCOMPARE(shell_.endCount, 1);
+        // Ends before the update prompt, and closing steps do not run.
+        QVERIFY(shell_.questions.isEmpty());
+        window.close();
+        QCOMPARE(ReadSetting(kSettingLastCheckUpdate), QString());
+        QCOMPARE(ReadSetting(kSettingOutPath), QStringLiteral("/kept"));
+    }
+
+    void updatePrompt_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("prompted");
+        const QDate today = QDate::currentDate();
+        QTest::newRow("first run") << QString() << true;
+        QTest::newRow("15 days ago") << LastCheckText(today.addDays(-15)) << false;
+        QTest::newRow("16 days ago") << LastCheckText(today.addDays(-16)) << true;
+        QTest::newRow("today") << LastCheckText(today) << false;
+        QTest::newRow("tomorrow") << LastCheckText(today.addDays(1)) << true;
+        QTest::newRow("not a date") << QStringLiteral("soon") << true;
+    }
+
+    void updatePrompt() {
+        QFETCH(QString, stored);
+        QFETCH(bool, prompted);
+        for (const bool answerYes : {false, true}) {
+            WriteSetting(kSettingLastCheckUpdate, stored);
+            shell_ = RecordingShell();
+            shell_.answerYes = answerYes;
+            MainWindow window(shell_, engine_.Binding(), mediaDir_.path());
+            QVERIFY(window.Start());
+            QCOMPARE(shell_.questions.size(), prompted ? 1 : 0);
+            const QString expectedStored = prompted ? LastCheckText(QDate::currentDate()) : stored;
+            QCOMPARE(ReadSetting(kSettingLastCheckUpdate), expectedStored);
+            if (prompted) {
+                QCOMPARE(shell_.questions.at(0),
+                         QStringLiteral("Do you want to visit our website to "
+                                        "check if there is a new version "
+                                        "released?"));
+                QCOMPARE(shell_.openedUrls.size(), answerYes ? 1 : 0);
+            }
+        }
+        QVERIFY(UpdatePromptDue(QString(), QDate(2005, 1, 17)));
+        QVERIFY(!UpdatePromptDue(QString(), QDate(2005, 1, 16)));
+    }
+
+    // Closing the window stops the encoder and saves the output folder; a confirmed Exit
+    // ends the process without either; Exit answered No changes nothing.
+    void exitVersusClose() {
+        WriteSetting(kSettingOutPath, QStringLiteral("/before"));
+        {
+            MainWindow& window = Started();
+            QCOMPARE(window.OutputFolder(), QStringLiteral("/before"));
+            QVERIFY(engine_.encoder->posterSet);
+            window.OutputFolder() = QStringLiteral("/chosen");
+            window.Dispatch(ID_EXIT);
+            QCOMPARE(shell_.questions, QStringList({"Do you want to exit?"}));
+            QCOMPARE(shell_.endCount, 0);
+            shell_.answerYes = true;
+            window.Dispatch(ID_EXIT);
+            QCOMPARE(shell_.endCount, 1);
+            window.close();
+            QCOMPARE(engine_.encoder->stopCount, 0);
+            QCOMPARE(ReadSetting(kSettingOutPath), QStringLiteral("/before"));
+        }
+        shell_ = RecordingShell();
+        MainWindow& window = Started();
+        window.OutputFolder() = QStringLiteral("/chosen");
+        window.show();
+        window.close();
+        QCOMPARE(engine_.encoder->stopCount, 1);
+        QCOMPARE(ReadSetting(kSettingOutPath), QStringLiteral("/chosen"));
+        QCOMPARE(shell_.endCount, 0);
+    }
+
+    void helpWebsiteAboutAndPlay() {
+        MainWindow& window = Started();
+        window.Dispatch(ID_HELPCONTENTS);
+        window.Dispatch(ID_WEBSITE);
+        window.Dispatch(ID_ABOUT);
+        QCOMPARE(shell_.openedUrls,
+                 QList<QUrl>({QUrl::fromLocalFile(mediaDir_.path() + QStringLiteral("/help.html")),
+                              QUrl(kWebsiteUrl)}));
+        QCOMPARE(shell_.modalCount, 1);
+
+        QSignalSpy play(&window, &MainWindow::PlayRequested);
+        window.Dispatch(ID_PLAY);
+        QCOMPARE(play.count(), 0);
+        AddFakeRows(window, 2);
+        window.Model().SetCurrentRow(1);
+        window.Dispatch(ID_PLAY);
+        QCOMPARE(play.count(), 1);
+        QCOMPARE(play.at(0).at(0).value<FileRow>().FileName, QStringLiteral("/media/clip2.mp4"));
+        window.Dispatch(4242);  // not a command: nothing happens
+    }
+
+    // The about window closes on a click on its picture, not on a click on its labels.
+    void aboutWindowClicks() {
+        int websiteOpened = 0;
+        FormFlash flash(nullptr, [&websiteOpened] { ++websiteOpened; });
+        QVERIFY(flash.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QCOMPARE(flash.windowTitle(), QStringLiteral("Start..."));
+        flash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&flash));
+        QLabel* version = nullptr;
+        for (QLabel* label : flash.findChildren<QLabel*>()) {
+            if (label->text() == QStringLiteral("Version 5.0")) {
+                version = label;
+            }
+        }
+        QVERIFY(version != nullptr);
+        bool closesItself = false;
+        for (const QTimer* timer : flash.findChildren<QTimer*>()) {
+            closesItself = closesItself || (timer->isActive() && timer->interval() == 8000);
+        }
+        QVERIFY(closesItself);
+        QTest::mouseClick(version, Qt::LeftButton);
+        QVERIFY(flash.isVisible());
+        emit flash.LinkLabel()->linkActivated(kWebsiteUrl);
+        QCOMPARE(websiteOpened, 1);
+        QVERIFY(flash.isVisible());
+        QTest::mouseClick(&flash, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+        QVERIFY(!flash.isVisible());
+    }
+
+  private:
+    MainWindow& StartedOnRealEngine() {
+        WriteSetting(kSettingLastCheckUpdate, LastCheckText(QDate::currentDate()));
+        // The program's folder is the one that holds LibAV/.
+        const QString appFolder = QFileInfo(QStringLiteral(OSTREL_ENGINE_FOLDER)).absolutePath();
+        window_ = std::make_unique<MainWindow>(shell_, EngineBinding::Module(), appFolder);
+        if (!window_->Start()) {
+            qFatal("the engine module did not load");
+        }
+        return *window_;
+    }
+};
+
+Q_DECLARE_METATYPE(ostrel::FileRow)
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
