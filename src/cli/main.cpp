@@ -14,8 +14,8 @@
 #include <csignal>
 #include <cstdio>
 #include <deque>
-#include <map>
 #include <functional>
+#include <map>
 #include <mutex>
 
 #include "cli/cli_request.h"
