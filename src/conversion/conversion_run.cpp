@@ -148,7 +148,9 @@ void ConversionRun::OnTaskFinished(int task, bool success, bool failure, const Q
         runRow.Status = kStatusOk;
     }
     if (failure) {
-        runRow.Status = kStatusErrorPrefix + errorText;
+        // Once the user stopped, the engine ends every unfinished task with a failure; those
+        // rows read as canceled rather than as errors of their files.
+        runRow.Status = stopRequested_ ? kStatusCanceled : kStatusErrorPrefix + errorText;
     }
     emit rowChanged(row);
 }

@@ -87,7 +87,7 @@ TEST(MediaFixture, Generates) {
     const Media& media = TestMedia();
     for (const auto& file :
          {media.videoWithAudio, media.video30, media.videoOnly, media.audioOnly, media.oddSize,
-          media.portrait, media.coverArtMp3, media.corrupt, media.truncated}) {
+          media.portrait, media.coverArtMp3, media.changing, media.corrupt, media.truncated}) {
         EXPECT_TRUE(fs::exists(file)) << file;
     }
 }
@@ -304,6 +304,59 @@ TEST(EncoderConstraints, AdjustedInsteadOfFailing) {
             EXPECT_EQ(Field(probe, "video", "avg_frame_rate"), c.frameRate) << c.options;
         }
         EXPECT_EQ(Field(probe, "audio", "sample_rate"), std::to_string(c.sampleRate)) << c.options;
+    }
+}
+
+// x264 writes its settings into the stream: "-vb 0k" means constant quality (CRF 23).
+TEST(EncoderConstraints, ZeroVideoBitrateMeansConstantQualityForX264) {
+    struct Case {
+        std::string options;
+        std::string setting;
+    };
+    const std::vector<Case> cases = {
+        {"-an -vcodec libx264 -vpre libx264-ultrafast -vb 0k", "rc=crf"},
+        {"-an -vcodec libx264 -vpre libx264-ultrafast -vb 0k", "crf=23.0"},
+        {"-an -vcodec libx264 -vpre libx264-ultrafast -vb 300k", "rc=abr"},
+        {"-an -vcodec libx264 -vpre libx264-ultrafast -vb 300k", "bitrate=300"},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const fs::path output = folder.Path() / "q.mkv";
+        ConvertOne(TestMedia().videoOnly, output, c.options);
+        std::ifstream file(output, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(file)),
+                                std::istreambuf_iterator<char>());
+        EXPECT_NE(bytes.find(c.setting), std::string::npos) << c.options << " → " << c.setting;
+    }
+}
+
+// An input whose picture size and audio format change midway converts to one size and one
+// audio format, in full length.
+TEST(EncoderConstraints, InputFormatChangesMidStream) {
+    struct Case {
+        std::string extension;
+        std::string options;
+        bool video;
+    };
+    const std::vector<Case> cases = {
+        {"mp4", "-r 29.97 -ac 2 -vb 512k -ab 128k -ar 44100 -s 320x240", true},
+        {"mkv",
+         "-ac 2 -vcodec libx264 -vpre libx264-ultrafast -vb 300k  -acodec libmp3lame -ab "
+         "128k -ar 44100",
+         true},
+        {"mp3", "-ac 2 -vn -ab 128k -ar 44100", false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const ProbeResult probe =
+            ConvertOne(TestMedia().changing, folder.Path() / ("c." + c.extension), c.options);
+        EXPECT_NEAR(probe.durationSeconds, 2.0, 0.15) << c.options;
+        EXPECT_EQ(Field(probe, "audio", "sample_rate"), "44100") << c.options;
+        EXPECT_EQ(Field(probe, "audio", "channels"), "2") << c.options;
+        if (c.video) {
+            EXPECT_EQ(Field(probe, "video", "width"), "320") << c.options;
+            EXPECT_EQ(Field(probe, "video", "height"), "240") << c.options;
+        }
     }
 }
 

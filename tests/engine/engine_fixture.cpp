@@ -35,6 +35,7 @@ Media Paths(const fs::path& folder) {
     media.oddSize = folder / "odd.mkv";
     media.portrait = folder / "portrait.mp4";
     media.coverArtMp3 = folder / "cover.mp3";
+    media.changing = folder / "changing.ts";
     media.corrupt = folder / "corrupt.mp4";
     media.truncated = folder / "truncated.mp4";
     return media;
@@ -70,6 +71,19 @@ void Generate(const Media& media) {
             "testsrc2=size=64x64:rate=1:duration=1 -map 0:a -map 1:v -ac 2 -c:a libmp3lame "
             "-c:v mjpeg -frames:v 1 -disposition:v attached_pic -id3v2_version 3 " +
             Quote(media.coverArtMp3));
+    // Two MPEG-TS pieces one after the other: picture size and audio format change midway.
+    const fs::path first = media.folder / "first.ts";
+    const fs::path second = media.folder / "second.ts";
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=320x240:rate=25:duration=1 -f lavfi -i "
+            "sine=sample_rate=44100:duration=1 -ac 1 -c:v mpeg2video -c:a mp2 " +
+            Quote(first));
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -f lavfi -i "
+            "sine=sample_rate=48000:duration=1 -ac 2 -c:v mpeg2video -c:a mp2 "
+            "-output_ts_offset 1 " +
+            Quote(second));
+    MustRun("cat " + Quote(first) + " " + Quote(second) + " > " + Quote(media.changing));
     {
         std::mt19937 random(1234);
         std::ofstream corrupt(media.corrupt, std::ios::binary);

@@ -28,6 +28,8 @@ struct Media {
     std::filesystem::path oddSize;         // 321x241, 1 s, with audio
     std::filesystem::path portrait;        // 320x240 stored, display matrix 90 degrees
     std::filesystem::path coverArtMp3;     // mp3 with an attached picture, 2 s
+    std::filesystem::path changing;        // MPEG-TS: 320x240 + mono 44.1 kHz for 1 s, then
+                                           // 160x120 + stereo 48 kHz for 1 s
     std::filesystem::path corrupt;         // random bytes
     std::filesystem::path truncated;       // videoWithAudio cut in the middle
 };

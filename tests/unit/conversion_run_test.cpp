@@ -173,7 +173,7 @@ TEST_F(ConversionRunTest, FilesThatFailToQueueKeepTheirRowsAndLaterRowsStayAlign
 }
 
 TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
-    Queue({VideoRow(In("a.avi")), VideoRow(In("b.avi"))});
+    Queue({VideoRow(In("a.avi")), VideoRow(In("b.avi")), VideoRow(In("c.avi"))});
     run_.MarkStarted();
     int finished = 0;
     QObject::connect(&run_, &ConversionRun::finished, &run_, [&finished] { ++finished; });
@@ -198,6 +198,7 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
         {"stop", 0, 0, 0, "", 0, "100%", "OK"},
         {"progress", 1, 900, 1000, "", 1, "10%", "Canceled"},
         {"finished", 1, 1, 0, "", 1, "100%", "OK"},  // a late success still shows
+        {"finished", 2, 0, 1, "Stopped", 2, "", "Canceled"},  // ended by the stop
     };
     for (const Step& s : steps) {
         const std::string event = s.event;

@@ -220,8 +220,9 @@ struct StreamPath {
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;
     AVStream* outStream = nullptr;
-    std::int64_t startPts = 0;  // input start time in the stream's time base
-    std::int64_t nextPts = AV_NOPTS_VALUE;
+    std::int64_t startPts = 0;                    // input start time in the stream's time base
+    std::int64_t nextPts = AV_NOPTS_VALUE;        // next decoded audio frame, stream time base
+    std::int64_t nextEncodePts = AV_NOPTS_VALUE;  // next audio frame to encode, encoder time base
     std::int64_t framesDecoded = 0;
     bool encoderFlushed = false;
 };
@@ -473,10 +474,9 @@ class Task {
         }
         av_reduce(&rate.num, &rate.den, rate.num, rate.den, 65535);
 
-        std::string tail;
-        if (width != chainWidth || height != chainHeight) {
-            tail = Format("scale=%d:%d", width, height);
-        }
+        // The scale always closes the chain: it is free when the size already fits, and it
+        // keeps the encoder's size should the input change its picture size mid-stream.
+        std::string tail = Format("scale=%d:%d", width, height);
         if (Job().aspect.IsSet()) {
             tail = JoinChain({tail, Format("setdar=%d/%d", Job().aspect.num, Job().aspect.den)});
         }
@@ -654,22 +654,30 @@ class Task {
             return false;
         }
 
+        return BuildAudioGraph(decoder->sample_rate, decoder->sample_fmt, decoder->ch_layout);
+    }
+
+    // abuffer → aresample → aformat → abuffersink for audio of the given kind. Built again
+    // when the input changes its audio format mid-stream (the old graph's last partial frame is
+    // dropped) instead of failing the task.
+    bool BuildAudioGraph(int sampleRate, AVSampleFormat sampleFormat,
+                         const AVChannelLayout& layout) {
         AVCodecContext* encoder = audio_.encoder.get();
         AVChannelLayout sourceLayout{};
-        if (decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            av_channel_layout_default(&sourceLayout, decoder->ch_layout.nb_channels);
+        if (layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+            av_channel_layout_default(&sourceLayout, layout.nb_channels);
         } else {
-            av_channel_layout_copy(&sourceLayout, &decoder->ch_layout);
+            av_channel_layout_copy(&sourceLayout, &layout);
         }
         char sourceLayoutText[128] = {};
         av_channel_layout_describe(&sourceLayout, sourceLayoutText, sizeof(sourceLayoutText));
         av_channel_layout_uninit(&sourceLayout);
         char targetLayoutText[128] = {};
         av_channel_layout_describe(&encoder->ch_layout, targetLayoutText, sizeof(targetLayoutText));
-        const std::string sourceArgs = Format(
-            "time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
-            audio_.inStream->time_base.num, audio_.inStream->time_base.den, decoder->sample_rate,
-            av_get_sample_fmt_name(decoder->sample_fmt), sourceLayoutText);
+        const std::string sourceArgs =
+            Format("time_base=%d/%d:sample_rate=%d:sample_fmt=%s:channel_layout=%s",
+                   audio_.inStream->time_base.num, audio_.inStream->time_base.den, sampleRate,
+                   av_get_sample_fmt_name(sampleFormat), sourceLayoutText);
         const std::string chain =
             Format("aresample=%d,aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
                    encoder->sample_rate, av_get_sample_fmt_name(encoder->sample_fmt),
@@ -678,9 +686,13 @@ class Task {
             return false;
         }
         // Encoders without variable frame sizes get frames of exactly their size.
-        if (!(codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && encoder->frame_size > 0) {
+        if (!(encoder->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) &&
+            encoder->frame_size > 0) {
             av_buffersink_set_frame_size(audio_.sink, static_cast<unsigned>(encoder->frame_size));
         }
+        audioSourceRate_ = sampleRate;
+        audioSourceFormat_ = sampleFormat;
+        audioSourceChannels_ = layout.nb_channels;
         return true;
     }
 
@@ -821,6 +833,14 @@ class Task {
                                                   path.inStream->time_base);
             }
             frame->pts = pts;
+            if (&path == &audio_ &&
+                (frame->sample_rate != audioSourceRate_ || frame->format != audioSourceFormat_ ||
+                 frame->ch_layout.nb_channels != audioSourceChannels_)) {
+                if (!BuildAudioGraph(frame->sample_rate, static_cast<AVSampleFormat>(frame->format),
+                                     frame->ch_layout)) {
+                    return false;
+                }
+            }
             const bool ok = PushFrame(path, frame.get());
             av_frame_unref(frame.get());
             if (!ok) {
@@ -857,6 +877,15 @@ class Task {
             if (filtered->pts != AV_NOPTS_VALUE) {
                 filtered->pts = av_rescale_q(filtered->pts, av_buffersink_get_time_base(path.sink),
                                              path.encoder->time_base);
+            }
+            if (path.encoder->codec_type == AVMEDIA_TYPE_AUDIO) {
+                // Audio timestamps only move forward (a rebuilt graph may restart a little
+                // earlier than the last frame ended).
+                if (filtered->pts == AV_NOPTS_VALUE ||
+                    (path.nextEncodePts != AV_NOPTS_VALUE && filtered->pts < path.nextEncodePts)) {
+                    filtered->pts = path.nextEncodePts != AV_NOPTS_VALUE ? path.nextEncodePts : 0;
+                }
+                path.nextEncodePts = filtered->pts + filtered->nb_samples;
             }
             filtered->pict_type = AV_PICTURE_TYPE_NONE;
             const bool ok = Encode(path, filtered.get());
@@ -965,6 +994,9 @@ class Task {
     bool wantAudio_ = false;
     bool outputFormatNeedsGlobalHeader_ = false;
     bool keepOutput_ = false;
+    int audioSourceRate_ = 0;  // the audio the audio graph was built for
+    int audioSourceFormat_ = AV_SAMPLE_FMT_NONE;
+    int audioSourceChannels_ = 0;
     std::int64_t inputDurationUs_ = 0;
     std::int64_t expectedUs_ = 0;
     std::int64_t positionUs_ = 0;
