@@ -200,7 +200,9 @@ int Convert(std::vector<PlannedFile>& files, int threads, int skipped) {
         PlannedFile& file = files[it->second];
         file.Finished = true;
         file.Succeeded = success;
-        file.Error = QString::fromStdString(errorText);
+        // After Ctrl+C the engine ends every unfinished task; say so rather than blame the file.
+        file.Error = g_interrupted && !success ? QStringLiteral("Canceled")
+                                               : QString::fromStdString(errorText);
         report.Finished(static_cast<int>(it->second) + 1, file);
     };
     encoder->SetEvents(events);
