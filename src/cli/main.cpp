@@ -20,7 +20,7 @@
 
 #include "cli/cli_request.h"
 #include "common/duration.h"
-#include "conversion/output_plan.h"
+#include "conversion/conversion_run.h"
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
 #include "filelist/probe.h"
@@ -85,49 +85,30 @@ class EventQueue {
     std::deque<std::function<void()>> events_;
 };
 
-struct PlannedFile {
-    QString Input;
-    QString Output;
-    QString Options;
-    double DurationSeconds = 0.0;
-    int Task = -1;
-    bool Finished = false;
-    bool Succeeded = false;
-    QString Error;
-    std::int64_t PositionUs = 0;
-    std::int64_t DurationUs = 0;
-    std::chrono::steady_clock::time_point Started;
-};
-
 QString FormatSpeed(double speed) {
     return QString::number(speed, 'f', 1) + QLatin1Char('x');
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // Shows the run on a terminal as one updating status line, elsewhere as plain lines.
 class ProgressReport {
   public:
-    explicit ProgressReport(int fileCount)
-        : terminal_(::isatty(::fileno(stdout)) != 0), fileCount_(fileCount) {}
+    explicit ProgressReport(const ConversionRun& run)
+        : run_(run), terminal_(::isatty(::fileno(stdout)) != 0) {}
 
-    void Progress(int number, PlannedFile& file) {
-        if (file.Started == std::chrono::steady_clock::time_point{}) {
-            file.Started = std::chrono::steady_clock::now();
-        }
-        const double elapsed = Seconds(file.Started);
-        const double position = static_cast<double>(file.PositionUs) / 1e6;
-        const double duration = static_cast<double>(file.DurationUs) / 1e6;
+    void Progress(int row, std::int64_t positionUs, std::int64_t durationUs) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto started = started_.try_emplace(row, now).first->second;
+        const double elapsed = SecondsSince(started);
+        const double position = static_cast<double>(positionUs) / 1e6;
+        const double duration = static_cast<double>(durationUs) / 1e6;
         const double speed = elapsed > 0.05 ? position / elapsed : 0.0;
-        QString line = QStringLiteral("[%1/%2] %3")
-                           .arg(number)
-                           .arg(fileCount_)
-                           .arg(QFileInfo(file.Input).fileName());
-        int percent = -1;
-        if (duration > 0) {
-            percent = std::clamp(static_cast<int>(position * 100.0 / duration), 0, 100);
-            line += QStringLiteral("  %1%").arg(percent);
-        } else {
-            line += QStringLiteral("  ") + FormatDuration(position);
-        }
+        QString line = Prefix(row);
+        const QString percent = ProgressText(positionUs, durationUs);
+        line += QStringLiteral("  ") + (percent.isEmpty() ? FormatDuration(position) : percent);
         if (speed > 0) {
             line += QStringLiteral("  ") + FormatSpeed(speed);
             if (duration > position) {
@@ -138,137 +119,97 @@ class ProgressReport {
         if (terminal_) {
             PrintOut(QStringLiteral("\r\033[K") + line);
             std::fflush(stdout);
-        } else if (percent >= 0 && percent / 25 > lastQuarter_[number]) {
-            lastQuarter_[number] = percent / 25;  // a plain line at every quarter
-            PrintOut(line + u'\n');
+        } else if (durationUs > 0) {
+            // A plain line at every quarter.
+            const int quarter = static_cast<int>(std::min(4.0, 4.0 * position / duration));
+            if (quarter > lastQuarter_[row]) {
+                lastQuarter_[row] = quarter;
+                PrintOut(line + u'\n');
+            }
         }
     }
 
-    void Finished(int number, const PlannedFile& file) {
-        const QString name = QFileInfo(file.Input).fileName();
-        const QString line = file.Succeeded ? QStringLiteral("[%1/%2] OK      %3 -> %4")
-                                                  .arg(number)
-                                                  .arg(fileCount_)
-                                                  .arg(name, file.Output)
-                                            : QStringLiteral("[%1/%2] FAILED  %3: %4")
-                                                  .arg(number)
-                                                  .arg(fileCount_)
-                                                  .arg(name, file.Error);
+    void Finished(int row) {
+        const RunRow& runRow = run_.Rows().at(row);
+        const QString line = runRow.Status == kStatusOk
+                                 ? Prefix(row) + QStringLiteral(" -> ") + runRow.OutputPath
+                                 : Prefix(row) + QStringLiteral(": ") + runRow.Status;
         PrintOut((terminal_ ? QStringLiteral("\r\033[K") : QString()) + line + u'\n');
         std::fflush(stdout);
     }
 
-    static double Seconds(std::chrono::steady_clock::time_point since) {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+  private:
+    QString Prefix(int row) const {
+        return QStringLiteral("[%1/%2] %3")
+            .arg(row + 1)
+            .arg(run_.RowCount())
+            .arg(QFileInfo(run_.Rows().at(row).InputPath).fileName());
     }
 
-  private:
+    const ConversionRun& run_;
     bool terminal_;
-    int fileCount_;
+    std::map<int, std::chrono::steady_clock::time_point> started_;
     std::map<int, int> lastQuarter_;
 };
 
-int Convert(std::vector<PlannedFile>& files, int threads, int skipped) {
+int Convert(ConversionRun& run, int threads, int skipped) {
     std::unique_ptr<engine::Encoder> encoder = CreateEncoder();
     EventQueue queue;
     encoder->SetEventPoster(
         [&queue](std::function<void()> event) { queue.Post(std::move(event)); });
 
-    ProgressReport report(static_cast<int>(files.size()));
-    std::map<int, std::size_t> fileOfTask;
+    ProgressReport report(run);
     bool queueEnded = false;
     engine::EncoderEvents events;
     events.TaskProgress = [&](int task, std::int64_t positionUs, std::int64_t durationUs) {
-        const auto it = fileOfTask.find(task);
-        if (it == fileOfTask.end()) {
-            return;
+        const int row = run.RowOfTask(task);
+        if (row >= 0 && !run.StopRequested()) {
+            report.Progress(row, positionUs, durationUs);
         }
-        PlannedFile& file = files[it->second];
-        file.PositionUs = positionUs;
-        file.DurationUs = durationUs;
-        report.Progress(static_cast<int>(it->second) + 1, file);
+        run.OnTaskProgress(task, positionUs, durationUs);
     };
-    events.TaskFinished = [&](int task, bool success, bool, const std::string& errorText) {
+    events.TaskFinished = [&](int task, bool success, bool failure, const std::string& errorText) {
+        run.OnTaskFinished(task, success, failure, QString::fromStdString(errorText));
         if (task < 0) {
             queueEnded = true;
-            return;
+        } else if (const int row = run.RowOfTask(task); row >= 0) {
+            report.Finished(row);
         }
-        const auto it = fileOfTask.find(task);
-        if (it == fileOfTask.end()) {
-            return;
-        }
-        PlannedFile& file = files[it->second];
-        file.Finished = true;
-        file.Succeeded = success;
-        // After Ctrl+C the engine ends every unfinished task; say so rather than blame the file.
-        file.Error = g_interrupted && !success ? QStringLiteral("Canceled")
-                                               : QString::fromStdString(errorText);
-        report.Finished(static_cast<int>(it->second) + 1, file);
     };
     encoder->SetEvents(events);
 
-    encoder->ClearTasks();
-    int failed = skipped;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        PlannedFile& file = files[i];
-        const int input = encoder->OpenInput(QFile::encodeName(file.Input).toStdString(), {});
-        int task = -1;
-        if (input >= 0) {
-            task = encoder->AddOutput(input, QFile::encodeName(file.Output).toStdString(),
-                                      file.Options.toStdString());
-            if (task < 0) {
-                file.Error = QString::fromStdString(encoder->LastError());
-                encoder->CloseInput(input);
-            }
-        } else {
-            file.Error = QString::fromStdString(encoder->LastError());
-        }
-        if (task < 0) {
-            file.Finished = true;
-            report.Finished(static_cast<int>(i) + 1, file);
-            ++failed;
-            continue;
-        }
-        file.Task = task;
-        fileOfTask[task] = i;
-    }
-    if (fileOfTask.empty()) {
-        PrintOut(QStringLiteral("Converted 0 of %1 files.\n").arg(files.size() + skipped));
-        return ExitSomeFailed;
-    }
-
+    run.QueuePlanned(*encoder, [](const RunMessage& message) {
+        PrintError(QString(message.Text)
+                       .replace(QStringLiteral("\n\n"), QStringLiteral(" "))
+                       .replace(u'\n', u' '));
+    });
     const auto started = std::chrono::steady_clock::now();
-    if (encoder->StartTasks(threads) < 0) {
-        PrintError(QStringLiteral("cannot start: ") + QString::fromStdString(encoder->LastError()));
+    if (run.QueuedTaskCount() == 0 || encoder->StartTasks(threads) < 0) {
+        if (run.QueuedTaskCount() > 0) {
+            PrintError(QStringLiteral("cannot start: ") +
+                       QString::fromStdString(encoder->LastError()));
+        }
+        PrintOut(QStringLiteral("Converted 0 of %1 files.\n").arg(run.RowCount() + skipped));
         return ExitSomeFailed;
     }
-    bool stopAsked = false;
+    run.MarkStarted();
     while (!queueEnded) {
         queue.RunPending(std::chrono::milliseconds(100));
-        if (g_interrupted && !stopAsked) {
-            stopAsked = true;
+        if (g_interrupted && !run.StopRequested()) {
             PrintOut(QStringLiteral("\nStopping...\n"));
+            run.RequestStop();
             encoder->StopTasks(false);
         }
     }
 
-    int converted = 0;
-    for (PlannedFile& file : files) {
-        if (file.Task >= 0 && file.Succeeded) {
-            ++converted;
-        } else if (file.Task >= 0) {
-            ++failed;
-            if (!file.Finished) {
-                file.Error = QStringLiteral("Canceled");
-            }
-        }
-    }
+    const auto converted = std::ranges::count(run.Rows(), kStatusOk, &RunRow::Status);
+    const auto failed = run.RowCount() - converted + skipped;
     PrintOut(QStringLiteral("Converted %1 of %2 files (%3 failed) in %4 s.\n")
                  .arg(converted)
-                 .arg(files.size() + static_cast<std::size_t>(skipped))
+                 .arg(run.RowCount() + skipped)
                  .arg(failed)
-                 .arg(ProgressReport::Seconds(started), 0, 'f', 1));
-    return failed == 0 && !stopAsked ? ExitAllConverted : ExitSomeFailed;
+                 .arg(SecondsSince(started), 0, 'f', 1));
+    return failed == 0 && !run.StopRequested() ? ExitAllConverted : ExitSomeFailed;
 }
 
 int Run(const QStringList& arguments) {
@@ -315,9 +256,7 @@ int Run(const QStringList& arguments) {
 
     // Probe in the order given, skipping files listed twice, then plan every output path.
     std::unique_ptr<engine::Decoder> decoder = CreateDecoder();
-    OptionBuilder builder(model.Settings());
-    OutputPlanner planner;
-    std::vector<PlannedFile> files;
+    QList<FileRow> rows;
     QStringList listed;
     int skipped = 0;
     for (const QString& argument : request->Files) {
@@ -332,28 +271,24 @@ int Run(const QStringList& arguments) {
             continue;
         }
         listed.append(path);
-        const EncoderJob job = builder.BuildEncoderOptions(probe.Row);
-        PlannedFile file;
-        file.Input = path;
-        file.Output = planner.Plan(path, OutputPathFor(folder, path, job.OutputExtension));
-        file.Options = job.EncoderOptions;
-        file.DurationSeconds = probe.Row.DurationSeconds;
-        files.push_back(file);
+        rows.append(probe.Row);
     }
+    ConversionRun run;
+    run.Plan(rows, model.Settings(), folder);
 
     if (request->DryRun) {
-        for (const PlannedFile& file : files) {
-            PrintOut(file.Input + u'\t' + file.Output + u'\t' + file.Options + u'\n');
+        for (const RunRow& row : run.Rows()) {
+            PrintOut(row.InputPath + u'\t' + row.OutputPath + u'\t' + row.Options + u'\n');
         }
         return skipped == 0 ? ExitAllConverted : ExitSomeFailed;
     }
-    if (files.empty()) {
+    if (rows.isEmpty()) {
         PrintError(QStringLiteral("no file to convert"));
         return ExitSomeFailed;
     }
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    return Convert(files, threads, skipped);
+    return Convert(run, threads, skipped);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "conversion/conversion_run.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "conversion/output_plan.h"
@@ -30,7 +31,9 @@ QString ProgressText(std::int64_t positionUs, std::int64_t durationUs) {
     const std::int64_t position = positionUs < 0 ? 0 : positionUs;
     const long double percent =
         static_cast<long double>(position) * 100.0L / static_cast<long double>(durationUs);
-    const auto whole = static_cast<long long>(std::floor(percent));
+    // The last packets can end a little after the input's stated duration; a file never shows
+    // more than done.
+    const auto whole = std::min(100LL, static_cast<long long>(std::floor(percent)));
     return QString::number(whole) + QLatin1Char('%');
 }
 
@@ -39,28 +42,35 @@ ConversionRun::ConversionRun(QObject* parent) : QObject(parent) {}
 void ConversionRun::Queue(engine::Encoder& encoder, const QList<FileRow>& rows,
                           const OutputSettings& settings, const QString& outputFolder,
                           const RunMessageFunction& message) {
+    Plan(rows, settings, outputFolder);
+    QueuePlanned(encoder, message);
+}
+
+void ConversionRun::Plan(const QList<FileRow>& rows, const OutputSettings& settings,
+                         const QString& outputFolder) {
     rows_.clear();
     rowOfTask_.clear();
     queuedTasks_ = 0;
     stopRequested_ = false;
-    state_ = State::Queued;
+    state_ = State::None;
 
     // Every output path is planned before anything is queued, so no task of this run can
     // overwrite an input, another task's output or a file that was there before.
     OptionBuilder builder(settings);
     OutputPlanner planner;
-    QList<EncoderJob> jobs;
-    jobs.reserve(rows.size());
     for (const FileRow& row : rows) {
-        EncoderJob job = builder.BuildEncoderOptions(row);
+        const EncoderJob job = builder.BuildEncoderOptions(row);
         RunRow runRow;
         runRow.InputPath = row.FileName;
         runRow.OutputPath = planner.Plan(
             row.FileName, OutputPathFor(outputFolder, row.FileName, job.OutputExtension));
+        runRow.Options = job.EncoderOptions;
         rows_.append(runRow);
-        jobs.append(std::move(job));
     }
+}
 
+void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunction& message) {
+    state_ = State::Queued;
     encoder.ClearTasks();
     for (qsizetype i = 0; i < rows_.size(); ++i) {
         RunRow& runRow = rows_[i];
@@ -73,8 +83,8 @@ void ConversionRun::Queue(engine::Encoder& encoder, const QList<FileRow>& rows,
             }
             continue;
         }
-        const int added = encoder.AddOutput(input, runRow.OutputPath.toStdString(),
-                                            jobs[i].EncoderOptions.toStdString());
+        const int added =
+            encoder.AddOutput(input, runRow.OutputPath.toStdString(), runRow.Options.toStdString());
         if (added < 0) {
             encoder.CloseInput(input);
             const QString error = QString::fromStdString(encoder.LastError());

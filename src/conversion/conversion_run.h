@@ -46,6 +46,7 @@ inline const QString kStatusErrorPrefix = QStringLiteral("Error: ");
 struct RunRow {
     QString InputPath;
     QString OutputPath;  // the planned path the task writes
+    QString Options;     // the encoder option string built for the file
     QString Progress;    // "45%", "100%" or empty
     QString Status;      // "Converting...", "OK", "Error: ...", "Canceled" or empty
     int Task = -1;       // the encoder's task number; -1 when the file was not queued
@@ -65,6 +66,12 @@ class ConversionRun : public QObject {
     // marked "Error: " with the reason. outputFolder is normalised and accepted already.
     void Queue(engine::Encoder& encoder, const QList<FileRow>& rows, const OutputSettings& settings,
                const QString& outputFolder, const RunMessageFunction& message);
+
+    // The two halves of Queue: planning the rows' options and output paths without touching
+    // the encoder (what a dry run shows), then queuing the planned rows.
+    void Plan(const QList<FileRow>& rows, const OutputSettings& settings,
+              const QString& outputFolder);
+    void QueuePlanned(engine::Encoder& encoder, const RunMessageFunction& message);
 
     // The run has started on the encoder: the rows take events from now on.
     void MarkStarted();

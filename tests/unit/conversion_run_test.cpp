@@ -69,7 +69,7 @@ TEST(ProgressTextTest, WholePerCentRoundedDown) {
         {459, 1000, "45%"},
         {0, 1000, "0%"},
         {1000, 1000, "100%"},
-        {1500, 1000, "150%"},  // a position beyond the end is shown as it is
+        {1500, 1000, "100%"},  // a position beyond the stated end shows as done
         {999'999, 1'000'000, "99%"},
         {10'799'000'000LL, 10'800'000'000LL, "99%"},  // three hours
         {29, 100, "29%"},                             // no floating-point drift to 28
@@ -197,7 +197,7 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
         {"progress", 7, 100, 1000, "", 0, "100%", "OK"},  // no such task: nothing changes
         {"stop", 0, 0, 0, "", 0, "100%", "OK"},
         {"progress", 1, 900, 1000, "", 1, "10%", "Canceled"},
-        {"finished", 1, 1, 0, "", 1, "100%", "OK"},  // a late success still shows
+        {"finished", 1, 1, 0, "", 1, "100%", "OK"},           // a late success still shows
         {"finished", 2, 0, 1, "Stopped", 2, "", "Canceled"},  // ended by the stop
     };
     for (const Step& s : steps) {
