@@ -71,10 +71,10 @@ void ConversionUi::Private::StartRun() {
             target->OnTaskProgress(task, positionUs, durationUs);
         }
     };
-    events.TaskFinished = [target](int task, bool success, bool failure,
+    events.TaskFinished = [target](int task, engine::TaskOutcome outcome,
                                    const std::string& errorText) {
         if (target != nullptr) {
-            target->OnTaskFinished(task, success, failure, QString::fromStdString(errorText));
+            target->OnTaskFinished(task, outcome, QString::fromStdString(errorText));
         }
     };
     encoder.SetEvents(std::move(events));

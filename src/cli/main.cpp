@@ -168,8 +168,9 @@ int Convert(ConversionRun& run, int threads, int skipped) {
         }
         run.OnTaskProgress(task, positionUs, durationUs);
     };
-    events.TaskFinished = [&](int task, bool success, bool failure, const std::string& errorText) {
-        run.OnTaskFinished(task, success, failure, QString::fromStdString(errorText));
+    events.TaskFinished = [&](int task, engine::TaskOutcome outcome,
+                              const std::string& errorText) {
+        run.OnTaskFinished(task, outcome, QString::fromStdString(errorText));
         if (task < 0) {
             queueEnded = true;
         } else if (const int row = run.RowOfTask(task); row >= 0) {

@@ -140,7 +140,8 @@ void ConversionRun::OnTaskProgress(int task, std::int64_t positionUs, std::int64
     emit rowChanged(row);
 }
 
-void ConversionRun::OnTaskFinished(int task, bool success, bool failure, const QString& errorText) {
+void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
+                                   const QString& errorText) {
     if (task < 0) {
         if (state_ != State::Finished) {
             state_ = State::Finished;
@@ -153,14 +154,21 @@ void ConversionRun::OnTaskFinished(int task, bool success, bool failure, const Q
         return;
     }
     RunRow& runRow = rows_[row];
-    if (success) {
+    switch (outcome) {
+    case engine::TaskOutcome::Succeeded:
         runRow.Progress = kProgressDone;
         runRow.Status = kStatusOk;
-    }
-    if (failure) {
-        // Once the user stopped, the engine ends every unfinished task with a failure; those
-        // rows read as canceled rather than as errors of their files.
+        break;
+    case engine::TaskOutcome::Stopped:
+        runRow.Status = kStatusCanceled;
+        break;
+    case engine::TaskOutcome::Failed:
+        // Once the user stopped, a task that fails on its way out reads as canceled rather
+        // than as an error of its file.
         runRow.Status = stopRequested_ ? kStatusCanceled : kStatusErrorPrefix + errorText;
+        break;
+    case engine::TaskOutcome::None:
+        return;
     }
     emit rowChanged(row);
 }

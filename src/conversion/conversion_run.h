@@ -15,6 +15,7 @@
 namespace ostrel {
 namespace engine {
 class Encoder;
+enum class TaskOutcome : int;
 }
 
 // What a message box of the run says. Icon is always the error icon.
@@ -89,7 +90,7 @@ class ConversionRun : public QObject {
 
     // Encoder events, on the UI thread.
     void OnTaskProgress(int task, std::int64_t positionUs, std::int64_t durationUs);
-    void OnTaskFinished(int task, bool success, bool failure, const QString& errorText);
+    void OnTaskFinished(int task, engine::TaskOutcome outcome, const QString& errorText);
 
   signals:
     void rowChanged(int row);

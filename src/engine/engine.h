@@ -15,13 +15,22 @@ namespace ostrel::engine {
 // host's poster, which runs it on the host's thread (the Qt UI thread in the app).
 using EventPoster = std::function<void(std::function<void()>)>;
 
+// How a task, or the whole queue, ended.
+enum class TaskOutcome : int {
+    None = 0,
+    Succeeded,  // the output is complete and has its final name
+    Failed,     // errorText says why; no partial output is left
+    Stopped,    // ended by StopTasks; no partial output is left
+};
+
 // Conversion events. Times are signed 64-bit counts of microseconds.
 struct EncoderEvents {
     // Task numbers start at 0 in queue order. durationUs is 0 when the input's length is unknown.
     std::function<void(int task, std::int64_t positionUs, std::int64_t durationUs)> TaskProgress;
     // Once per task, then exactly once with a negative task number when the queue has ended
-    // (also after StopTasks). errorText is empty on success.
-    std::function<void(int task, bool success, bool failure, const std::string& errorText)>
+    // (also after StopTasks): Succeeded when every task succeeded, Stopped when the run was
+    // stopped, Failed otherwise. errorText is empty unless the outcome is Failed.
+    std::function<void(int task, TaskOutcome outcome, const std::string& errorText)>
         TaskFinished;
 };
 

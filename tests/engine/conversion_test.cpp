@@ -509,6 +509,8 @@ TEST(Queue, StopEndsQuicklyAndLeavesNothing) {
     for (const FinishedEvent& event : run.log.finished) {
         EXPECT_FALSE(event.success);
         EXPECT_TRUE(event.failure);
+        EXPECT_EQ(event.outcome, TaskOutcome::Stopped);
+        EXPECT_TRUE(event.text.empty()) << event.text;
     }
     EXPECT_TRUE(folder.FileNames().empty());
 }

@@ -36,10 +36,11 @@ int main(int argc, char** argv) {
     bool ended = false;
     int failures = 0;
     ostrel::engine::EncoderEvents handlers;
-    handlers.TaskFinished = [&](int task, bool success, bool, const std::string& text) {
+    handlers.TaskFinished = [&](int task, ostrel::engine::TaskOutcome outcome,
+                                const std::string& text) {
         if (task < 0) {
             ended = true;
-        } else if (!success) {
+        } else if (outcome != ostrel::engine::TaskOutcome::Succeeded) {
             ++failures;
             std::fprintf(stderr, "task %d failed: %s\n", task, text.c_str());
         }

@@ -266,12 +266,13 @@ EncoderEvents EventLog::Handlers() {
         wrongThread = wrongThread || std::this_thread::get_id() != testThread;
         progress.push_back({task, positionUs, durationUs});
     };
-    events.TaskFinished = [this](int task, bool success, bool failure, const std::string& text) {
+    events.TaskFinished = [this](int task, TaskOutcome outcome, const std::string& text) {
         wrongThread = wrongThread || std::this_thread::get_id() != testThread;
         if (task < 0) {
             ++queueEnds;
         } else {
-            finished.push_back({task, success, failure, text});
+            const bool success = outcome == TaskOutcome::Succeeded;
+            finished.push_back({task, outcome, success, !success, text});
         }
     };
     return events;

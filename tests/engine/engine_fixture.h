@@ -81,8 +81,9 @@ class EventQueue {
 
 struct FinishedEvent {
     int task = 0;
-    bool success = false;
-    bool failure = false;
+    TaskOutcome outcome = TaskOutcome::None;
+    bool success = false;  // outcome is Succeeded
+    bool failure = false;  // outcome is Failed or Stopped
     std::string text;
 };
 

@@ -83,12 +83,15 @@ class FakeEncoder : public engine::Encoder {
     }
     void Finished(int task, bool success, const std::string& errorText = {}) {
         if (events_.TaskFinished) {
-            events_.TaskFinished(task, success, !success, errorText);
+            events_.TaskFinished(
+                task, success ? engine::TaskOutcome::Succeeded : engine::TaskOutcome::Failed,
+                errorText);
         }
     }
-    void QueueEnded(bool failure = false) {
+    void QueueEnded(bool stopped = false) {
         if (events_.TaskFinished) {
-            events_.TaskFinished(-1, false, failure, failure ? "stopped" : "");
+            events_.TaskFinished(
+                -1, stopped ? engine::TaskOutcome::Stopped : engine::TaskOutcome::Succeeded, {});
         }
     }
 

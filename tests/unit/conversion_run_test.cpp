@@ -182,7 +182,7 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
         const char* event;  // "progress", "finished", "stop"
         int task;
         std::int64_t a;  // position, or success
-        std::int64_t b;  // duration, or failure
+        std::int64_t b;  // duration, or 1 = failed, 2 = stopped
         const char* text;
         int row;
         const char* progress;
@@ -198,14 +198,17 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
         {"stop", 0, 0, 0, "", 0, "100%", "OK"},
         {"progress", 1, 900, 1000, "", 1, "10%", "Canceled"},
         {"finished", 1, 1, 0, "", 1, "100%", "OK"},           // a late success still shows
-        {"finished", 2, 0, 1, "Stopped", 2, "", "Canceled"},  // ended by the stop
+        {"finished", 2, 0, 2, "", 2, "", "Canceled"},  // ended by the stop
     };
     for (const Step& s : steps) {
         const std::string event = s.event;
         if (event == "progress") {
             run_.OnTaskProgress(s.task, s.a, s.b);
         } else if (event == "finished") {
-            run_.OnTaskFinished(s.task, s.a != 0, s.b != 0, QString::fromLatin1(s.text));
+            const engine::TaskOutcome outcome = s.a != 0   ? engine::TaskOutcome::Succeeded
+                                                : s.b == 2 ? engine::TaskOutcome::Stopped
+                                                           : engine::TaskOutcome::Failed;
+            run_.OnTaskFinished(s.task, outcome, QString::fromLatin1(s.text));
         } else {
             run_.RequestStop();
         }
@@ -219,8 +222,8 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
     // The end of the queue, even with the failure flag, ends the run once and touches no row.
     int changed = 0;
     QObject::connect(&run_, &ConversionRun::rowChanged, &run_, [&changed] { ++changed; });
-    run_.OnTaskFinished(-1, false, true, QStringLiteral("stopped"));
-    run_.OnTaskFinished(-1, false, false, {});
+    run_.OnTaskFinished(-1, engine::TaskOutcome::Stopped, {});
+    run_.OnTaskFinished(-1, engine::TaskOutcome::Succeeded, {});
     EXPECT_EQ(finished, 1);
     EXPECT_EQ(changed, 0);
     EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Finished);

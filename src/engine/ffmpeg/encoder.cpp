@@ -247,14 +247,14 @@ class FfmpegEncoder final : public Encoder {
         }
     }
 
-    void PostFinished(int task, bool success, const std::string& text) {
-        std::function<void(int, bool, bool, const std::string&)> handler;
+    void PostFinished(int task, TaskOutcome outcome, const std::string& text) {
+        std::function<void(int, TaskOutcome, const std::string&)> handler;
         {
             std::lock_guard lock(mutex_);
             handler = events_.TaskFinished;
         }
         if (handler) {
-            Post([handler, task, success, text]() { handler(task, success, !success, text); });
+            Post([handler, task, outcome, text]() { handler(task, outcome, text); });
         }
     }
 
@@ -285,7 +285,7 @@ class FfmpegEncoder final : public Encoder {
                 const QueuedTask& task = tasks[index];
                 if (cancel_) {
                     allSucceeded = false;
-                    PostFinished(task.number, false, "Stopped");
+                    PostFinished(task.number, TaskOutcome::Stopped, {});
                     continue;
                 }
                 const std::size_t active = std::min(workers, count - index);
@@ -301,11 +301,17 @@ class FfmpegEncoder final : public Encoder {
                     PostProgress(number, positionUs, durationUs);
                 };
                 const TranscodeResult result = Transcode(request);
-                const bool success = result.status == TranscodeStatus::Succeeded;
-                if (!success) {
+                TaskOutcome outcome = TaskOutcome::Failed;
+                if (result.status == TranscodeStatus::Succeeded) {
+                    outcome = TaskOutcome::Succeeded;
+                } else if (result.status == TranscodeStatus::Stopped) {
+                    outcome = TaskOutcome::Stopped;
+                }
+                if (outcome != TaskOutcome::Succeeded) {
                     allSucceeded = false;
                 }
-                PostFinished(task.number, success, result.errorText);
+                PostFinished(task.number, outcome,
+                             outcome == TaskOutcome::Failed ? result.errorText : std::string());
             }
         };
         std::vector<std::thread> pool;
@@ -318,7 +324,11 @@ class FfmpegEncoder final : public Encoder {
         }
         const bool stopped = cancel_;
         running_ = false;
-        PostFinished(-1, allSucceeded && !stopped, stopped ? "Stopped" : "");
+        PostFinished(-1,
+                     stopped        ? TaskOutcome::Stopped
+                     : allSucceeded ? TaskOutcome::Succeeded
+                                    : TaskOutcome::Failed,
+                     {});
     }
 
     mutable std::mutex mutex_;

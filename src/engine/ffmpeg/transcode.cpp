@@ -246,7 +246,7 @@ class Task {
             return {TranscodeStatus::Succeeded, {}};
         }
         if (Cancelled()) {
-            return {TranscodeStatus::Stopped, "Stopped"};
+            return {TranscodeStatus::Stopped, {}};
         }
         return {TranscodeStatus::Failed, error_};
     }
