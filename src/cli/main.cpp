@@ -168,8 +168,7 @@ int Convert(ConversionRun& run, int threads, int skipped) {
         }
         run.OnTaskProgress(task, positionUs, durationUs);
     };
-    events.TaskFinished = [&](int task, engine::TaskOutcome outcome,
-                              const std::string& errorText) {
+    events.TaskFinished = [&](int task, engine::TaskOutcome outcome, const std::string& errorText) {
         run.OnTaskFinished(task, outcome, QString::fromStdString(errorText));
         if (task < 0) {
             queueEnded = true;

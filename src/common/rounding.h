@@ -22,6 +22,8 @@ inline constexpr int kTwipsPerPixel = 15;
 
 // Twips to pixels, rounded halves to even (22.5 px → 22).
 int TwipsToPixels(double twips);
-constexpr int PixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+constexpr int PixelsToTwips(int pixels) {
+    return pixels * kTwipsPerPixel;
+}
 
 }  // namespace ostrel

@@ -155,20 +155,20 @@ void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
     }
     RunRow& runRow = rows_[row];
     switch (outcome) {
-    case engine::TaskOutcome::Succeeded:
-        runRow.Progress = kProgressDone;
-        runRow.Status = kStatusOk;
-        break;
-    case engine::TaskOutcome::Stopped:
-        runRow.Status = kStatusCanceled;
-        break;
-    case engine::TaskOutcome::Failed:
-        // Once the user stopped, a task that fails on its way out reads as canceled rather
-        // than as an error of its file.
-        runRow.Status = stopRequested_ ? kStatusCanceled : kStatusErrorPrefix + errorText;
-        break;
-    case engine::TaskOutcome::None:
-        return;
+        case engine::TaskOutcome::Succeeded:
+            runRow.Progress = kProgressDone;
+            runRow.Status = kStatusOk;
+            break;
+        case engine::TaskOutcome::Stopped:
+            runRow.Status = kStatusCanceled;
+            break;
+        case engine::TaskOutcome::Failed:
+            // Once the user stopped, a task that fails on its way out reads as canceled rather
+            // than as an error of its file.
+            runRow.Status = stopRequested_ ? kStatusCanceled : kStatusErrorPrefix + errorText;
+            break;
+        case engine::TaskOutcome::None:
+            return;
     }
     emit rowChanged(row);
 }

@@ -16,7 +16,7 @@ namespace ostrel {
 namespace engine {
 class Encoder;
 enum class TaskOutcome : int;
-}
+}  // namespace engine
 
 // What a message box of the run says. Icon is always the error icon.
 struct RunMessage {

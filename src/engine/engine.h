@@ -30,8 +30,7 @@ struct EncoderEvents {
     // Once per task, then exactly once with a negative task number when the queue has ended
     // (also after StopTasks): Succeeded when every task succeeded, Stopped when the run was
     // stopped, Failed otherwise. errorText is empty unless the outcome is Failed.
-    std::function<void(int task, TaskOutcome outcome, const std::string& errorText)>
-        TaskFinished;
+    std::function<void(int task, TaskOutcome outcome, const std::string& errorText)> TaskFinished;
 };
 
 // The conversion queue: one task per (input, output) pair, converted in the background.

@@ -197,7 +197,7 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
         {"progress", 7, 100, 1000, "", 0, "100%", "OK"},  // no such task: nothing changes
         {"stop", 0, 0, 0, "", 0, "100%", "OK"},
         {"progress", 1, 900, 1000, "", 1, "10%", "Canceled"},
-        {"finished", 1, 1, 0, "", 1, "100%", "OK"},           // a late success still shows
+        {"finished", 1, 1, 0, "", 1, "100%", "OK"},    // a late success still shows
         {"finished", 2, 0, 2, "", 2, "", "Canceled"},  // ended by the stop
     };
     for (const Step& s : steps) {
