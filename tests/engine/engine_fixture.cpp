@@ -237,29 +237,6 @@ ProbeResult Probe(const fs::path& file) {
     return result;
 }
 
-EventPoster EventQueue::Poster() {
-    return [this](std::function<void()> event) {
-        std::lock_guard lock(mutex_);
-        events_.push_back(std::move(event));
-        wake_.notify_one();
-    };
-}
-
-bool EventQueue::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        std::unique_lock lock(mutex_);
-        if (!wake_.wait_until(lock, deadline, [this] { return !events_.empty(); })) {
-            return false;
-        }
-        auto event = std::move(events_.front());
-        events_.pop_front();
-        lock.unlock();
-        event();
-    }
-    return true;
-}
-
 EncoderEvents EventLog::Handlers() {
     EncoderEvents events;
     events.TaskProgress = [this](int task, std::int64_t positionUs, std::int64_t durationUs) {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/event_queue.h"
 #include "engine/engine.h"
 
 namespace ostrel::engine::testing {
@@ -67,17 +68,7 @@ ProbeResult Probe(const std::filesystem::path& file);
 bool RunCommand(const std::string& command);
 
 // Receives events from the engine's threads and runs them on the test thread.
-class EventQueue {
-  public:
-    EventPoster Poster();
-    // Runs queued events until done() is true or the timeout passes; false on timeout.
-    bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::deque<std::function<void()>> events_;
-};
+using EventQueue = ostrel::EventQueue;
 
 struct FinishedEvent {
     int task = 0;
