@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "qt_printers.h"
+#include "slider_event_log.h"
 
 namespace ostrel {
 namespace {
@@ -14,72 +15,27 @@ namespace {
 constexpr std::int32_t kIntMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 
-// Records what the model raises, one line per event, with the value at that moment. A
-// repaint runs a paint the way the widget does, so it shows up as "Paint".
-class Recorder {
+// The model's events, with each repaint run as the widget runs it, so that it shows up as
+// "Paint"; and the properties marked changed.
+class Recorder : public SliderEventLog<SliderModel> {
   public:
-    explicit Recorder(SliderModel& model) : model_(model) {
-        QObject::connect(&model, &SliderModel::RepaintRequested, &context_, [this] {
-            model_.BeginPaint();
-            model_.EndPaint();
+    explicit Recorder(SliderModel& model) : SliderEventLog(model) {
+        QObject::connect(&model, &SliderModel::RepaintRequested, &context_, [&model] {
+            model.BeginPaint();
+            model.EndPaint();
         });
         QObject::connect(&model, &SliderModel::PropertyChanged, &context_,
                          [this](const QString& name) { marked << name; });
-        Plain(&SliderModel::Resize, "Resize");
-        Plain(&SliderModel::Paint, "Paint");
-        Plain(&SliderModel::Click, "Click");
-        Plain(&SliderModel::DblClick, "DblClick");
-        Key(&SliderModel::KeyDown, "KeyDown");
-        Key(&SliderModel::KeyUp, "KeyUp");
-        QObject::connect(&model, &SliderModel::KeyPress, &context_,
-                         [this](int ascii) { events << QStringLiteral("KeyPress %1").arg(ascii); });
-        Pointer(&SliderModel::MouseDown, "MouseDown");
-        Pointer(&SliderModel::MouseMove, "MouseMove");
-        Pointer(&SliderModel::MouseUp, "MouseUp");
     }
 
     QStringList Take() {
-        QStringList taken = events;
-        events.clear();
         marked.clear();
-        return taken;
+        return SliderEventLog::Take();
     }
 
-    QStringList events;
     QStringList marked;
 
   private:
-    void Plain(void (SliderModel::*signal)(), const char* name) {
-        QObject::connect(&model_, signal, &context_, [this, name] {
-            events
-                << (name == QLatin1String("Paint")
-                        ? QString::fromLatin1(name)
-                        : QStringLiteral("%1 v=%2").arg(QLatin1String(name)).arg(model_.Value()));
-        });
-    }
-    void Key(void (SliderModel::*signal)(int, int), const char* name) {
-        QObject::connect(&model_, signal, &context_, [this, name](int code, int shift) {
-            events << QStringLiteral("%1 %2 %3 v=%4")
-                          .arg(QLatin1String(name))
-                          .arg(code)
-                          .arg(shift)
-                          .arg(model_.Value());
-        });
-    }
-    void Pointer(void (SliderModel::*signal)(int, int, float, float), const char* name) {
-        QObject::connect(&model_, signal, &context_,
-                         [this, name](int button, int shift, float x, float y) {
-                             events << QStringLiteral("%1 %2 %3 %4,%5 v=%6")
-                                           .arg(QLatin1String(name))
-                                           .arg(button)
-                                           .arg(shift)
-                                           .arg(x)
-                                           .arg(y)
-                                           .arg(model_.Value());
-                         });
-    }
-
-    SliderModel& model_;
     QObject context_;
 };
 

@@ -1,5 +1,7 @@
 #include "widgets/slider/slider_geometry.h"
 
+#include <algorithm>
+
 #include "common/rounding.h"
 
 namespace ostrel {
@@ -76,7 +78,7 @@ SliderPaintPlan PlanSliderPaint(const SliderPaintInput& in) {
     SliderPaintPlan plan;
     constexpr std::int32_t kCap = kSliderCapWidthTwips;
     plan.Track = {{
-        {kCap, kCap, 0, in.SurfaceWidth},
+        {kCap, kCap, kCap, std::max(in.SurfaceWidth - 2 * kCap, 0)},
         {0, kCap, 0, kCap},
         {in.StripWidth - kCap, kCap, in.SurfaceWidth - kCap, kCap},
     }};

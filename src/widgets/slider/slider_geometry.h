@@ -52,7 +52,8 @@ struct TrackSlice {
 };
 
 struct SliderPaintPlan {
-    // In drawing order: the middle slice stretched over the whole width, then both caps.
+    // In drawing order: the middle slice stretched between the caps, then both caps. The
+    // caps' rounded corners are transparent, so the middle is not drawn beneath them.
     std::array<TrackSlice, 3> Track;
     // The x of each tick mark; every mark runs from TickTop down to TickBottom.
     std::vector<std::int32_t> Ticks;
