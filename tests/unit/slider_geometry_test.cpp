@@ -13,11 +13,11 @@ constexpr std::int32_t kIntMin = std::numeric_limits<std::int32_t>::min();
 // The seek slider of the player window: 3525 × 180 twips, TrackLength 3285.
 SliderPaintInput SeekInput() {
     SliderPaintInput in;
-    in.Value = 500;
-    in.Min = 0;
-    in.Max = 1000;
-    in.ShowTicks = true;
-    in.TickNumber = 10;
+    in.Values.Value = 500;
+    in.Values.Min = 0;
+    in.Values.Max = 1000;
+    in.Values.ShowTicks = true;
+    in.Values.TickNumber = 10;
     in.ThumbHalfWidth = 120;
     in.TrackLength = 3285;
     in.SurfaceWidth = 3525;
@@ -77,9 +77,9 @@ TEST(SliderGeometryTest, ThumbLeft) {
     };
     for (const auto& c : cases) {
         SliderPaintInput in = SeekInput();
-        in.Value = c.value;
-        in.Min = c.min;
-        in.Max = c.max;
+        in.Values.Value = c.value;
+        in.Values.Min = c.min;
+        in.Values.Max = c.max;
         in.PreviousThumbLeft = 77;
         EXPECT_EQ(PlanSliderPaint(in).ThumbLeft, c.thumbLeft) << c.value << " of " << c.max;
     }
@@ -117,8 +117,8 @@ TEST(SliderGeometryTest, TickMarks) {
         {true, 1, kIntMax, kIntMax, {120}},
     };
     for (const auto& c : cases) {
-        in.ShowTicks = c.show;
-        in.TickNumber = c.count;
+        in.Values.ShowTicks = c.show;
+        in.Values.TickNumber = c.count;
         in.TrackLength = c.trackLength;
         in.SurfaceWidth = c.width;
         EXPECT_EQ(PlanSliderPaint(in).Ticks, c.ticks) << c.count;
@@ -126,7 +126,7 @@ TEST(SliderGeometryTest, TickMarks) {
 
     // Dense marks stop a pixel past the surface's right edge.
     in = SeekInput();
-    in.TickNumber = 2000;  // spacing 2
+    in.Values.TickNumber = 2000;  // spacing 2
     const std::vector<std::int32_t> dense = PlanSliderPaint(in).Ticks;
     ASSERT_EQ(dense.size(), 1711u);
     EXPECT_EQ(dense[1], 122);
@@ -153,9 +153,9 @@ TEST(SliderGeometryTest, FillNeedsRoomAfterSelStart) {
     };
     for (const auto& c : cases) {
         SliderPaintInput in = SeekInput();
-        in.Max = c.max;
-        in.SelStart = c.selStart;
-        in.SelLength = c.selLength;
+        in.Values.Max = c.max;
+        in.Values.SelStart = c.selStart;
+        in.Values.SelLength = c.selLength;
         EXPECT_EQ(PlanSliderPaint(in).FillWidth, c.width) << c.selStart << "+" << c.selLength;
     }
 }

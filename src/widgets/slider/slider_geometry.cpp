@@ -20,15 +20,15 @@ namespace {
 
 std::vector<std::int32_t> TickPositions(const SliderPaintInput& in) {
     std::int32_t spacing = 0;
-    if (in.TickNumber != 0) {
-        spacing =
-            RoundHalfEvenToInt32(static_cast<double>(in.TrackLength) / in.TickNumber).value_or(0);
+    if (in.Values.TickNumber != 0) {
+        spacing = RoundHalfEvenToInt32(static_cast<double>(in.TrackLength) / in.Values.TickNumber)
+                      .value_or(0);
     }
     // A mark within a pixel of the surface may still colour its edge column.
     const std::int64_t lowest = -kTwipsPerPixel;
     const std::int64_t highest = std::int64_t{in.SurfaceWidth} + kTwipsPerPixel;
     std::vector<std::int32_t> ticks;
-    for (std::int64_t i = 0; i <= in.TickNumber; ++i) {
+    for (std::int64_t i = 0; i <= in.Values.TickNumber; ++i) {
         const std::optional<std::int32_t> offset =
             CheckedMul32(spacing, static_cast<std::int32_t>(i));
         const std::optional<std::int32_t> x =
@@ -48,27 +48,28 @@ std::vector<std::int32_t> TickPositions(const SliderPaintInput& in) {
 }
 
 std::optional<double> FillWidth(const SliderPaintInput& in) {
-    if (in.Max == 0) {
+    if (in.Values.Max == 0) {
         return std::nullopt;
     }
-    const std::optional<std::int32_t> room = CheckedSub32(in.Max, in.SelStart);
-    if (!room || *room < in.SelLength) {
+    const std::optional<std::int32_t> room = CheckedSub32(in.Values.Max, in.Values.SelStart);
+    if (!room || *room < in.Values.SelLength) {
         return std::nullopt;
     }
-    return static_cast<double>(in.SelLength) / in.Max * in.TrackLength;
+    return static_cast<double>(in.Values.SelLength) / in.Values.Max * in.TrackLength;
 }
 
 std::int32_t ThumbLeft(const SliderPaintInput& in) {
-    if (in.Value <= in.Min) {
+    if (in.Values.Value <= in.Values.Min) {
         return 0;
     }
-    if (in.Value >= in.Max) {
+    if (in.Values.Value >= in.Values.Max) {
         return in.TrackLength;
     }
-    if (in.Max == 0) {
+    if (in.Values.Max == 0) {
         return in.PreviousThumbLeft;
     }
-    return RoundHalfEvenToInt32(static_cast<double>(in.Value) / in.Max * in.TrackLength)
+    return RoundHalfEvenToInt32(static_cast<double>(in.Values.Value) / in.Values.Max *
+                                in.TrackLength)
         .value_or(in.PreviousThumbLeft);
 }
 
@@ -82,7 +83,7 @@ SliderPaintPlan PlanSliderPaint(const SliderPaintInput& in) {
         {0, kCap, 0, kCap},
         {in.StripWidth - kCap, kCap, in.SurfaceWidth - kCap, kCap},
     }};
-    if (in.ShowTicks) {
+    if (in.Values.ShowTicks) {
         plan.Ticks = TickPositions(in);
     }
     plan.TickTop = in.SurfaceHeight - kSliderTickHeightTwips;

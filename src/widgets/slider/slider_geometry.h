@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+#include "widgets/slider/slider_values.h"
+
 namespace ostrel {
 
 // The two looks of the slider. They behave alike and differ only in their images.
@@ -27,13 +29,7 @@ inline constexpr std::uint32_t kSliderTickColor = 0x787878;  // blue-green-red
 
 // What one paint reads from the model.
 struct SliderPaintInput {
-    std::int32_t Value = 0;
-    std::int32_t Min = 0;
-    std::int32_t Max = 0;
-    bool ShowTicks = false;
-    std::int32_t TickNumber = 0;
-    std::int32_t SelStart = 0;
-    std::int32_t SelLength = 0;
+    SliderValues Values;
     std::int32_t ThumbHalfWidth = 0;
     std::int32_t TrackLength = 0;
     std::int32_t SurfaceWidth = 0;  // twips, never negative

@@ -167,13 +167,7 @@ void SliderModel::HandleMouseUp(int button, int shift, float x, float y) {
 
 SliderPaintPlan SliderModel::BeginPaint() {
     SliderPaintInput input;
-    input.Value = values_.Value;
-    input.Min = values_.Min;
-    input.Max = values_.Max;
-    input.ShowTicks = values_.ShowTicks;
-    input.TickNumber = values_.TickNumber;
-    input.SelStart = values_.SelStart;
-    input.SelLength = values_.SelLength;
+    input.Values = values_;
     input.ThumbHalfWidth = thumbHalfWidth_;
     input.TrackLength = trackLength_;
     input.SurfaceWidth = surfaceWidth_;
