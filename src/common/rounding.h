@@ -26,4 +26,28 @@ constexpr int PixelsToTwips(int pixels) {
     return pixels * kTwipsPerPixel;
 }
 
+// 32-bit integer arithmetic that reports overflow as nullopt instead of wrapping around, for
+// the steps that are abandoned when their arithmetic does not fit.
+constexpr std::optional<std::int32_t> CheckedAdd32(std::int32_t a, std::int32_t b) {
+    std::int32_t result = 0;
+    if (__builtin_add_overflow(a, b, &result)) {
+        return std::nullopt;
+    }
+    return result;
+}
+constexpr std::optional<std::int32_t> CheckedSub32(std::int32_t a, std::int32_t b) {
+    std::int32_t result = 0;
+    if (__builtin_sub_overflow(a, b, &result)) {
+        return std::nullopt;
+    }
+    return result;
+}
+constexpr std::optional<std::int32_t> CheckedMul32(std::int32_t a, std::int32_t b) {
+    std::int32_t result = 0;
+    if (__builtin_mul_overflow(a, b, &result)) {
+        return std::nullopt;
+    }
+    return result;
+}
+
 }  // namespace ostrel

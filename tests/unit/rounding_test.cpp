@@ -47,5 +47,30 @@ TEST(RoundingTest, TwipsAndPixels) {
     EXPECT_EQ(PixelsToTwips(235), 3525);
 }
 
+TEST(RoundingTest, CheckedInt32ArithmeticReportsOverflow) {
+    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
+    const struct {
+        std::int32_t a;
+        std::int32_t b;
+        std::optional<std::int32_t> sum;
+        std::optional<std::int32_t> difference;
+        std::optional<std::int32_t> product;
+    } cases[] = {
+        {3285, 10, 3295, 3275, 32850},
+        {kMax, 1, std::nullopt, kMax - 1, kMax},
+        {kMin, 1, kMin + 1, std::nullopt, kMin},
+        {kMin, -1, std::nullopt, kMin + 1, std::nullopt},
+        {0, kMin, kMin, std::nullopt, 0},
+        {65536, 32768, 98304, 32768, std::nullopt},
+        {-46341, 46341, 0, -92682, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckedAdd32(c.a, c.b), c.sum) << c.a << " + " << c.b;
+        EXPECT_EQ(CheckedSub32(c.a, c.b), c.difference) << c.a << " - " << c.b;
+        EXPECT_EQ(CheckedMul32(c.a, c.b), c.product) << c.a << " * " << c.b;
+    }
+}
+
 }  // namespace
 }  // namespace ostrel

@@ -1,0 +1,125 @@
+#include "widgets/slider/slider_input.h"
+
+#include <iterator>
+
+namespace ostrel {
+
+namespace {
+
+struct KeyCodeEntry {
+    int QtKey;
+    int KeyCode;
+};
+
+constexpr KeyCodeEntry kKeyCodes[] = {
+    {Qt::Key_Backspace, 8},
+    {Qt::Key_Tab, 9},
+    {Qt::Key_Backtab, 9},
+    {Qt::Key_Clear, 12},
+    {Qt::Key_Return, 13},
+    {Qt::Key_Enter, 13},
+    {Qt::Key_Shift, 16},
+    {Qt::Key_Control, 17},
+    {Qt::Key_Alt, 18},
+    {Qt::Key_Pause, 19},
+    {Qt::Key_CapsLock, 20},
+    {Qt::Key_Escape, 27},
+    {Qt::Key_Space, 32},
+    {Qt::Key_PageUp, 33},
+    {Qt::Key_PageDown, 34},
+    {Qt::Key_End, 35},
+    {Qt::Key_Home, 36},
+    {Qt::Key_Left, 37},
+    {Qt::Key_Up, 38},
+    {Qt::Key_Right, 39},
+    {Qt::Key_Down, 40},
+    {Qt::Key_Print, 44},
+    {Qt::Key_Insert, 45},
+    {Qt::Key_Delete, 46},
+    {Qt::Key_Meta, 91},
+    {Qt::Key_Menu, 93},
+    {Qt::Key_NumLock, 144},
+    {Qt::Key_ScrollLock, 145},
+    // Shifted digits and punctuation report the key they are on.
+    {Qt::Key_ParenRight, 48},
+    {Qt::Key_Exclam, 49},
+    {Qt::Key_At, 50},
+    {Qt::Key_NumberSign, 51},
+    {Qt::Key_Dollar, 52},
+    {Qt::Key_Percent, 53},
+    {Qt::Key_AsciiCircum, 54},
+    {Qt::Key_Ampersand, 55},
+    {Qt::Key_Asterisk, 56},
+    {Qt::Key_ParenLeft, 57},
+    {Qt::Key_Semicolon, 186},
+    {Qt::Key_Colon, 186},
+    {Qt::Key_Equal, 187},
+    {Qt::Key_Plus, 187},
+    {Qt::Key_Comma, 188},
+    {Qt::Key_Less, 188},
+    {Qt::Key_Minus, 189},
+    {Qt::Key_Underscore, 189},
+    {Qt::Key_Period, 190},
+    {Qt::Key_Greater, 190},
+    {Qt::Key_Slash, 191},
+    {Qt::Key_Question, 191},
+    {Qt::Key_QuoteLeft, 192},
+    {Qt::Key_AsciiTilde, 192},
+    {Qt::Key_BracketLeft, 219},
+    {Qt::Key_BraceLeft, 219},
+    {Qt::Key_Backslash, 220},
+    {Qt::Key_Bar, 220},
+    {Qt::Key_BracketRight, 221},
+    {Qt::Key_BraceRight, 221},
+    {Qt::Key_Apostrophe, 222},
+    {Qt::Key_QuoteDbl, 222},
+};
+
+constexpr KeyCodeEntry kKeypadCodes[] = {
+    {Qt::Key_Asterisk, 106}, {Qt::Key_Plus, 107},  {Qt::Key_Minus, 109},
+    {Qt::Key_Period, 110},   {Qt::Key_Comma, 110}, {Qt::Key_Slash, 111},
+};
+
+int Lookup(const KeyCodeEntry* begin, const KeyCodeEntry* end, int qtKey) {
+    for (const KeyCodeEntry* entry = begin; entry != end; ++entry) {
+        if (entry->QtKey == qtKey) {
+            return entry->KeyCode;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int SliderKeyCode(int qtKey, Qt::KeyboardModifiers modifiers) {
+    const bool keypad = modifiers.testFlag(Qt::KeypadModifier);
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9) {
+        return keypad ? 96 + (qtKey - Qt::Key_0) : qtKey;  // Qt's digit keys are their codes
+    }
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) {
+        return qtKey;  // and so are its letter keys
+    }
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F24) {
+        return 112 + (qtKey - Qt::Key_F1);
+    }
+    if (keypad) {
+        if (const int code = Lookup(std::begin(kKeypadCodes), std::end(kKeypadCodes), qtKey)) {
+            return code;
+        }
+    }
+    return Lookup(std::begin(kKeyCodes), std::end(kKeyCodes), qtKey);
+}
+
+int SliderButtonBits(Qt::MouseButtons buttons) {
+    return (buttons.testFlag(Qt::LeftButton) ? kSliderPrimaryButton : 0) |
+           (buttons.testFlag(Qt::RightButton) ? kSliderSecondaryButton : 0) |
+           (buttons.testFlag(Qt::MiddleButton) ? kSliderMiddleButton : 0);
+}
+
+int SliderShiftBits(Qt::KeyboardModifiers modifiers) {
+    return (modifiers.testFlag(Qt::ShiftModifier) ? kSliderShiftKey : 0) |
+           (modifiers.testFlag(Qt::ControlModifier) ? kSliderCtrlKey : 0) |
+           (modifiers.testFlag(Qt::AltModifier) ? kSliderAltKey : 0);
+}
+
+}  // namespace ostrel
