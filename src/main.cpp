@@ -10,7 +10,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ostrel::kAppTitle);
+    QApplication::setApplicationName(ostrel::kApplicationTitle);
     QApplication::setOrganizationName(QStringLiteral("Ostrel Software"));
     QApplication::setWindowIcon(ostrel::AppIcon());
 

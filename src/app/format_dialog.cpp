@@ -14,17 +14,16 @@
 #include <QSignalBlocker>
 
 #include "app/settings_grid_view.h"
+#include "common/rounding.h"
 #include "profiles/catalogue.h"
 #include "profiles/option_builder.h"
 
 namespace ostrel {
 namespace {
 
-// The layout is designed in twips; 15 twips are one pixel.
+// The layout is designed in twips.
 QRect FromTwips(int left, int top, int width, int height) {
-    constexpr double kTwips = FormatDialogModel::kTwipsPerPixel;
-    return {qRound(left / kTwips), qRound(top / kTwips), qRound(width / kTwips),
-            qRound(height / kTwips)};
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
 constexpr int kClientHeightTwips = 5715;
@@ -306,7 +305,7 @@ void FormVideoFormat::ApplyWidth() {
     // The designed widths are outer widths; the window frame, when there is one, is taken
     // off so that the whole window has the designed size.
     const int frameWidth = frameGeometry().width() - geometry().width();
-    const int clientHeight = kClientHeightTwips / FormatDialogModel::kTwipsPerPixel;
+    const int clientHeight = TwipsToPixels(kClientHeightTwips);
     setFixedSize(model_.DialogWidthPixels() - qMax(0, frameWidth), clientHeight);
 }
 

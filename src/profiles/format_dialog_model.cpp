@@ -1,8 +1,10 @@
 #include "profiles/format_dialog_model.h"
 
 #include <algorithm>
-#include <cmath>
 #include <thread>
+
+#include "common/decimal_text.h"
+#include "common/rounding.h"
 
 namespace ostrel {
 namespace {
@@ -28,43 +30,9 @@ static_assert(std::size(kSizeEntries) == kSizeIndexCustom + 1);
 constexpr int kMinSide = 16;
 constexpr int kMaxSide = 5000;
 
-bool IsAsciiDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
-// The number value of a text: that of its longest leading part that reads as a decimal number,
-// leading blanks skipped; 0 when there is none.
-double LeadingNumberValue(QStringView text) {
-    qsizetype start = 0;
-    while (start < text.size() && (text[start] == u' ' || text[start] == u'\t')) {
-        ++start;
-    }
-    qsizetype end = start;
-    if (end < text.size() && (text[end] == u'+' || text[end] == u'-')) {
-        ++end;
-    }
-    bool sawDigit = false;
-    bool sawPoint = false;
-    for (; end < text.size(); ++end) {
-        if (IsAsciiDigit(text[end])) {
-            sawDigit = true;
-        } else if (text[end] == u'.' && !sawPoint) {
-            sawPoint = true;
-        } else {
-            break;
-        }
-    }
-    if (!sawDigit) {
-        return 0.0;
-    }
-    bool ok = false;
-    const double value = text.mid(start, end - start).toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
-}
-
 // A number written as a plain decimal whole number (rounded, halves to even).
 QString WholeNumberText(double value) {
-    return QString::number(static_cast<qint64>(std::nearbyint(value)));
+    return QString::number(RoundHalfEven(value).value_or(0));
 }
 
 }  // namespace
@@ -368,7 +336,7 @@ void FormatDialogModel::ApplyLeaveRule(QString OutputSettings::*box) {
     } else if (value > kMaxSide) {
         side = kMaxSide;
     } else {
-        side = static_cast<qint64>(std::nearbyint(value));
+        side = RoundHalfEven(value).value_or(0);
     }
     if (side % 2 != 0) {
         ++side;

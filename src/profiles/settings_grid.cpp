@@ -5,6 +5,8 @@
 #include <cmath>
 #include <optional>
 
+#include "common/decimal_text.h"
+
 namespace ostrel {
 namespace {
 
@@ -187,10 +189,6 @@ bool IsValidCategory(GridCategory category) {
     return index >= 0 && index < kGridCategoryCount;
 }
 
-bool IsAsciiDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
 // At least one character, and every character a digit 0..9.
 bool IsDigits(QStringView text) {
     return !text.isEmpty() && std::ranges::all_of(text, IsAsciiDigit);
@@ -198,36 +196,6 @@ bool IsDigits(QStringView text) {
 
 bool HasNonZeroDigit(QStringView text) {
     return std::ranges::any_of(text, [](QChar c) { return c >= u'1' && c <= u'9'; });
-}
-
-// A plain decimal number: an optional sign, then digits with at most one decimal point. Forms a
-// parser would also take ("1e3", "inf", "0x10", group separators) are refused, because these
-// values travel into the encoder's option string as they are.
-std::optional<double> ParseDecimal(QStringView text) {
-    qsizetype i = 0;
-    if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) {
-        ++i;
-    }
-    bool sawDigit = false;
-    bool sawPoint = false;
-    for (; i < text.size(); ++i) {
-        if (IsAsciiDigit(text[i])) {
-            sawDigit = true;
-        } else if (text[i] == u'.' && !sawPoint) {
-            sawPoint = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!sawDigit) {
-        return std::nullopt;
-    }
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 // Digits, or digits followed by "k" in either case ("2500", "2500k", "2500K").
