@@ -1,6 +1,6 @@
-// Paths as they cross to the engine or the operating system. The engine takes the bytes of a
-// file name; QFile's codec turns a QString into exactly those bytes and back, so a name that
-// is not valid UTF-8 still reaches the same file.
+// Paths as they cross to the engine or the operating system. Both take the bytes of a file
+// name; QFile's codec turns a QString into the very bytes Qt's own file access uses, and back,
+// so the engine opens the file the list shows, whatever the platform's file-name encoding.
 #pragma once
 
 #include <QString>

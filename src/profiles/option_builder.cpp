@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "common/decimal_text.h"
+#include "common/engine_path.h"
 #include "common/file_info.h"
 #include "common/rounding.h"
 #include "profiles/catalogue.h"
@@ -390,8 +391,7 @@ bool IsUsableFolder(const QString& folder) {
     }
     // access() answers for the real user. The superuser passes it for every folder, so for
     // it a folder counts as writable only when its permission bits allow writing at all.
-    const QByteArray path = QFile::encodeName(folder);
-    if (::access(path.constData(), W_OK | X_OK) != 0) {
+    if (::access(ToEnginePath(folder).c_str(), W_OK | X_OK) != 0) {
         return false;
     }
     constexpr auto anyWrite =
