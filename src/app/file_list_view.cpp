@@ -108,15 +108,11 @@ void FileListView::resizeEvent(QResizeEvent* event) {
 }
 
 void FileListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!LocalFiles(event->mimeData()).isEmpty()) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void FileListView::dragMoveEvent(QDragMoveEvent* event) {
+    // A copy is offered for a list of files, nothing for anything else.
     if (!LocalFiles(event->mimeData()).isEmpty()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();

@@ -140,34 +140,35 @@ bool FormatDialogModel::SelectSize(int index) {
 }
 
 bool FormatDialogModel::SetWidthText(const QString& text) {
-    if (!widthEnabled_) {
-        return false;
-    }
-    ChangeBatch batch(*this);
-    grid_.DialogFields().Width = text;
-    return true;
+    return SetSizeBoxText(&OutputSettings::Width, widthEnabled_, text);
 }
 
 bool FormatDialogModel::SetHeightText(const QString& text) {
-    if (!heightEnabled_) {
-        return false;
-    }
-    ChangeBatch batch(*this);
-    grid_.DialogFields().Height = text;
-    return true;
+    return SetSizeBoxText(&OutputSettings::Height, heightEnabled_, text);
 }
 
 void FormatDialogModel::LeaveWidth() {
-    if (widthEnabled_) {
-        ChangeBatch batch(*this);
-        ApplyLeaveRule(&OutputSettings::Width);
-    }
+    LeaveSizeBox(&OutputSettings::Width, widthEnabled_);
 }
 
 void FormatDialogModel::LeaveHeight() {
-    if (heightEnabled_) {
+    LeaveSizeBox(&OutputSettings::Height, heightEnabled_);
+}
+
+bool FormatDialogModel::SetSizeBoxText(QString OutputSettings::*box, bool enabled,
+                                       const QString& text) {
+    if (!enabled) {
+        return false;
+    }
+    ChangeBatch batch(*this);
+    grid_.DialogFields().*box = text;
+    return true;
+}
+
+void FormatDialogModel::LeaveSizeBox(QString OutputSettings::*box, bool enabled) {
+    if (enabled) {
         ChangeBatch batch(*this);
-        ApplyLeaveRule(&OutputSettings::Height);
+        ApplyLeaveRule(box);
     }
 }
 

@@ -99,6 +99,8 @@ class FormatDialogModel : public QObject {
     void ApplyAudioQuality(int index);
     void SetSizeBoxesEnabled(bool enabled);
     void ApplyLeaveRule(QString OutputSettings::*box);
+    bool SetSizeBoxText(QString OutputSettings::*box, bool enabled, const QString& text);
+    void LeaveSizeBox(QString OutputSettings::*box, bool enabled);
     void FillCpuList(int processorCount);
     void NoteChange();
     // The enabled and expanded flags packed into one number, to tell whether any changed.

@@ -29,24 +29,14 @@
 #include "common/engine_path.h"
 #include "engine/loader/engine_loader.h"
 #include "fake_encoder.h"
+#include "file_rows.h"
 
 using namespace ostrel;
 
 namespace {
 
 using Outcome = engine::TaskOutcome;
-
-FileRow VideoRow(const QString& path) {
-    FileRow row;
-    row.FileName = path;
-    row.HasVideo = true;
-    row.HasAudio = true;
-    row.VideoWidth = 320;
-    row.VideoHeight = 240;
-    row.VideoCodec = QStringLiteral("mpeg4");
-    row.AudioCodec = QStringLiteral("aac");
-    return row;
-}
+using testing::VideoFileRow;
 
 // Runs the engine events that have been posted to the UI thread.
 void Deliver() {
@@ -220,7 +210,7 @@ void ConversionTest::runFollowsTheEncodersEvents() {
     Harness h(encoder);
     const QString a = h.In("a.avi"), b = h.In("b.avi"), c = h.In("c.avi");
     encoder.refused.insert(ToEnginePath(b));
-    FormConverting* window = h.Run({VideoRow(a), VideoRow(b), VideoRow(c)}, {}, 1);
+    FormConverting* window = h.Run({VideoFileRow(a), VideoFileRow(b), VideoFileRow(c)}, {}, 1);
     QVERIFY(window != nullptr);
 
     QCOMPARE(h.outputFolder, h.outputDir.path() + QLatin1Char('/'));
@@ -289,7 +279,7 @@ void ConversionTest::runFollowsTheEncodersEvents() {
 void ConversionTest::stopTwiceThenClose() {
     testing::FakeEncoder encoder;
     Harness h(encoder);
-    FormConverting* window = h.Run({VideoRow(h.In("a.avi")), VideoRow(h.In("b.avi"))});
+    FormConverting* window = h.Run({VideoFileRow(h.In("a.avi")), VideoFileRow(h.In("b.avi"))});
     QVERIFY(window != nullptr);
     encoder.Progress(0, 100, 1000);
     Deliver();
@@ -319,7 +309,7 @@ void ConversionTest::stopTwiceThenClose() {
 void ConversionTest::closeBoxStopsTheEncoder() {
     testing::FakeEncoder encoder;
     Harness h(encoder);
-    FormConverting* window = h.Run({VideoRow(h.In("a.avi"))});
+    FormConverting* window = h.Run({VideoFileRow(h.In("a.avi"))});
     QVERIFY(window != nullptr);
     window->close();
     QCOMPARE(encoder.stopCount, 1);
@@ -336,12 +326,12 @@ void ConversionTest::closeBoxStopsTheEncoder() {
 void ConversionTest::eventsOfAClosedRunMissTheNext() {
     testing::FakeEncoder encoder;
     Harness h(encoder);
-    FormConverting* first = h.Run({VideoRow(h.In("a.avi"))});
+    FormConverting* first = h.Run({VideoFileRow(h.In("a.avi"))});
     QVERIFY(first != nullptr);
     encoder.Progress(0, 500, 1000);
     encoder.QueueEnded(Outcome::Stopped);
     first->close();
-    FormConverting* second = h.Run({VideoRow(h.In("b.avi"))});
+    FormConverting* second = h.Run({VideoFileRow(h.In("b.avi"))});
     QVERIFY(second != nullptr && second != first);
     Deliver();
     QTRY_COMPARE(h.mainWindow.findChildren<FormConverting*>().size(), 1);
@@ -359,7 +349,7 @@ void ConversionTest::filesThatCannotBeOpenedStillGetRows() {
     Harness h(encoder);
     const QString a = h.In("a b.avi"), b = h.In("b.avi");
     encoder.unopenable = {ToEnginePath(a), ToEnginePath(b)};
-    FormConverting* window = h.Run({VideoRow(a), VideoRow(b)});
+    FormConverting* window = h.Run({VideoFileRow(a), VideoFileRow(b)});
     QVERIFY(window != nullptr);
     QCOMPARE(h.messages.size(), 2);
     QCOMPARE(h.messages[0], "Ostrel Media Converter|Can not open file: \n" + a +
@@ -377,14 +367,14 @@ void ConversionTest::filesThatCannotBeOpenedStillGetRows() {
 void ConversionTest::dialogIsCreatedOnce() {
     testing::FakeEncoder encoder;
     Harness h(encoder);
-    h.ui->Convert({VideoRow(h.In("a.avi"))});
+    h.ui->Convert({VideoFileRow(h.In("a.avi"))});
     auto* first = h.mainWindow.findChild<FormVideoFormat*>();
     QVERIFY(first != nullptr);
     QVERIFY(first->isVisible());
     QVERIFY(first->isModal());
     FindProfileAction(first->ProfileMenu(), "iPhone - H.264 Video")->trigger();
     first->reject();
-    h.ui->Convert({VideoRow(h.In("a.avi"))});
+    h.ui->Convert({VideoFileRow(h.In("a.avi"))});
     QCOMPARE(h.mainWindow.findChildren<FormVideoFormat*>().size(), 1);
     QCOMPARE(first->Model().FormatCaption(), QStringLiteral("iPhone - H.264 Video"));
     QVERIFY(encoder.calls.empty());
@@ -428,8 +418,8 @@ void ConversionTest::realEngineConvertsThroughTheDialog() {
     QVERIFY(MakeClip(plain, 1.2));
     QVERIFY(MakeClip(fancy, 1.5));
 
-    FormConverting* window =
-        h.Run({VideoRow(plain), VideoRow(fancy)}, QStringLiteral("iPhone - H.264 Video"), 0);
+    FormConverting* window = h.Run({VideoFileRow(plain), VideoFileRow(fancy)},
+                                   QStringLiteral("iPhone - H.264 Video"), 0);
     QVERIFY(window != nullptr);
     QVERIFY2(h.messages.isEmpty(), qPrintable(h.messages.join(QLatin1Char('\n'))));
     QTRY_COMPARE_WITH_TIMEOUT(window->windowTitle(), QStringLiteral("Convert Finished!"), 60000);
@@ -476,7 +466,7 @@ void ConversionTest::staysResponsiveWithTwentyFiles() {
     QVERIFY(MakeClip(clip, 3));
     QList<FileRow> rows;
     for (int i = 0; i < 20; ++i) {
-        rows.append(VideoRow(clip));  // twenty tasks; the planned names keep them apart
+        rows.append(VideoFileRow(clip));  // twenty tasks; the planned names keep them apart
     }
     FormConverting* window = h.Run(rows, QStringLiteral("iPhone - H.264 Video"), 1);
     QVERIFY(window != nullptr);

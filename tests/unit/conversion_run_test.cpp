@@ -12,25 +12,15 @@
 #include "common/messages.h"
 #include "conversion/run_rows_model.h"
 #include "fake_encoder.h"
+#include "file_rows.h"
 #include "qt_printers.h"
 
 namespace ostrel {
 namespace {
 
 using testing::FakeEncoder;
+using testing::VideoFileRow;
 using Outcome = engine::TaskOutcome;
-
-FileRow VideoRow(const QString& path) {
-    FileRow row;
-    row.FileName = path;
-    row.HasVideo = true;
-    row.HasAudio = true;
-    row.VideoWidth = 320;
-    row.VideoHeight = 240;
-    row.VideoCodec = QStringLiteral("h264");
-    row.AudioCodec = QStringLiteral("aac");
-    return row;
-}
 
 struct Recorder {
     std::vector<RunMessage> messages;
@@ -135,7 +125,7 @@ TEST(RunMessageTest, TextsOfTheTwoQueueFailures) {
 }
 
 TEST_F(ConversionRunTest, QueuesEveryRowInListOrderWithPlannedPaths) {
-    Queue({VideoRow(In("a.avi")), VideoRow(In("b.mkv")), VideoRow(In("c.mov"))});
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.mkv")), VideoFileRow(In("c.mov"))});
 
     ASSERT_EQ(run_.RowCount(), 3);
     EXPECT_EQ(encoder_.calls.front(), "ClearTasks");
@@ -163,8 +153,8 @@ TEST_F(ConversionRunTest, OutputsNeverOverwriteInputsEachOtherOrExistingFiles) {
     ASSERT_TRUE(same.open(QIODevice::WriteOnly));
     same.close();
 
-    Queue({VideoRow(In("old.avi")), VideoRow(Out("same.mp4")), VideoRow(In("twin.avi")),
-           VideoRow(folder_ + QStringLiteral("other/twin.mov"))});
+    Queue({VideoFileRow(In("old.avi")), VideoFileRow(Out("same.mp4")), VideoFileRow(In("twin.avi")),
+           VideoFileRow(folder_ + QStringLiteral("other/twin.mov"))});
 
     ASSERT_EQ(run_.RowCount(), 4);
     EXPECT_EQ(run_.Rows()[0].OutputPath, Out("old (1).mp4"));
@@ -181,7 +171,7 @@ TEST_F(ConversionRunTest, FilesThatFailToQueueKeepTheirRowsAndLaterRowsStayAlign
     QObject::connect(&run_, &ConversionRun::rowChanged, &run_,
                      [&changed](int row) { changed.push_back(row); });
 
-    Queue({VideoRow(a), VideoRow(b), VideoRow(c), VideoRow(d)});
+    Queue({VideoFileRow(a), VideoFileRow(b), VideoFileRow(c), VideoFileRow(d)});
 
     ASSERT_EQ(run_.RowCount(), 4);
     EXPECT_EQ(run_.QueuedTaskCount(), 2);
@@ -212,7 +202,7 @@ TEST_F(ConversionRunTest, FilesThatFailToQueueKeepTheirRowsAndLaterRowsStayAlign
 }
 
 TEST_F(ConversionRunTest, EventsWriteProgressAndStatus) {
-    Queue({VideoRow(In("a.avi")), VideoRow(In("b.avi")), VideoRow(In("c.avi"))});
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi")), VideoFileRow(In("c.avi"))});
     int queueEnded = 0;
     int taskEnded = 0;
     QObject::connect(&run_, &ConversionRun::queueEnded, &run_, [&queueEnded] { ++queueEnded; });
@@ -279,7 +269,7 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatus) {
 TEST_F(ConversionRunTest, AFailedStartFinishesTheRunAtOnce) {
     const QString a = In("a.avi");
     encoder_.unopenable.insert(ToEnginePath(a));
-    Queue({VideoRow(a)});
+    Queue({VideoFileRow(a)});
     int queueEnded = 0;
     QObject::connect(&run_, &ConversionRun::queueEnded, &run_, [&queueEnded] { ++queueEnded; });
     EXPECT_FALSE(run_.Start(encoder_, 1));
@@ -292,11 +282,11 @@ TEST_F(ConversionRunTest, AFailedStartFinishesTheRunAtOnce) {
 }
 
 TEST_F(ConversionRunTest, EventsOfAnEarlierStartOrAfterAbandonAreDropped) {
-    Queue({VideoRow(In("a.avi"))});
+    Queue({VideoFileRow(In("a.avi"))});
     ASSERT_TRUE(run_.Start(encoder_, 1));
     encoder_.Progress(0, 500, 1000);  // posted for the first start, delivered later
 
-    Queue({VideoRow(In("b.avi"))});
+    Queue({VideoFileRow(In("b.avi"))});
     ASSERT_TRUE(run_.Start(encoder_, 1));
     encoder_.Progress(0, 300, 1000);
     Deliver();
@@ -314,7 +304,7 @@ TEST_F(ConversionRunTest, EventsOfAnEarlierStartOrAfterAbandonAreDropped) {
 
 TEST_F(ConversionRunTest, NoEventReachesARunThatIsGone) {
     auto run = std::make_unique<ConversionRun>();
-    run->Queue(encoder_, {VideoRow(In("a.avi"))}, OutputSettings{}, folder_, {});
+    run->Queue(encoder_, {VideoFileRow(In("a.avi"))}, OutputSettings{}, folder_, {});
     ASSERT_TRUE(run->Start(encoder_, 1));
     encoder_.Progress(0, 500, 1000);
     run.reset();
@@ -329,16 +319,16 @@ TEST_F(ConversionRunTest, AnEmptyListStillClearsTheQueue) {
 }
 
 TEST_F(ConversionRunTest, ANewQueueStartsAFreshRun) {
-    Queue({VideoRow(In("a.avi"))});
+    Queue({VideoFileRow(In("a.avi"))});
     run_.Stop();
-    Queue({VideoRow(In("b.avi"))});
+    Queue({VideoFileRow(In("b.avi"))});
     EXPECT_FALSE(run_.StopRequested());
     ASSERT_EQ(run_.RowCount(), 1);
     EXPECT_EQ(run_.Rows()[0].OutputPath, Out("b.mp4"));
 }
 
 TEST_F(ConversionRunTest, TheRowsModelDerivesItsTextsAndPercent) {
-    Queue({VideoRow(In("a.avi")), VideoRow(In("b.avi"))});
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi"))});
     RunRowsModel model(&run_);
     ASSERT_TRUE(run_.Start(encoder_, 1));
     int changed = 0;

@@ -7,6 +7,7 @@
 #include <limits>
 #include <ostream>
 
+#include "file_rows.h"
 #include "filelist/file_adder.h"
 #include "qt_printers.h"
 
@@ -142,15 +143,10 @@ QStringList Texts(const FileRow& row) {
 }
 
 FileRow VideoRow() {
-    FileRow row = MakeRow(QStringLiteral("/v/one.Mp4"), 30.4);
+    FileRow row = testing::VideoFileRow(QStringLiteral("/v/one.Mp4"), 640, 480);
+    row.DurationSeconds = 30.4;
     row.SizeBytes = 1572864;
     row.Modified = QDateTime(QDate(2015, 3, 9), QTime(17, 4, 5));
-    row.HasVideo = true;
-    row.HasAudio = true;
-    row.VideoWidth = 640;
-    row.VideoHeight = 480;
-    row.VideoCodec = QStringLiteral("h264");
-    row.AudioCodec = QStringLiteral("aac");
     return row;
 }
 
