@@ -10,7 +10,7 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ostrel::kAppTitle);
+    QApplication::setApplicationName(ostrel::kApplicationTitle);
     QApplication::setOrganizationName(QStringLiteral("Ostrel Software"));
     QApplication::setWindowIcon(ostrel::AppIcon());
 
@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
         ostrel::ParseStartupOptions(QCoreApplication::arguments());
     std::unique_ptr<ostrel::Shell> shell;
     if (options.Bench) {
-        shell = std::make_unique<ostrel::QuietShell>();
+        shell = ostrel::MakeQuietShell();
     } else {
         shell = std::make_unique<ostrel::DesktopShell>();
     }

@@ -27,13 +27,13 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 }  // namespace
 
 void DesktopShell::Inform(QWidget* parent, MessageIcon icon, const QString& text) {
-    QMessageBox box(BoxIcon(icon), kAppTitle, text, QMessageBox::Ok, parent);
+    QMessageBox box(BoxIcon(icon), kApplicationTitle, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
 bool DesktopShell::AskYesNo(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, kAppTitle, text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
+    QMessageBox box(QMessageBox::Question, kApplicationTitle, text,
+                    QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -6,13 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/messages.h"
+
 class QDialog;
 class QUrl;
 class QWidget;
 
 namespace ostrel {
 
-inline const QString kAppTitle = QStringLiteral("Ostrel Media Converter");
 // The vendor website that the update prompt, the Website command and the about window open.
 inline const QString kWebsiteUrl = QStringLiteral("https://www.ostrel-software.com/");
 

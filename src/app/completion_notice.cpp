@@ -10,6 +10,8 @@
 #include <QUrl>
 #include <array>
 
+#include "common/messages.h"
+
 namespace ostrel {
 namespace {
 
@@ -21,12 +23,13 @@ QRect Edges(int left, int top, int right, int bottom) {
 const std::array<CompletionNotice::ItemInfo, 4>& Items() {
     using Item = CompletionNotice::Item;
     static const std::array<CompletionNotice::ItemInfo, 4> items = {{
-        {Item::Background, Edges(0, 0, 220, 70), "", 0},
+        {Item::Background, Edges(0, 0, 220, 70), QString(), 0},
         {Item::Message, Edges(20, 30, 200, 100),
-         "Convert Finished. Click here to open the output folder",
+         QStringLiteral("Convert Finished. Click here to open the output folder"),
          CompletionNotice::kMessageIdentifier},
-        {Item::Title, Edges(5, 0, 170, 25), "Ostrel Media Converter", 0},
-        {Item::CloseButton, Edges(200, 2, 218, 20), "", CompletionNotice::kCloseButtonIdentifier},
+        {Item::Title, Edges(5, 0, 170, 25), kApplicationTitle, 0},
+        {Item::CloseButton, Edges(200, 2, 218, 20), QString(),
+         CompletionNotice::kCloseButtonIdentifier},
     }};
     return items;
 }
@@ -42,8 +45,9 @@ ca_context* SoundContext() {
         if (ca_context_create(&created) != CA_SUCCESS) {
             return static_cast<ca_context*>(nullptr);
         }
-        ca_context_change_props(created, CA_PROP_APPLICATION_NAME, "Ostrel Media Converter",
-                                CA_PROP_APPLICATION_ID, "ostrel-media-converter", nullptr);
+        ca_context_change_props(created, CA_PROP_APPLICATION_NAME,
+                                kApplicationTitle.toUtf8().constData(), CA_PROP_APPLICATION_ID,
+                                "ostrel-media-converter", nullptr);
         return created;
     }();
     return context;
@@ -150,8 +154,7 @@ void CompletionNotice::paintEvent(QPaintEvent* event) {
     QFont titleFont = font();
     titleFont.setBold(true);
     painter.setFont(titleFont);
-    painter.drawText(title.Rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     QString::fromLatin1(title.Text));
+    painter.drawText(title.Rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title.Text);
 
     const ItemInfo& message = InfoOf(Item::Message);
     QFont messageFont = font();
@@ -159,7 +162,7 @@ void CompletionNotice::paintEvent(QPaintEvent* event) {
     painter.setFont(messageFont);
     painter.setPen(hovered_ == Item::Message ? QColor(0, 0, 200) : kBorder);
     painter.drawText(message.Rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                     QString::fromLatin1(message.Text));
+                     message.Text);
 
     // The close button: a small cross, framed while the pointer is on it.
     const QRect button = InfoOf(Item::CloseButton).Rect;

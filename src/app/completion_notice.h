@@ -34,7 +34,7 @@ class CompletionNotice : public QWidget {
     struct ItemInfo {
         Item Kind;
         QRect Rect;  // in pixels from the notice's top-left corner
-        const char* Text;
+        QString Text;
         int Identifier;  // 0 when the item has none
     };
     static const ItemInfo& InfoOf(Item item);

@@ -60,42 +60,26 @@ void ConversionUi::Private::StartRun() {
     FormatDialogModel& model = dialog->Model();
     model.CommitSizeBoxes();
 
-    // The window owns the run; the encoder's events reach it only while it lives.
     auto* run = new ConversionRun;
     run->Queue(encoder, rows, model.Settings(), folder,
                [this](const RunMessage& message) { ShowRunMessage(message); });
-    const QPointer<ConversionRun> target(run);
-    engine::EncoderEvents events;
-    events.TaskProgress = [target](int task, std::int64_t positionUs, std::int64_t durationUs) {
-        if (target != nullptr) {
-            target->OnTaskProgress(task, positionUs, durationUs);
-        }
-    };
-    events.TaskFinished = [target](int task, engine::TaskOutcome outcome,
-                                   const std::string& errorText) {
-        if (target != nullptr) {
-            target->OnTaskFinished(task, outcome, QString::fromStdString(errorText));
-        }
-    };
-    encoder.SetEvents(std::move(events));
-
     const int threads = qMax(1, model.Settings().CpuThreads.toInt());
     dialog->hide();
 
-    auto* window = new FormConverting(run, encoder, folder, threads, mainWindow);
-    run->setParent(window);
+    // The window owns the run and shows it; the run follows the encoder's events itself.
+    auto* window = new FormConverting(run, folder, mainWindow);
     progress = window;
     window->setModal(true);
     QObject::connect(window, &QDialog::finished, window, [window] { window->deleteLater(); });
-    // Tied to this object as well as the window: the handler reaches into this object.
-    QObject::connect(window, &FormConverting::runFinished, q, [this] {
+    // Tied to this object as well as the run: the handler reaches into this object.
+    QObject::connect(run, &ConversionRun::queueEnded, q, [this] {
         PlayCompletionSound();
         if (notice != nullptr) {
             notice->ShowNotice(outputFolder);
         }
     });
     window->show();
-    window->Start();
+    run->Start(encoder, threads);
 }
 
 ConversionUi::ConversionUi(QWidget* mainWindow, engine::Encoder& encoder, QString& outputFolder)
@@ -105,6 +89,8 @@ ConversionUi::ConversionUi(QWidget* mainWindow, engine::Encoder& encoder, QStrin
 }
 
 ConversionUi::~ConversionUi() {
+    // The progress window's run calls the encoder: it goes before the encoder does.
+    delete d_->progress;
     delete d_;
 }
 

@@ -48,77 +48,24 @@ FileListView::FileListView(QWidget* parent) : QTreeView(parent) {
     setDropIndicatorShown(false);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { emit ContextMenuWanted(viewport()->mapToGlobal(pos)); });
+            [this](const QPoint& pos) { emit contextMenuWanted(viewport()->mapToGlobal(pos)); });
     connect(header(), &QHeaderView::sectionResized, this, [this] {
-        if (!syncing_) {
+        if (!applyingWidths_) {
             userResizedColumns_ = true;
         }
     });
 }
 
 void FileListView::SetListModel(FileListModel* model) {
-    model_ = model;
     setModel(model);
-    connect(model, &FileListModel::SelectionReset, this, &FileListView::SyncFromModel);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &FileListView::OnSelectionChanged);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current) { OnCurrentChanged(current); });
-}
-
-void FileListView::SyncFromModel() {
-    if (model_ == nullptr) {
-        return;
-    }
-    const QScopedValueRollback guard(syncing_, true);
-    QItemSelection selection;
-    const int count = model_->Count();
-    int row = 0;
-    while (row < count) {
-        if (!model_->IsSelected(row)) {
-            ++row;
-            continue;
-        }
-        int last = row;
-        while (last + 1 < count && model_->IsSelected(last + 1)) {
-            ++last;
-        }
-        selection.select(model_->index(row, 0),
-                         model_->index(last, FileListModel::ColumnCount - 1));
-        row = last + 1;
-    }
-    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    const int current = model_->CurrentRow();
-    selectionModel()->setCurrentIndex(current >= 0 ? model_->index(current, 0) : QModelIndex(),
-                                      QItemSelectionModel::NoUpdate);
-}
-
-void FileListView::OnSelectionChanged(const QItemSelection& selected,
-                                      const QItemSelection& deselected) {
-    if (syncing_ || model_ == nullptr) {
-        return;
-    }
-    for (const QItemSelectionRange& range : deselected) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            model_->SetSelected(row, false);
-        }
-    }
-    for (const QItemSelectionRange& range : selected) {
-        for (int row = range.top(); row <= range.bottom(); ++row) {
-            model_->SetSelected(row, true);
-        }
-    }
-}
-
-void FileListView::OnCurrentChanged(const QModelIndex& current) {
-    if (syncing_ || model_ == nullptr) {
-        return;
-    }
-    model_->SetCurrentRow(current.isValid() ? current.row() : -1);
+    // The view works on the model's selection; the one setModel made is not needed.
+    QItemSelectionModel* own = selectionModel();
+    setSelectionModel(model->Selection());
+    delete own;
 }
 
 void FileListView::ApplyDefaultWidths() {
-    const QScopedValueRollback guard(syncing_, true);
+    const QScopedValueRollback guard(applyingWidths_, true);
     const auto& columns = FileListModel::Columns();
     // Each column first gets room for its header and a typical text; room left over is
     // shared in the columns' default proportions, so a wide window widens the paths most.
@@ -161,15 +108,11 @@ void FileListView::resizeEvent(QResizeEvent* event) {
 }
 
 void FileListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!LocalFiles(event->mimeData()).isEmpty()) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void FileListView::dragMoveEvent(QDragMoveEvent* event) {
+    // A copy is offered for a list of files, nothing for anything else.
     if (!LocalFiles(event->mimeData()).isEmpty()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
@@ -189,7 +132,7 @@ void FileListView::dropEvent(QDropEvent* event) {
     // The files are read after the drop has finished, so the program they came from is not
     // kept waiting while they are probed.
     QMetaObject::invokeMethod(
-        this, [this, paths] { emit FilesDropped(paths); }, Qt::QueuedConnection);
+        this, [this, paths] { emit filesDropped(paths); }, Qt::QueuedConnection);
 }
 
 }  // namespace ostrel

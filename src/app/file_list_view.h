@@ -1,6 +1,6 @@
-// The file list as the window shows it: a never-sorted tree view over FileListModel that
-// mirrors the model's selection and current row, takes dropped files and asks for the
-// context menu anywhere over it, also over empty space.
+// The file list as the window shows it: a never-sorted tree view over FileListModel that uses
+// the model's own selection and current row, takes dropped files and asks for the context menu
+// anywhere over it, also over empty space.
 #pragma once
 
 #include <QStringList>
@@ -22,8 +22,8 @@ class FileListView : public QTreeView {
     void ApplyDefaultWidths();
 
   signals:
-    void FilesDropped(const QStringList& paths);
-    void ContextMenuWanted(const QPoint& globalPos);
+    void filesDropped(const QStringList& paths);
+    void contextMenuWanted(const QPoint& globalPos);
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -32,12 +32,7 @@ class FileListView : public QTreeView {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    void SyncFromModel();
-    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
-    void OnCurrentChanged(const QModelIndex& current);
-
-    FileListModel* model_ = nullptr;
-    bool syncing_ = false;
+    bool applyingWidths_ = false;
     bool userResizedColumns_ = false;
 };
 

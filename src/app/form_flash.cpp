@@ -10,6 +10,7 @@
 
 #include "app/app_shell.h"
 #include "app/icons.h"
+#include "common/messages.h"
 
 namespace ostrel {
 namespace {
@@ -34,12 +35,12 @@ QPixmap Picture() {
     // The largest size up to 26 px at which the whole title fits.
     for (int pixels = 26; pixels > 10; --pixels) {
         title.setPixelSize(pixels);
-        if (QFontMetrics(title).horizontalAdvance(kAppTitle) <= titleArea.width()) {
+        if (QFontMetrics(title).horizontalAdvance(kApplicationTitle) <= titleArea.width()) {
             break;
         }
     }
     painter.setFont(title);
-    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, kAppTitle);
+    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, kApplicationTitle);
     return pixmap;
 }
 

@@ -14,17 +14,16 @@
 #include <QSignalBlocker>
 
 #include "app/settings_grid_view.h"
+#include "common/rounding.h"
 #include "profiles/catalogue.h"
 #include "profiles/option_builder.h"
 
 namespace ostrel {
 namespace {
 
-// The layout is designed in twips; 15 twips are one pixel.
+// The layout is designed in twips.
 QRect FromTwips(int left, int top, int width, int height) {
-    constexpr double kTwips = FormatDialogModel::kTwipsPerPixel;
-    return {qRound(left / kTwips), qRound(top / kTwips), qRound(width / kTwips),
-            qRound(height / kTwips)};
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
 constexpr int kClientHeightTwips = 5715;
@@ -224,32 +223,27 @@ void FormVideoFormat::PlaceControls() {
     PlaceLabel(labels_[5], 195, 2670, 1140, 210, 1755);
     PlaceLabel(labels_[6], 285, 4575, 975, 210, 1320);
     PlaceLabel(labels_[7], 285, 5145, 900, 210, 1320);
-    comboFormat_->setGeometry(FromTwips(1755, 360, 4785, 330));
-    comboSize_->setGeometry(FromTwips(1755, 937, 4785, 330));
-    textW_->setGeometry(FromTwips(2460, 1514, 1005, 315));
-    textH_->setGeometry(FromTwips(4500, 1514, 1005, 315));
-    comboVideoQ_->setGeometry(FromTwips(1755, 2076, 4785, 330));
-    comboAudioQ_->setGeometry(FromTwips(1755, 2655, 4785, 330));
-    btnMore_->setGeometry(FromTwips(4980, 3405, 1455, 405));
-    textFolder_->setGeometry(FromTwips(1320, 4530, 4320, 315));
-    btnBrowse_->setGeometry(FromTwips(5730, 4485, 1260, 390));
-    comboCpu_->setGeometry(FromTwips(1320, 5100, 795, 330));
-    btnOk_->setGeometry(FromTwips(2880, 5070, 1455, 405));
-    btnCancel_->setGeometry(FromTwips(4605, 5070, 1455, 390));
     grid_->setGeometry(FromTwips(7080, 255, 4920, 5040));
-
-    // Tab order follows the form from top to bottom.
-    setTabOrder(comboFormat_, comboSize_);
-    setTabOrder(comboSize_, textW_);
-    setTabOrder(textW_, textH_);
-    setTabOrder(textH_, comboVideoQ_);
-    setTabOrder(comboVideoQ_, comboAudioQ_);
-    setTabOrder(comboAudioQ_, btnMore_);
-    setTabOrder(btnMore_, textFolder_);
-    setTabOrder(textFolder_, btnBrowse_);
-    setTabOrder(btnBrowse_, comboCpu_);
-    setTabOrder(comboCpu_, btnOk_);
-    setTabOrder(btnOk_, btnCancel_);
+    // The controls in tab order, which follows the form from top to bottom, with their design
+    // rectangles in twips: left, top, width, height.
+    const struct {
+        QWidget* control;
+        int left, top, width, height;
+    } places[] = {
+        {comboFormat_, 1755, 360, 4785, 330},  {comboSize_, 1755, 937, 4785, 330},
+        {textW_, 2460, 1514, 1005, 315},       {textH_, 4500, 1514, 1005, 315},
+        {comboVideoQ_, 1755, 2076, 4785, 330}, {comboAudioQ_, 1755, 2655, 4785, 330},
+        {btnMore_, 4980, 3405, 1455, 405},     {textFolder_, 1320, 4530, 4320, 315},
+        {btnBrowse_, 5730, 4485, 1260, 390},   {comboCpu_, 1320, 5100, 795, 330},
+        {btnOk_, 2880, 5070, 1455, 405},       {btnCancel_, 4605, 5070, 1455, 390},
+    };
+    for (std::size_t i = 0; i < std::size(places); ++i) {
+        const auto& place = places[i];
+        place.control->setGeometry(FromTwips(place.left, place.top, place.width, place.height));
+        if (i > 0) {
+            setTabOrder(places[i - 1].control, place.control);
+        }
+    }
 }
 
 void FormVideoFormat::ShowProfileMenu() {
@@ -306,7 +300,7 @@ void FormVideoFormat::ApplyWidth() {
     // The designed widths are outer widths; the window frame, when there is one, is taken
     // off so that the whole window has the designed size.
     const int frameWidth = frameGeometry().width() - geometry().width();
-    const int clientHeight = kClientHeightTwips / FormatDialogModel::kTwipsPerPixel;
+    const int clientHeight = TwipsToPixels(kClientHeightTwips);
     setFixedSize(model_.DialogWidthPixels() - qMax(0, frameWidth), clientHeight);
 }
 

@@ -19,7 +19,10 @@
 #include "app/form_flash.h"
 #include "app/form_wait.h"
 #include "app/icons.h"
+#include "app/ui_poster.h"
 #include "app/update_check.h"
+#include "common/engine_path.h"
+#include "common/messages.h"
 #include "common/settings_store.h"
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
@@ -57,9 +60,7 @@ QString WithTrailingSeparator(const QString& folder) {
 EngineBinding EngineBinding::Module() {
     EngineBinding binding;
     binding.IsLoaded = [] { return IsEngineLoaded(); };
-    binding.Load = [](const QString& folder) {
-        return LoadEngine(QFile::encodeName(folder).toStdString());
-    };
+    binding.Load = [](const QString& folder) { return LoadEngine(ToEnginePath(folder)); };
     binding.CreateEncoder = [] { return ostrel::CreateEncoder(); };
     binding.CreateDecoder = [] { return ostrel::CreateDecoder(); };
     return binding;
@@ -71,7 +72,7 @@ MainWindow::MainWindow(Shell& shell, EngineBinding engine, const QString& appFol
       shell_(shell),
       engineBinding_(std::move(engine)),
       appFolder_(WithTrailingSeparator(appFolder)) {
-    setWindowTitle(kAppTitle);
+    setWindowTitle(kApplicationTitle);
     resize(kClientWidth, kClientHeight);
 }
 
@@ -89,8 +90,8 @@ bool MainWindow::Start() {
     listView_ = new FileListView(this);
     listView_->SetListModel(&model_);
     setCentralWidget(listView_);
-    connect(listView_, &FileListView::FilesDropped, this, &MainWindow::AddDroppedFiles);
-    connect(listView_, &FileListView::ContextMenuWanted, this, &MainWindow::ShowContextMenu);
+    connect(listView_, &FileListView::filesDropped, this, &MainWindow::AddDroppedFiles);
+    connect(listView_, &FileListView::contextMenuWanted, this, &MainWindow::ShowContextMenu);
     lastFolder_.clear();
 
     RegisterCommands();
@@ -170,10 +171,7 @@ bool MainWindow::BindEngine() {
         shell_.EndProcess();
         return false;
     }
-    // Engine events run on this thread, queued behind whatever the window is doing.
-    encoder_->SetEventPoster([](std::function<void()> event) {
-        QMetaObject::invokeMethod(qApp, std::move(event), Qt::QueuedConnection);
-    });
+    encoder_->SetEventPoster(UiThreadPoster());
     conversion_ = new ConversionUi(this, *encoder_, outputFolder_);
     return true;
 }
@@ -298,7 +296,7 @@ void MainWindow::Play() {
     if (current < 0 || model_.Row(current).FileName.isEmpty()) {
         return;
     }
-    emit PlayRequested(model_.Row(current));
+    emit playRequested(model_.Row(current));
 }
 
 void MainWindow::OpenHelp() {

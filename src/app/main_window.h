@@ -78,11 +78,10 @@ class MainWindow : public QMainWindow {
     const QString& AppFolder() const { return appFolder_; }
     const QString& LastFolder() const { return lastFolder_; }
     QString& OutputFolder() { return outputFolder_; }
-    bool IsAddingFiles() const { return addDepth_ > 0; }
 
   signals:
     // The Play command with a current row; the player window answers it.
-    void PlayRequested(const FileRow& row);
+    void playRequested(const FileRow& row);
 
   protected:
     void closeEvent(QCloseEvent* event) override;

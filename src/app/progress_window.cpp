@@ -1,7 +1,6 @@
 #include "app/progress_window.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
@@ -11,7 +10,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "engine/engine.h"
+#include "conversion/conversion_run.h"
+#include "conversion/run_rows_model.h"
 
 namespace ostrel {
 namespace {
@@ -28,8 +28,8 @@ class ProgressCellDelegate : public QStyledItemDelegate {
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
-        const QString text = index.data().toString();
-        if (index.column() != RunRowsModel::ProgressColumn || !text.endsWith(QLatin1Char('%'))) {
+        const QVariant percent = index.data(RunRowsModel::PercentRole);
+        if (index.column() != RunRowsModel::ProgressColumn || !percent.isValid()) {
             QStyledItemDelegate::paint(painter, option, index);
             return;
         }
@@ -45,8 +45,8 @@ class ProgressCellDelegate : public QStyledItemDelegate {
         bar.state = option.state | QStyle::State_Horizontal;
         bar.minimum = 0;
         bar.maximum = 100;
-        bar.progress = qBound(0, text.chopped(1).toInt(), 100);
-        bar.text = text;
+        bar.progress = qBound(0, percent.toInt(), 100);
+        bar.text = index.data().toString();
         bar.textVisible = true;
         bar.textAlignment = Qt::AlignCenter;
         bar.palette = option.palette;
@@ -63,72 +63,16 @@ class ProgressCellDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-RunRowsModel::RunRowsModel(const ConversionRun* run, QObject* parent)
-    : QAbstractTableModel(parent), run_(run) {
-    connect(run, &ConversionRun::rowChanged, this, [this](int row) {
-        emit dataChanged(index(row, OutputColumn), index(row, StatusColumn));
-    });
-}
-
-int RunRowsModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || run_ == nullptr ? 0 : run_->RowCount();
-}
-
-int RunRowsModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant RunRowsModel::data(const QModelIndex& index, int role) const {
-    if (run_ == nullptr || !index.isValid() || index.row() >= run_->RowCount()) {
-        return {};
-    }
-    const RunRow& row = run_->Rows().at(index.row());
-    if (role == Qt::DisplayRole) {
-        switch (index.column()) {
-            case OutputColumn:
-                return QDir::toNativeSeparators(row.OutputPath);
-            case ProgressColumn:
-                return row.Progress;
-            case StatusColumn:
-                return row.Status;
-            default:
-                return {};
-        }
-    }
-    if (role == Qt::ToolTipRole && index.column() != ProgressColumn) {
-        return index.column() == OutputColumn ? row.OutputPath : row.Status;
-    }
-    return {};
-}
-
-QVariant RunRowsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    switch (section) {
-        case OutputColumn:
-            return QStringLiteral("Output File Name");
-        case ProgressColumn:
-            return QStringLiteral("Progress");
-        case StatusColumn:
-            return QStringLiteral("Status");
-        default:
-            return {};
-    }
-}
-
-FormConverting::FormConverting(ConversionRun* run, engine::Encoder& encoder,
-                               const QString& outputFolder, int threads, QWidget* parent)
+FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder, QWidget* parent)
     : QDialog(parent),
       run_(run),
-      encoder_(encoder),
       outputFolder_(outputFolder),
-      threads_(threads),
       folderOpener_(DefaultFolderOpener()),
       rowsModel_(new RunRowsModel(run, this)),
       list_(new QTreeView(this)),
       btnStop_(new QPushButton(kStopText, this)),
       btnOpen_(new QPushButton(QStringLiteral("Open Output Folder"), this)) {
+    run_->setParent(this);
     setObjectName(QStringLiteral("FormConverting"));
     setWindowTitle(kCaptionRunning);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -173,42 +117,35 @@ FormConverting::FormConverting(ConversionRun* run, engine::Encoder& encoder,
             folderOpener_(outputFolder_);
         }
     });
-    connect(run_, &ConversionRun::finished, this, [this] {
-        SwitchToFinished();
-        emit runFinished();
-    });
-}
-
-void FormConverting::Start() {
-    run_->MarkStarted();
-    if (encoder_.StartTasks(threads_) < 0) {
-        // Nothing was queued (every file failed) or the encoder could not start: no end of
-        // queue will ever be reported, so the window does not wait for one.
-        SwitchToFinished();
-    }
+    connect(run_, &ConversionRun::stateChanged, this, [this] { ShowState(); });
+    ShowState();
 }
 
 void FormConverting::Stop() {
-    run_->RequestStop();
-    encoder_.StopTasks(false);
-    if (btnStop_->text() == kCloseText) {
+    // The first press stops the run; once it is stopped or finished a press closes the window.
+    const bool closes = run_->CurrentState() == ConversionRun::State::Stopped ||
+                        run_->CurrentState() == ConversionRun::State::Finished;
+    run_->Stop();
+    if (closes) {
         close();
-    } else {
-        btnStop_->setText(kCloseText);
     }
 }
 
-void FormConverting::SwitchToFinished() {
-    setWindowTitle(kCaptionFinished);
-    btnStop_->setText(kCloseText);
-    btnOpen_->setEnabled(true);
-    btnOpen_->setFocus(Qt::OtherFocusReason);
+void FormConverting::ShowState() {
+    const ConversionRun::State state = run_->CurrentState();
+    const bool finished = state == ConversionRun::State::Finished;
+    setWindowTitle(finished ? kCaptionFinished : kCaptionRunning);
+    btnStop_->setText(finished || state == ConversionRun::State::Stopped ? kCloseText : kStopText);
+    if (finished && !btnOpen_->isEnabled()) {
+        btnOpen_->setEnabled(true);
+        btnOpen_->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void FormConverting::reject() {
     // Every way of closing (the Close button, the close box, Escape) ends here: the encoder
     // is stopped before the window goes.
-    encoder_.StopTasks(false);
+    run_->Abandon();
     QDialog::reject();
 }
 

@@ -12,6 +12,25 @@
 #include "app/main_window.h"
 
 namespace ostrel {
+namespace {
+
+class QuietShell : public Shell {
+  public:
+    void Inform(QWidget*, MessageIcon, const QString& text) override {
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+    bool AskYesNo(QWidget*, const QString&) override { return false; }
+    QStringList ChooseFiles(QWidget*, const QString&, const QStringList&) override { return {}; }
+    void OpenUrl(const QUrl&) override {}
+    void RunModal(QDialog&) override {}
+    void EndProcess() override { QCoreApplication::exit(0); }
+};
+
+}  // namespace
+
+std::unique_ptr<Shell> MakeQuietShell() {
+    return std::make_unique<QuietShell>();
+}
 
 StartupOptions ParseStartupOptions(const QStringList& arguments) {
     StartupOptions options;
@@ -62,26 +81,6 @@ int AddFolderFiles(MainWindow& window, const StartupOptions& options) {
                 static_cast<long long>(longestPauseMs));
     std::fflush(stdout);
     return window.Model().Count() == paths.size() ? 0 : 1;
-}
-
-void QuietShell::Inform(QWidget*, MessageIcon, const QString& text) {
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-}
-
-bool QuietShell::AskYesNo(QWidget*, const QString&) {
-    return false;
-}
-
-QStringList QuietShell::ChooseFiles(QWidget*, const QString&, const QStringList&) {
-    return {};
-}
-
-void QuietShell::OpenUrl(const QUrl&) {}
-
-void QuietShell::RunModal(QDialog&) {}
-
-void QuietShell::EndProcess() {
-    QCoreApplication::exit(0);
 }
 
 }  // namespace ostrel

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 #include "app/app_shell.h"
 
@@ -24,16 +25,7 @@ QStringList FilesOfFolder(const QString& folder);
 
 // A desktop that asks nobody, for bench runs: messages go to standard error, questions are
 // answered No and no dialog opens.
-class QuietShell : public Shell {
-  public:
-    void Inform(QWidget* parent, MessageIcon icon, const QString& text) override;
-    bool AskYesNo(QWidget* parent, const QString& text) override;
-    QStringList ChooseFiles(QWidget* parent, const QString& folder,
-                            const QStringList& nameFilters) override;
-    void OpenUrl(const QUrl& url) override;
-    void RunModal(QDialog& dialog) override;
-    void EndProcess() override;
-};
+std::unique_ptr<Shell> MakeQuietShell();
 
 // Adds the files of the folder through the drop road and, for a bench run, prints the
 // figures on standard output. Returns the process's exit status for a bench run.

@@ -23,6 +23,51 @@ std::optional<int> ParseQuality(const QString& text) {
     return std::nullopt;
 }
 
+const QString kUsageGap = QStringLiteral("   ");
+
+// The items under a check box, in grid order: what its option's values are for.
+QList<GridItem> ChildItems(GridItem parent) {
+    QList<GridItem> children;
+    for (const GridItemInfo& info : GridItemTable()) {
+        if (info.Parent == parent) {
+            children.append(info.Item);
+        }
+    }
+    return children;
+}
+
+// "--rotate DEGREES", "--vflip", "--channels auto|1|2".
+QString UsageEntry(const GridItemInfo& info) {
+    QString entry = QLatin1String(info.CliFlag);
+    if (info.Kind == GridItemKind::FixedChoice) {
+        QStringList choices;
+        for (const char* choice : info.Choices) {
+            choices.append(QLatin1String(choice).toString().toLower());
+        }
+        entry += u' ' + choices.join(u'|');
+    } else if (info.CliValue != nullptr) {
+        entry += u' ' + QLatin1String(info.CliValue);
+    }
+    return entry;
+}
+
+// The value an item's option stores, or nullopt when the option does not take it.
+std::optional<QString> GridOptionValue(const GridItemInfo& info, const QString& value) {
+    if (info.Kind == GridItemKind::FixedChoice) {
+        for (const char* choice : info.Choices) {
+            if (value.compare(QLatin1String(choice), Qt::CaseInsensitive) == 0) {
+                return QLatin1String(choice).toString();
+            }
+        }
+        return std::nullopt;
+    }
+    if (info.Kind == GridItemKind::CheckBox &&
+        value.count(u',') + 1 != ChildItems(info.Item).size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 QString OrAuto(const char* text) {
     return text != nullptr ? QLatin1String(text) : kAuto;
 }
@@ -48,7 +93,7 @@ QString SetGridItem(FormatDialogModel& model, GridItem item, const QVariant& val
 }  // namespace
 
 QString CliUsage() {
-    return QStringLiteral(
+    QString usage = QStringLiteral(
         "Usage:\n"
         "  ostrel-convert --list-profiles\n"
         "  ostrel-convert --profile P [settings...] --output DIR [--dry-run] FILE...\n"
@@ -56,31 +101,43 @@ QString CliUsage() {
         "P is a command name (ID_IPHONEHVIDEO), a command id (1055) or an exact caption.\n"
         "Settings, applied after the profile in this order:\n"
         "  --video-quality high|normal|low   --audio-quality high|normal|low\n"
-        "  --size auto|WxH\n"
-        "  --video-bitrate V   --frame-rate F   --aspect W:H   --crop T,B,L,R\n"
-        "  --vflip   --hflip   --rotate DEGREES\n"
-        "  --audio-bitrate A   --sample-rate HZ   --channels auto|1|2   --remove-audio\n"
+        "  --size auto|WxH\n");
+    // The grid's settings, a line per category.
+    constexpr qsizetype kWidth = 79;
+    GridCategory category = GridCategory::None;
+    QString line;
+    for (const GridItemInfo& info : GridItemTable()) {
+        if (info.CliFlag == nullptr) {
+            continue;
+        }
+        const QString entry = UsageEntry(info);
+        const bool newLine =
+            info.Category != category || line.size() + kUsageGap.size() + entry.size() > kWidth;
+        if (newLine && !line.isEmpty()) {
+            usage += line + u'\n';
+            line.clear();
+        }
+        line += (line.isEmpty() ? QStringLiteral("  ") : kUsageGap) + entry;
+        category = info.Category;
+    }
+    usage += line + u'\n';
+    usage += QStringLiteral(
         "  --threads N         (default: the number of processors)\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
         "Exit status: 0 all files converted, 1 some failed, 2 usage error.\n");
+    return usage;
 }
 
 std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QString& error) {
     CliRequest request;
     using Setter = std::function<bool(const QString&)>;
-    const auto text = [](std::optional<QString>& target) {
-        return Setter([&target](const QString& v) {
-            target = v;
-            return true;
-        });
-    };
     const auto quality = [](std::optional<int>& target) {
         return Setter([&target](const QString& v) {
             target = ParseQuality(v);
             return target.has_value();
         });
     };
-    const std::map<QString, Setter> withValue = {
+    std::map<QString, Setter> withValue = {
         {QStringLiteral("--profile"),
          [&](const QString& v) {
              request.Profile = v;
@@ -99,24 +156,6 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
              request.Size = v;
              return v == QLatin1String("auto") || size.match(v).hasMatch();
          }},
-        {QStringLiteral("--video-bitrate"), text(request.VideoBitrate)},
-        {QStringLiteral("--frame-rate"), text(request.FrameRate)},
-        {QStringLiteral("--aspect"), text(request.Aspect)},
-        {QStringLiteral("--crop"),
-         [&](const QString& v) {
-             request.Crop = v.split(QLatin1Char(','));
-             return request.Crop->size() == 4;
-         }},
-        {QStringLiteral("--rotate"), text(request.Rotate)},
-        {QStringLiteral("--audio-bitrate"), text(request.AudioBitrate)},
-        {QStringLiteral("--sample-rate"), text(request.SampleRate)},
-        {QStringLiteral("--channels"),
-         [&](const QString& v) {
-             const QStringList choices = {QStringLiteral("auto"), QStringLiteral("1"),
-                                          QStringLiteral("2")};
-             request.Channels = static_cast<int>(choices.indexOf(v));
-             return *request.Channels >= 0;
-         }},
         {QStringLiteral("--threads"),
          [&](const QString& v) {
              bool ok = false;
@@ -124,15 +163,30 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
              return ok && request.Threads >= 1 && request.Threads <= 256;
          }},
     };
-    const std::map<QString, bool*> flags = {
+    std::map<QString, bool*> flags = {
         {QStringLiteral("--help"), &request.Help},
         {QStringLiteral("-h"), &request.Help},
         {QStringLiteral("--list-profiles"), &request.ListProfiles},
         {QStringLiteral("--dry-run"), &request.DryRun},
-        {QStringLiteral("--vflip"), &request.VerticalFlip},
-        {QStringLiteral("--hflip"), &request.HorizontalFlip},
-        {QStringLiteral("--remove-audio"), &request.RemoveAudio},
     };
+    std::map<QString, GridItem> gridFlags;
+    for (const GridItemInfo& info : GridItemTable()) {
+        if (info.CliFlag == nullptr) {
+            continue;
+        }
+        const GridItem item = info.Item;
+        if (info.Kind == GridItemKind::CheckBox && info.CliValue == nullptr) {
+            gridFlags.emplace(QLatin1String(info.CliFlag), item);
+            continue;
+        }
+        withValue.emplace(QLatin1String(info.CliFlag), [&request, &info, item](const QString& v) {
+            const std::optional<QString> value = GridOptionValue(info, v);
+            if (value) {
+                request.GridValues[item] = *value;
+            }
+            return value.has_value();
+        });
+    }
 
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -153,6 +207,10 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
         }
         if (const auto flag = flags.find(argument); flag != flags.end() && !inlineValue) {
             *flag->second = true;
+            continue;
+        }
+        if (const auto flag = gridFlags.find(argument); flag != gridFlags.end() && !inlineValue) {
+            request.GridValues[flag->second] = QString();
             continue;
         }
         const auto option = withValue.find(argument);
@@ -223,77 +281,20 @@ QString ApplyCliSettings(const CliRequest& request, const ProfileEntry& profile,
         }
     }
 
-    // Grid items in grid order.
-    const struct {
-        const std::optional<QString>* value;
-        GridItem item;
-        const char* option;
-    } texts[] = {
-        {&request.VideoBitrate, GridItem::VideoBitrate, "--video-bitrate"},
-        {&request.FrameRate, GridItem::FrameRate, "--frame-rate"},
-        {&request.Aspect, GridItem::AspectRatio, "--aspect"},
-    };
-    for (const auto& t : texts) {
-        if (t.value->has_value()) {
-            if (QString e = SetGridItem(model, t.item, **t.value, t.option); !e.isEmpty()) {
-                return e;
-            }
-        }
-    }
-    if (request.Crop) {
-        if (QString e = SetGridItem(model, GridItem::CropVideo, true, "--crop"); !e.isEmpty()) {
+    for (const auto& [item, value] : request.GridValues) {
+        const GridItemInfo& info = InfoOf(item);
+        const QVariant given = info.Kind == GridItemKind::CheckBox ? QVariant(true) : value;
+        if (QString e = SetGridItem(model, item, given, info.CliFlag); !e.isEmpty()) {
             return e;
         }
-        const GridItem margins[] = {GridItem::CropTop, GridItem::CropBottom, GridItem::CropLeft,
-                                    GridItem::CropRight};
-        for (int i = 0; i < 4; ++i) {
-            if (QString e = SetGridItem(model, margins[i], request.Crop->at(i), "--crop");
+        // A check box's values go to its children in order.
+        const QList<GridItem> children = ChildItems(item);
+        const QStringList values = value.split(u',');
+        for (qsizetype i = 0; i < children.size(); ++i) {
+            if (QString e = SetGridItem(model, children[i], values.value(i), info.CliFlag);
                 !e.isEmpty()) {
                 return e;
             }
-        }
-    }
-    const struct {
-        bool set;
-        GridItem item;
-        const char* option;
-    } flips[] = {
-        {request.VerticalFlip, GridItem::FlipVertical, "--vflip"},
-        {request.HorizontalFlip, GridItem::FlipHorizontal, "--hflip"},
-    };
-    for (const auto& f : flips) {
-        if (f.set) {
-            if (QString e = SetGridItem(model, f.item, true, f.option); !e.isEmpty()) {
-                return e;
-            }
-        }
-    }
-    const struct {
-        const std::optional<QString>* value;
-        GridItem item;
-        const char* option;
-    } laterTexts[] = {
-        {&request.Rotate, GridItem::Rotate, "--rotate"},
-        {&request.AudioBitrate, GridItem::AudioBitrate, "--audio-bitrate"},
-        {&request.SampleRate, GridItem::SampleRate, "--sample-rate"},
-    };
-    for (const auto& t : laterTexts) {
-        if (t.value->has_value()) {
-            if (QString e = SetGridItem(model, t.item, **t.value, t.option); !e.isEmpty()) {
-                return e;
-            }
-        }
-    }
-    if (request.Channels) {
-        if (QString e = SetGridItem(model, GridItem::Channels, *request.Channels, "--channels");
-            !e.isEmpty()) {
-            return e;
-        }
-    }
-    if (request.RemoveAudio) {
-        if (QString e = SetGridItem(model, GridItem::RemoveAudio, true, "--remove-audio");
-            !e.isEmpty()) {
-            return e;
         }
     }
     return {};

@@ -4,7 +4,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <optional>
+
+#include "profiles/settings_grid.h"
 
 namespace ostrel {
 
@@ -19,17 +22,9 @@ struct CliRequest {
     std::optional<int> VideoQuality;
     std::optional<int> AudioQuality;
     std::optional<QString> Size;  // "auto" or "WxH"
-    std::optional<QString> VideoBitrate;
-    std::optional<QString> FrameRate;
-    std::optional<QString> Aspect;
-    std::optional<QStringList> Crop;  // top, bottom, left, right
-    bool VerticalFlip = false;
-    bool HorizontalFlip = false;
-    std::optional<QString> Rotate;
-    std::optional<QString> AudioBitrate;
-    std::optional<QString> SampleRate;
-    std::optional<int> Channels;
-    bool RemoveAudio = false;
+    // The grid items given on the command line, in grid order, with their values as given: a
+    // bare flag's is empty, a fixed choice's is the choice's own text ("Auto").
+    std::map<GridItem, QString> GridValues;
     int Threads = 0;  // 0: the processor count
     QString Output;
     QStringList Files;

@@ -4,22 +4,19 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <csignal>
 #include <cstdio>
-#include <deque>
-#include <functional>
 #include <map>
-#include <mutex>
 
 #include "cli/cli_request.h"
 #include "common/duration.h"
+#include "common/engine_path.h"
+#include "common/event_queue.h"
+#include "common/messages.h"
 #include "conversion/conversion_run.h"
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
@@ -55,36 +52,6 @@ int UsageError(const QString& text) {
     return ExitUsage;
 }
 
-// Engine events are handed to this queue by the engine's threads and run on the main thread.
-class EventQueue {
-  public:
-    void Post(std::function<void()> event) {
-        {
-            const std::lock_guard lock(mutex_);
-            events_.push_back(std::move(event));
-        }
-        ready_.notify_one();
-    }
-
-    // Runs the events that arrived; waits up to timeout for the first.
-    void RunPending(std::chrono::milliseconds timeout) {
-        std::deque<std::function<void()>> batch;
-        {
-            std::unique_lock lock(mutex_);
-            ready_.wait_for(lock, timeout, [this] { return !events_.empty(); });
-            batch.swap(events_);
-        }
-        for (auto& event : batch) {
-            event();
-        }
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<std::function<void()>> events_;
-};
-
 QString FormatSpeed(double speed) {
     return QString::number(speed, 'f', 1) + QLatin1Char('x');
 }
@@ -99,7 +66,11 @@ class ProgressReport {
     explicit ProgressReport(const ConversionRun& run)
         : run_(run), terminal_(::isatty(::fileno(stdout)) != 0) {}
 
-    void Progress(int row, std::int64_t positionUs, std::int64_t durationUs) {
+    // A progress event of a row that is still converting.
+    void Progress(int row) {
+        const RunRow& runRow = run_.Rows().at(row);
+        const std::int64_t positionUs = runRow.PositionUs;
+        const std::int64_t durationUs = runRow.DurationUs;
         const auto now = std::chrono::steady_clock::now();
         const auto started = started_.try_emplace(row, now).first->second;
         const double elapsed = SecondsSince(started);
@@ -107,7 +78,7 @@ class ProgressReport {
         const double duration = static_cast<double>(durationUs) / 1e6;
         const double speed = elapsed > 0.05 ? position / elapsed : 0.0;
         QString line = Prefix(row);
-        const QString percent = ProgressText(positionUs, durationUs);
+        const QString percent = PercentText(ProgressPercent(positionUs, durationUs));
         line += QStringLiteral("  ") + (percent.isEmpty() ? FormatDuration(position) : percent);
         if (speed > 0) {
             line += QStringLiteral("  ") + FormatSpeed(speed);
@@ -131,9 +102,9 @@ class ProgressReport {
 
     void Finished(int row) {
         const RunRow& runRow = run_.Rows().at(row);
-        const QString line = runRow.Status == kStatusOk
+        const QString line = runRow.Status == RunRowStatus::Succeeded
                                  ? Prefix(row) + QStringLiteral(" -> ") + runRow.OutputPath
-                                 : Prefix(row) + QStringLiteral(": ") + runRow.Status;
+                                 : Prefix(row) + QStringLiteral(": ") + StatusText(runRow);
         PrintOut((terminal_ ? QStringLiteral("\r\033[K") : QString()) + line + u'\n');
         std::fflush(stdout);
     }
@@ -152,39 +123,41 @@ class ProgressReport {
     std::map<int, int> lastQuarter_;
 };
 
+// A message box's text on one line.
+QString OneLine(const QString& text) {
+    QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+    for (QString& line : lines) {
+        line = line.trimmed();
+    }
+    return lines.join(u' ');
+}
+
+bool IsEnded(RunRowStatus status) {
+    return status == RunRowStatus::Succeeded || status == RunRowStatus::Failed ||
+           status == RunRowStatus::Canceled;
+}
+
 int Convert(ConversionRun& run, int threads, int skipped) {
-    std::unique_ptr<engine::Encoder> encoder = CreateEncoder();
+    // The queue outlives the encoder: the encoder's threads post into it until its destructor
+    // has joined them.
     EventQueue queue;
-    encoder->SetEventPoster(
-        [&queue](std::function<void()> event) { queue.Post(std::move(event)); });
+    std::unique_ptr<engine::Encoder> encoder = CreateEncoder();
+    encoder->SetEventPoster(queue.Poster());
 
     ProgressReport report(run);
-    bool queueEnded = false;
-    engine::EncoderEvents events;
-    events.TaskProgress = [&](int task, std::int64_t positionUs, std::int64_t durationUs) {
-        const int row = run.RowOfTask(task);
-        if (row >= 0 && !run.StopRequested()) {
-            report.Progress(row, positionUs, durationUs);
+    const QObject observer;
+    QObject::connect(&run, &ConversionRun::rowChanged, &observer, [&](int row) {
+        if (!run.StopRequested() && !IsEnded(run.Rows().at(row).Status)) {
+            report.Progress(row);
         }
-        run.OnTaskProgress(task, positionUs, durationUs);
-    };
-    events.TaskFinished = [&](int task, engine::TaskOutcome outcome, const std::string& errorText) {
-        run.OnTaskFinished(task, outcome, QString::fromStdString(errorText));
-        if (task < 0) {
-            queueEnded = true;
-        } else if (const int row = run.RowOfTask(task); row >= 0) {
-            report.Finished(row);
-        }
-    };
-    encoder->SetEvents(events);
-
-    run.QueuePlanned(*encoder, [](const RunMessage& message) {
-        PrintError(QString(message.Text)
-                       .replace(QStringLiteral("\n\n"), QStringLiteral(" "))
-                       .replace(u'\n', u' '));
     });
+    QObject::connect(&run, &ConversionRun::taskEnded, &observer,
+                     [&report](int row) { report.Finished(row); });
+
+    run.QueuePlanned(*encoder,
+                     [](const RunMessage& message) { PrintError(OneLine(message.Text)); });
     const auto started = std::chrono::steady_clock::now();
-    if (run.QueuedTaskCount() == 0 || encoder->StartTasks(threads) < 0) {
+    if (!run.Start(*encoder, threads)) {
         if (run.QueuedTaskCount() > 0) {
             PrintError(QStringLiteral("cannot start: ") +
                        QString::fromStdString(encoder->LastError()));
@@ -192,18 +165,16 @@ int Convert(ConversionRun& run, int threads, int skipped) {
         PrintOut(QStringLiteral("Converted 0 of %1 files.\n").arg(run.RowCount() + skipped));
         return ExitSomeFailed;
     }
-    run.MarkStarted();
-    while (!queueEnded) {
+    while (run.CurrentState() != ConversionRun::State::Finished) {
         queue.RunPending(std::chrono::milliseconds(100));
         if (g_interrupted && !run.StopRequested()) {
             PrintOut(QStringLiteral("\nStopping...\n"));
-            run.RequestStop();
-            encoder->StopTasks(false);
+            run.Stop();
         }
     }
 
-    const auto converted = std::ranges::count(run.Rows(), kStatusOk, &RunRow::Status);
-    const auto failed = run.RowCount() - converted + skipped;
+    const int converted = run.SucceededCount();
+    const int failed = run.RowCount() - converted + skipped;
     PrintOut(QStringLiteral("Converted %1 of %2 files (%3 failed) in %4 s.\n")
                  .arg(converted)
                  .arg(run.RowCount() + skipped)
@@ -248,7 +219,7 @@ int Run(const QStringList& arguments) {
 
     const QString engineFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                                  QLatin1String(engine::kEngineFolderName);
-    if (!LoadEngine(QFile::encodeName(engineFolder).toStdString())) {
+    if (!LoadEngine(ToEnginePath(engineFolder))) {
         PrintError(QStringLiteral("Video lib not found: ") +
                    QString::fromStdString(EngineLoadError()));
         return ExitSomeFailed;
@@ -266,7 +237,7 @@ int Run(const QStringList& arguments) {
         }
         const ProbeResult probe = ProbeFile(*decoder, path);
         if (!probe.Opened) {
-            PrintError(QStringLiteral("Can not open file: %1: %2").arg(path, probe.Error));
+            PrintError(OneLine(CanNotOpenText(path, probe.Error)));
             ++skipped;
             continue;
         }

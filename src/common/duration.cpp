@@ -1,7 +1,8 @@
 #include "common/duration.h"
 
 #include <cmath>
-#include <limits>
+
+#include "common/rounding.h"
 
 namespace ostrel {
 namespace {
@@ -20,7 +21,7 @@ QString FormatDuration(double seconds) {
     // Round once to whole seconds, then split, so no field can read 60.
     // Below a minute halves go away from zero, from a minute on to the even neighbour.
     const long long total =
-        seconds < 60.0 ? std::llround(seconds) : static_cast<long long>(std::nearbyint(seconds));
+        seconds < 60.0 ? std::llround(seconds) : RoundHalfEven(seconds).value_or(0);
     const long long hours = total / 3600;
     const long long minutes = (total / 60) % 60;
     const long long secs = total % 60;

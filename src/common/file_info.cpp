@@ -1,8 +1,9 @@
 #include "common/file_info.h"
 
-#include <QFile>
 #include <filesystem>
 #include <system_error>
+
+#include "common/engine_path.h"
 
 namespace ostrel {
 
@@ -19,7 +20,7 @@ double FileSizeBytes(const QString& path) {
     if (path.isEmpty()) {
         return 0.0;
     }
-    const std::filesystem::path fsPath(QFile::encodeName(path).toStdString());
+    const std::filesystem::path fsPath(ToEnginePath(path));
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(fsPath, error);
     if (status.type() == std::filesystem::file_type::not_found) {

@@ -1,18 +1,30 @@
 #include "conversion/conversion_run.h"
 
+#include <QPointer>
 #include <algorithm>
 #include <cmath>
 
+#include "common/engine_path.h"
+#include "common/messages.h"
 #include "conversion/output_plan.h"
 #include "engine/engine.h"
 #include "profiles/option_builder.h"
 
 namespace ostrel {
+namespace {
 
-RunMessage CannotOpenMessage(const QString& inputPath, const QString& errorText) {
-    return {kApplicationTitle, QStringLiteral("Can not open file: \n") + inputPath +
-                                   QStringLiteral("\n\nError: \n") + errorText};
+SourceFacts FactsOf(const FileRow& row) {
+    SourceFacts facts;
+    facts.HasVideo = row.HasVideo;
+    facts.HasAudio = row.HasAudio;
+    if (row.HasVideo) {
+        facts.Width = row.VideoWidth;
+        facts.Height = row.VideoHeight;
+    }
+    return facts;
 }
+
+}  // namespace
 
 RunMessage CannotConvertMessage(const QString& outputPath, const QString& errorText) {
     return {QStringLiteral("Error"), QStringLiteral("Cannot convert.") + outputPath +
@@ -21,9 +33,9 @@ RunMessage CannotConvertMessage(const QString& outputPath, const QString& errorT
                                                         "format")};
 }
 
-QString ProgressText(std::int64_t positionUs, std::int64_t durationUs) {
+std::optional<int> ProgressPercent(std::int64_t positionUs, std::int64_t durationUs) {
     if (durationUs <= 0) {
-        return {};
+        return std::nullopt;
     }
     // The whole per cent rounded down. Position × 100 is exact in long double for any real
     // duration, so an exact ratio (29 of 100) never drifts below its whole number. A position
@@ -33,8 +45,31 @@ QString ProgressText(std::int64_t positionUs, std::int64_t durationUs) {
         static_cast<long double>(position) * 100.0L / static_cast<long double>(durationUs);
     // The last packets can end a little after the input's stated duration; a file never shows
     // more than done.
-    const auto whole = std::min(100LL, static_cast<long long>(std::floor(percent)));
-    return QString::number(whole) + QLatin1Char('%');
+    return static_cast<int>(std::min(100.0L, std::floor(percent)));
+}
+
+QString PercentText(std::optional<int> percent) {
+    return percent ? QString::number(*percent) + QLatin1Char('%') : QString();
+}
+
+QString ProgressText(const RunRow& row) {
+    return PercentText(row.Percent);
+}
+
+QString StatusText(const RunRow& row) {
+    switch (row.Status) {
+        case RunRowStatus::Converting:
+            return QStringLiteral("Converting...");
+        case RunRowStatus::Succeeded:
+            return QStringLiteral("OK");
+        case RunRowStatus::Failed:
+            return QStringLiteral("Error: ") + row.ErrorText;
+        case RunRowStatus::Canceled:
+            return QStringLiteral("Canceled");
+        case RunRowStatus::None:
+            break;
+    }
+    return {};
 }
 
 ConversionRun::ConversionRun(QObject* parent) : QObject(parent) {}
@@ -48,50 +83,53 @@ void ConversionRun::Queue(engine::Encoder& encoder, const QList<FileRow>& rows,
 
 void ConversionRun::Plan(const QList<FileRow>& rows, const OutputSettings& settings,
                          const QString& outputFolder) {
+    ++generation_;
     rows_.clear();
     rowOfTask_.clear();
     queuedTasks_ = 0;
     stopRequested_ = false;
-    state_ = State::None;
+    encoder_ = nullptr;
+    SetState(State::None);
 
     // Every output path is planned before anything is queued, so no task of this run can
     // overwrite an input, another task's output or a file that was there before.
     OptionBuilder builder(settings);
     OutputPlanner planner;
     for (const FileRow& row : rows) {
-        const EncoderJob job = builder.BuildEncoderOptions(row);
+        const OptionBuilderResult built = builder.BuildEncoderOptions(FactsOf(row));
         RunRow runRow;
         runRow.InputPath = row.FileName;
         runRow.OutputPath = planner.Plan(
-            row.FileName, OutputPathFor(outputFolder, row.FileName, job.OutputExtension));
-        runRow.Options = job.EncoderOptions;
+            row.FileName, OutputPathFor(outputFolder, row.FileName, built.OutputExtension));
+        runRow.Options = built.EncoderOptions;
         rows_.append(runRow);
     }
 }
 
 void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunction& message) {
-    state_ = State::Queued;
+    const auto fail = [&](RunRow& runRow, const RunMessage& shown, const QString& error) {
+        runRow.Status = RunRowStatus::Failed;
+        runRow.ErrorText = error;
+        if (message) {
+            message(shown);
+        }
+    };
+    SetState(State::Queued);
     encoder.ClearTasks();
     for (qsizetype i = 0; i < rows_.size(); ++i) {
         RunRow& runRow = rows_[i];
-        const int input = encoder.OpenInput(runRow.InputPath.toStdString(), std::string());
+        const int input = encoder.OpenInput(ToEnginePath(runRow.InputPath), std::string());
         if (input < 0) {
             const QString error = QString::fromStdString(encoder.LastError());
-            runRow.Status = kStatusErrorPrefix + error;
-            if (message) {
-                message(CannotOpenMessage(runRow.InputPath, error));
-            }
+            fail(runRow, {kApplicationTitle, CanNotOpenText(runRow.InputPath, error)}, error);
             continue;
         }
         const int added =
-            encoder.AddOutput(input, runRow.OutputPath.toStdString(), runRow.Options.toStdString());
+            encoder.AddOutput(input, ToEnginePath(runRow.OutputPath), runRow.Options.toStdString());
         if (added < 0) {
             encoder.CloseInput(input);
             const QString error = QString::fromStdString(encoder.LastError());
-            runRow.Status = kStatusErrorPrefix + error;
-            if (message) {
-                message(CannotConvertMessage(runRow.OutputPath, error));
-            }
+            fail(runRow, CannotConvertMessage(runRow.OutputPath, error), error);
             continue;
         }
         // The encoder numbers its tasks from 0 in queue order; a file that was not queued
@@ -101,9 +139,53 @@ void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunct
     }
 }
 
-void ConversionRun::MarkStarted() {
-    if (state_ == State::Queued) {
-        state_ = State::Running;
+bool ConversionRun::Start(engine::Encoder& encoder, int threads) {
+    encoder_ = &encoder;
+    const int generation = ++generation_;
+    // The handlers run on the host's thread, through the poster. They reach the run only while
+    // it lives and only for events of this start.
+    const auto live = [run = QPointer<ConversionRun>(this), generation]() -> ConversionRun* {
+        return run != nullptr && run->generation_ == generation ? run.data() : nullptr;
+    };
+    engine::EncoderEvents events;
+    events.TaskProgress = [live](int task, std::int64_t positionUs, std::int64_t durationUs) {
+        if (ConversionRun* run = live()) {
+            run->OnTaskProgress(task, positionUs, durationUs);
+        }
+    };
+    events.TaskFinished = [live](int task, engine::TaskOutcome outcome,
+                                 const std::string& errorText) {
+        if (ConversionRun* run = live()) {
+            run->OnTaskFinished(task, outcome, QString::fromStdString(errorText));
+        }
+    };
+    encoder.SetEvents(std::move(events));
+
+    // The encoder is started even with nothing queued. When it has nothing to start or cannot
+    // start, no end of queue will ever be reported, so nobody waits for one.
+    const bool started = encoder.StartTasks(threads) >= 0;
+    if (!started || queuedTasks_ == 0) {
+        SetState(State::Finished);
+        return false;
+    }
+    SetState(State::Running);
+    return true;
+}
+
+void ConversionRun::Stop() {
+    stopRequested_ = true;
+    if (state_ == State::Running || state_ == State::Queued) {
+        SetState(State::Stopped);
+    }
+    if (encoder_ != nullptr) {
+        encoder_->StopTasks(false);
+    }
+}
+
+void ConversionRun::Abandon() {
+    ++generation_;
+    if (encoder_ != nullptr) {
+        encoder_->StopTasks(false);
     }
 }
 
@@ -114,10 +196,14 @@ int ConversionRun::RowOfTask(int task) const {
     return rowOfTask_[task];
 }
 
-void ConversionRun::RequestStop() {
-    stopRequested_ = true;
-    if (state_ == State::Running || state_ == State::Queued) {
-        state_ = State::Stopped;
+int ConversionRun::SucceededCount() const {
+    return static_cast<int>(std::ranges::count(rows_, RunRowStatus::Succeeded, &RunRow::Status));
+}
+
+void ConversionRun::SetState(State state) {
+    if (state_ != state) {
+        state_ = state;
+        emit stateChanged();
     }
 }
 
@@ -127,15 +213,14 @@ void ConversionRun::OnTaskProgress(int task, std::int64_t positionUs, std::int64
         return;
     }
     RunRow& runRow = rows_[row];
+    runRow.PositionUs = positionUs;
+    runRow.DurationUs = durationUs;
     if (stopRequested_) {
-        runRow.Status = kStatusCanceled;
-    } else {
-        const QString progress = ProgressText(positionUs, durationUs);
-        if (progress.isEmpty()) {
-            return;
-        }
-        runRow.Progress = progress;
-        runRow.Status = kStatusConverting;
+        runRow.Status = RunRowStatus::Canceled;
+    } else if (const std::optional<int> percent = ProgressPercent(positionUs, durationUs)) {
+        // With an unknown duration the texts stay as they are.
+        runRow.Percent = percent;
+        runRow.Status = RunRowStatus::Converting;
     }
     emit rowChanged(row);
 }
@@ -144,8 +229,8 @@ void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
                                    const QString& errorText) {
     if (task < 0) {
         if (state_ != State::Finished) {
-            state_ = State::Finished;
-            emit finished();
+            SetState(State::Finished);
+            emit queueEnded();
         }
         return;
     }
@@ -156,21 +241,23 @@ void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
     RunRow& runRow = rows_[row];
     switch (outcome) {
         case engine::TaskOutcome::Succeeded:
-            runRow.Progress = kProgressDone;
-            runRow.Status = kStatusOk;
+            runRow.Percent = 100;
+            runRow.Status = RunRowStatus::Succeeded;
             break;
         case engine::TaskOutcome::Stopped:
-            runRow.Status = kStatusCanceled;
+            runRow.Status = RunRowStatus::Canceled;
             break;
         case engine::TaskOutcome::Failed:
             // Once the user stopped, a task that fails on its way out reads as canceled rather
             // than as an error of its file.
-            runRow.Status = stopRequested_ ? kStatusCanceled : kStatusErrorPrefix + errorText;
+            runRow.Status = stopRequested_ ? RunRowStatus::Canceled : RunRowStatus::Failed;
+            runRow.ErrorText = errorText;
             break;
         case engine::TaskOutcome::None:
             return;
     }
     emit rowChanged(row);
+    emit taskEnded(row);
 }
 
 }  // namespace ostrel

@@ -1,6 +1,7 @@
-// One conversion run without its windows: queuing one encoder task per listed file, the
-// mapping from task numbers to rows, and the progress and status texts of every row. The
-// progress window shows a ConversionRun; tests and the headless converter drive it directly.
+// One conversion run without its windows: planning the output of every listed file, queuing
+// one encoder task per file, starting and stopping the encoder, and following its events into
+// a status per row. The progress window and the headless converter only observe a run; tests
+// drive it through a scripted encoder.
 #pragma once
 
 #include <QList>
@@ -8,6 +9,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "filelist/file_row.h"
 #include "profiles/output_settings.h"
@@ -25,33 +27,40 @@ struct RunMessage {
 };
 using RunMessageFunction = std::function<void(const RunMessage&)>;
 
-// The caption of the application's own messages.
-inline const QString kApplicationTitle = QStringLiteral("Ostrel Media Converter");
-
-// "Can not open file: " with the input path and the engine's reason.
-RunMessage CannotOpenMessage(const QString& inputPath, const QString& errorText);
 // "Cannot convert." with the output path, the engine's reason and the advice.
 RunMessage CannotConvertMessage(const QString& outputPath, const QString& errorText);
 
-// The progress text of a task: the whole per cent, rounded down ("45%"); empty when the
-// duration is unknown (0 or less).
-QString ProgressText(std::int64_t positionUs, std::int64_t durationUs);
+// The whole per cent of a task, rounded down and never above 100; none when the duration is
+// unknown (0 or less).
+std::optional<int> ProgressPercent(std::int64_t positionUs, std::int64_t durationUs);
+// "45%", or empty for none.
+QString PercentText(std::optional<int> percent);
 
-inline const QString kStatusConverting = QStringLiteral("Converting...");
-inline const QString kStatusOk = QStringLiteral("OK");
-inline const QString kStatusCanceled = QStringLiteral("Canceled");
-inline const QString kProgressDone = QStringLiteral("100%");
-inline const QString kStatusErrorPrefix = QStringLiteral("Error: ");
+enum class RunRowStatus : int {
+    None = 0,
+    Converting,  // progress has been reported
+    Succeeded,
+    Failed,  // ErrorText says why
+    Canceled,
+};
 
 // One row of the run: one listed file.
 struct RunRow {
     QString InputPath;
     QString OutputPath;  // the planned path the task writes
     QString Options;     // the encoder option string built for the file
-    QString Progress;    // "45%", "100%" or empty
-    QString Status;      // "Converting...", "OK", "Error: ...", "Canceled" or empty
     int Task = -1;       // the encoder's task number; -1 when the file was not queued
+    RunRowStatus Status = RunRowStatus::None;
+    std::optional<int> Percent;  // the progress shown; none before the first that is known
+    QString ErrorText;
+    std::int64_t PositionUs = 0;  // as the last progress event gave them
+    std::int64_t DurationUs = 0;
 };
+
+// What the progress window shows of a row: "45%", "100%" or empty; "Converting...", "OK",
+// "Error: " with the reason, "Canceled" or empty.
+QString ProgressText(const RunRow& row);
+QString StatusText(const RunRow& row);
 
 class ConversionRun : public QObject {
     Q_OBJECT
@@ -74,8 +83,17 @@ class ConversionRun : public QObject {
               const QString& outputFolder);
     void QueuePlanned(engine::Encoder& encoder, const RunMessageFunction& message);
 
-    // The run has started on the encoder: the rows take events from now on.
-    void MarkStarted();
+    // Makes the run the receiver of the encoder's events (the host has given the encoder its
+    // poster) and starts converting on threads workers. When nothing starts (no task was
+    // queued, or the encoder refused) the run is Finished at once and no queueEnded() follows;
+    // the answer is then false and the encoder's LastError says why. The encoder must outlive
+    // the run's calls of Stop and Abandon.
+    bool Start(engine::Encoder& encoder, int threads);
+    // The user stops the run: the encoder is asked to stop, and later progress events mark
+    // their rows "Canceled".
+    void Stop();
+    // The run's window closes: the encoder is asked to stop, and no later event reaches the run.
+    void Abandon();
 
     const QList<RunRow>& Rows() const { return rows_; }
     int RowCount() const { return static_cast<int>(rows_.size()); }
@@ -84,25 +102,31 @@ class ConversionRun : public QObject {
     int QueuedTaskCount() const { return queuedTasks_; }
     State CurrentState() const { return state_; }
     bool StopRequested() const { return stopRequested_; }
-
-    // The user stopped the run: later progress events mark their rows "Canceled".
-    void RequestStop();
-
-    // Encoder events, on the UI thread.
-    void OnTaskProgress(int task, std::int64_t positionUs, std::int64_t durationUs);
-    void OnTaskFinished(int task, engine::TaskOutcome outcome, const QString& errorText);
+    int SucceededCount() const;
 
   signals:
     void rowChanged(int row);
-    // The encoder reported the end of the whole queue. Emitted once per run.
-    void finished();
+    // The encoder reported the end of that row's task (after its rowChanged).
+    void taskEnded(int row);
+    void stateChanged();
+    // The encoder reported the end of the whole queue, once per run (after the change to
+    // Finished).
+    void queueEnded();
 
   private:
+    void SetState(State state);
+    void OnTaskProgress(int task, std::int64_t positionUs, std::int64_t durationUs);
+    void OnTaskFinished(int task, engine::TaskOutcome outcome, const QString& errorText);
+
     QList<RunRow> rows_;
     QList<int> rowOfTask_;
     int queuedTasks_ = 0;
     State state_ = State::None;
     bool stopRequested_ = false;
+    engine::Encoder* encoder_ = nullptr;
+    // Every plan, start and abandon begins a new generation; events of an earlier one are
+    // dropped.
+    int generation_ = 0;
 };
 
 }  // namespace ostrel

@@ -1,5 +1,6 @@
 #include "filelist/file_adder.h"
 
+#include "common/messages.h"
 #include "filelist/file_list_model.h"
 #include "filelist/probe.h"
 
@@ -74,10 +75,6 @@ QStringList OpenFilterNameFilters() {
     return filters;
 }
 
-QString CanNotOpenMessage(const QString& path, const QString& error) {
-    return QStringLiteral("Can not open file: \n") + path + QStringLiteral("\n\nError: \n") + error;
-}
-
 AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QString& path) {
     AddResult result;
     if (model.IsListed(path)) {
@@ -89,7 +86,7 @@ AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QStr
     const ProbeResult probe = ProbeFile(decoder, path);
     if (!probe.Opened) {
         result.Outcome = AddOutcome::Rejected;
-        result.Message = CanNotOpenMessage(path, probe.Error);
+        result.Message = CanNotOpenText(path, probe.Error);
         return result;
     }
     result.Outcome = AddOutcome::Added;

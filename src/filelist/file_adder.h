@@ -36,7 +36,4 @@ struct AddResult {
 // without a message.
 AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QString& path);
 
-// "Can not open file: ", the path and the decoder's error text on lines of their own.
-QString CanNotOpenMessage(const QString& path, const QString& error);
-
 }  // namespace ostrel

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/duration.h"
+#include "common/file_info.h"
 
 namespace ostrel {
 
@@ -21,7 +22,8 @@ const QList<FileListModel::ColumnInfo>& FileListModel::Columns() {
     return columns;
 }
 
-FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
+FileListModel::FileListModel(QObject* parent, const QLocale& locale)
+    : QAbstractTableModel(parent), locale_(locale), selection_(this) {}
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : Count();
@@ -31,24 +33,33 @@ int FileListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString FileListModel::Text(const FileRow& row, int column) {
+QString FormatMegabytes(double megabytes, const QLocale& locale) {
+    QLocale marks = locale;
+    marks.setNumberOptions(marks.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return marks.toString(megabytes, 'f', 1) + QStringLiteral(" MB");
+}
+
+QString FileListModel::Text(const FileRow& row, int column, const QLocale& locale) {
     switch (column) {
         case ColumnFileName:
             return row.FileName;
         case ColumnType:
-            return row.Type;
+            return ExtensionUpper(row.FileName);
         case ColumnDuration:
-            return row.Duration;
+            return FormatDuration(row.DurationSeconds);
         case ColumnVideoSize:
-            return row.VideoSize;
+            return row.HasVideo ? QStringLiteral("%1 X %2").arg(row.VideoWidth).arg(row.VideoHeight)
+                                : kNotAvailable;
         case ColumnFileSize:
-            return row.FileSize;
+            // A size the file system would not tell shows as 0.0 MB rather than a negative
+            // number.
+            return FormatMegabytes(BytesToMegabytes(std::max(0.0, row.SizeBytes)), locale);
         case ColumnModified:
-            return row.Modified;
+            return row.Modified.toLocalTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
         case ColumnVideoCodec:
-            return row.VideoCodec;
+            return row.HasVideo ? row.VideoCodec : kNotAvailable;
         case ColumnAudioCodec:
-            return row.AudioCodec;
+            return row.HasAudio ? row.AudioCodec : kNotAvailable;
         default:
             return {};
     }
@@ -62,7 +73,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::ToolTipRole:
-            return Text(row, index.column());
+            return Text(row, index.column(), locale_);
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Columns().at(index.column()).Alignment);
         case DurationSecondsRole:
@@ -96,42 +107,31 @@ Qt::DropActions FileListModel::supportedDropActions() const {
     return Qt::CopyAction;
 }
 
-QList<FileRow> FileListModel::Rows() const {
-    QList<FileRow> rows;
-    rows.reserve(entries_.size());
-    for (const Entry& entry : entries_) {
-        rows.append(entry.Row);
-    }
-    return rows;
-}
-
 bool FileListModel::IsListed(const QString& path) const {
-    for (const Entry& entry : entries_) {
-        if (entry.Row.FileName == path) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::find(rows_, path, &FileRow::FileName) != rows_.end();
 }
 
 int FileListModel::Append(const FileRow& row) {
     const int index = Count();
-    changingRows_ = true;
     beginInsertRows(QModelIndex(), index, index);
-    entries_.append(Entry{row, false});
+    rows_.append(row);
     endInsertRows();
-    changingRows_ = false;
     return index;
 }
 
+void FileListModel::SelectRows(int first, int last, QItemSelectionModel::SelectionFlags command) {
+    selection_.select(QItemSelection(index(first, 0), index(last, ColumnCount - 1)),
+                      command | QItemSelectionModel::Rows);
+}
+
 bool FileListModel::IsSelected(int row) const {
-    return row >= 0 && row < Count() && entries_.at(row).Selected;
+    return row >= 0 && row < Count() && selection_.isSelected(index(row, 0));
 }
 
 QList<int> FileListModel::SelectedRows() const {
     QList<int> rows;
     for (int row = 0; row < Count(); ++row) {
-        if (entries_.at(row).Selected) {
+        if (IsSelected(row)) {
             rows.append(row);
         }
     }
@@ -139,122 +139,109 @@ QList<int> FileListModel::SelectedRows() const {
 }
 
 void FileListModel::SetSelected(int row, bool selected) {
-    if (!changingRows_ && row >= 0 && row < Count()) {
-        entries_[row].Selected = selected;
+    if (row >= 0 && row < Count()) {
+        SelectRows(row, row,
+                   selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
     }
+}
+
+int FileListModel::CurrentRow() const {
+    const QModelIndex current = selection_.currentIndex();
+    return current.isValid() ? current.row() : -1;
 }
 
 void FileListModel::SetCurrentRow(int row) {
-    if (!changingRows_) {
-        current_ = (row >= 0 && row < Count()) ? row : -1;
-    }
+    selection_.setCurrentIndex(row >= 0 && row < Count() ? index(row, 0) : QModelIndex(),
+                               QItemSelectionModel::NoUpdate);
 }
 
 bool FileListModel::SelectAll() {
-    if (entries_.isEmpty()) {
+    if (rows_.isEmpty()) {
         return false;
     }
-    for (Entry& entry : entries_) {
-        entry.Selected = true;
-    }
-    emit SelectionReset();
+    SelectRows(0, Count() - 1, QItemSelectionModel::Select);
     return true;
 }
 
 bool FileListModel::InvertSelection() {
-    if (entries_.isEmpty()) {
+    if (rows_.isEmpty()) {
         return false;
     }
-    for (Entry& entry : entries_) {
-        entry.Selected = !entry.Selected;
-    }
-    emit SelectionReset();
+    SelectRows(0, Count() - 1, QItemSelectionModel::Toggle);
     return true;
 }
 
 bool FileListModel::RemoveSelected() {
-    if (entries_.isEmpty()) {
+    if (rows_.isEmpty()) {
         return false;
     }
     // From the last row to the first, so the indices not yet visited stay valid; runs of
-    // neighbouring selected rows go in one removal.
-    changingRows_ = true;
+    // neighbouring selected rows go in one removal. A removed current row leaves no current
+    // row behind, rather than handing its place to a neighbour.
     int row = Count() - 1;
     while (row >= 0) {
-        if (!entries_.at(row).Selected) {
+        if (!IsSelected(row)) {
             --row;
             continue;
         }
         int first = row;
-        while (first > 0 && entries_.at(first - 1).Selected) {
+        while (first > 0 && IsSelected(first - 1)) {
             --first;
         }
-        beginRemoveRows(QModelIndex(), first, row);
-        entries_.remove(first, row - first + 1);
-        endRemoveRows();
-        if (current_ > row) {
-            current_ -= row - first + 1;
-        } else if (current_ >= first) {
-            current_ = -1;
+        const int current = CurrentRow();
+        if (current >= first && current <= row) {
+            SetCurrentRow(-1);
         }
+        beginRemoveRows(QModelIndex(), first, row);
+        rows_.remove(first, row - first + 1);
+        endRemoveRows();
         row = first - 1;
     }
-    changingRows_ = false;
-    emit SelectionReset();
     return true;
 }
 
 void FileListModel::ClearAll() {
-    if (entries_.isEmpty()) {
+    if (rows_.isEmpty()) {
         return;
     }
-    changingRows_ = true;
     beginResetModel();
-    entries_.clear();
-    current_ = -1;
+    rows_.clear();
     endResetModel();
-    changingRows_ = false;
-    emit SelectionReset();
 }
 
 bool FileListModel::Exchange(int row, int other) {
-    if (row < 0 || row >= Count() || entries_.at(row).Row.FileName.isEmpty() || other < 0 ||
+    if (row < 0 || row >= Count() || rows_.at(row).FileName.isEmpty() || other < 0 ||
         other >= Count()) {
         return false;
     }
-    // The contents change places; the selection flags stay with their positions, except
-    // that the moved row's selection follows it.
-    std::swap(entries_[row].Row, entries_[other].Row);
-    entries_[row].Selected = false;
-    entries_[other].Selected = true;
-    current_ = other;
+    // The contents change places; the selection stays with its positions, except that the
+    // moved row's selection follows it.
+    std::swap(rows_[row], rows_[other]);
     const int top = std::min(row, other);
     const int bottom = std::max(row, other);
-    changingRows_ = true;
     emit dataChanged(index(top, 0), index(bottom, ColumnCount - 1));
-    changingRows_ = false;
-    emit SelectionReset();
+    SelectRows(row, row, QItemSelectionModel::Deselect);
+    SelectRows(other, other, QItemSelectionModel::Select);
+    SetCurrentRow(other);
     return true;
 }
 
 bool FileListModel::MoveUp() {
-    return current_ >= 0 && Exchange(current_, current_ - 1);
+    const int current = CurrentRow();
+    return current >= 0 && Exchange(current, current - 1);
 }
 
 bool FileListModel::MoveDown() {
-    return current_ >= 0 && Exchange(current_, current_ + 1);
+    const int current = CurrentRow();
+    return current >= 0 && Exchange(current, current + 1);
 }
 
 void FileListModel::SelectOnlyLast() {
-    if (entries_.isEmpty()) {
+    if (rows_.isEmpty()) {
         return;
     }
-    for (Entry& entry : entries_) {
-        entry.Selected = false;
-    }
-    entries_.last().Selected = true;
-    current_ = Count() - 1;
-    emit SelectionReset();
+    SelectRows(Count() - 1, Count() - 1, QItemSelectionModel::ClearAndSelect);
+    SetCurrentRow(Count() - 1);
 }
 
 QString ListTotals::FilesTextFor(int count) {

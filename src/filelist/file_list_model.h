@@ -1,14 +1,21 @@
 // The file list: one row per input file, its selection, the current row and the totals
-// shown under the list. A table model over FileRow; the window's tree view only shows it.
+// shown under the list. A table model over FileRow that derives the texts of its eight columns
+// from the rows' facts; the selection and the current row live in one QItemSelectionModel next
+// to it, which the window's tree view uses as its own.
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QItemSelectionModel>
 #include <QList>
+#include <QLocale>
 #include <QString>
 
 #include "filelist/file_row.h"
 
 namespace ostrel {
+
+// What a column shows for a stream the file does not have.
+inline const QString kNotAvailable = QStringLiteral("N/A");
 
 class FileListModel : public QAbstractTableModel {
     Q_OBJECT
@@ -37,7 +44,8 @@ class FileListModel : public QAbstractTableModel {
     };
     static const QList<ColumnInfo>& Columns();
 
-    explicit FileListModel(QObject* parent = nullptr);
+    // The texts are written with the locale's marks ("1,234.5 MB"), times in local time.
+    explicit FileListModel(QObject* parent = nullptr, const QLocale& locale = QLocale());
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -47,22 +55,25 @@ class FileListModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     Qt::DropActions supportedDropActions() const override;
 
-    int Count() const { return static_cast<int>(entries_.size()); }
-    const FileRow& Row(int row) const { return entries_.at(row).Row; }
-    QList<FileRow> Rows() const;
-    static QString Text(const FileRow& row, int column);
+    int Count() const { return static_cast<int>(rows_.size()); }
+    const FileRow& Row(int row) const { return rows_.at(row); }
+    const QList<FileRow>& Rows() const { return rows_; }
+    // The text a column shows for a row: "N/A" marks a missing stream.
+    static QString Text(const FileRow& row, int column, const QLocale& locale = QLocale());
 
     // True when some row's path equals path exactly (case-sensitive).
     bool IsListed(const QString& path) const;
     // Appends a row at the end, unselected; returns its index.
     int Append(const FileRow& row);
 
+    // The selection and the current row; a view shows and changes them directly.
+    QItemSelectionModel* Selection() { return &selection_; }
+
     bool IsSelected(int row) const;
     QList<int> SelectedRows() const;
-    // Changes one row's selection as the view reports it; emits nothing.
     void SetSelected(int row, bool selected);
     // The focused row that Move Up, Move Down and Play act on; -1 when there is none.
-    int CurrentRow() const { return current_; }
+    int CurrentRow() const;
     void SetCurrentRow(int row);
 
     // The list commands. Those returning bool answer whether the list should take the
@@ -76,24 +87,17 @@ class FileListModel : public QAbstractTableModel {
     // After the open dialog: only the last row stays selected and becomes the current row.
     void SelectOnlyLast();
 
-  signals:
-    // The selection or the current row changed through one of the commands above.
-    void SelectionReset();
-
   private:
-    struct Entry {
-        FileRow Row;
-        bool Selected = false;
-    };
-
     bool Exchange(int row, int other);
+    void SelectRows(int first, int last, QItemSelectionModel::SelectionFlags command);
 
-    QList<Entry> entries_;
-    int current_ = -1;
-    // While a command changes rows, the view's own reactions to the change are not taken
-    // back into the model; the command's SelectionReset brings the view in line afterwards.
-    bool changingRows_ = false;
+    QList<FileRow> rows_;
+    QLocale locale_;
+    QItemSelectionModel selection_;
 };
+
+// "1,234.5 MB": megabytes with one decimal and the locale's group and decimal marks.
+QString FormatMegabytes(double megabytes, const QLocale& locale = QLocale());
 
 // The two status panes' texts, recomputed only when the row count changed since the last
 // refresh.

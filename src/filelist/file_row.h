@@ -1,22 +1,23 @@
-// One row of the file list: what probing found out about one input file.
+// One row of the file list: what probing found out about one input file, as values. The list
+// model derives the texts it shows from them.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 namespace ostrel {
 
-inline const QString kNotAvailable = QStringLiteral("N/A");
-
 struct FileRow {
-    QString FileName;  // the full path
-    QString Type;
-    QString Duration;
-    QString VideoSize;  // "W X H", or "N/A" without video
-    QString FileSize;
-    QString Modified;
-    QString VideoCodec;  // "N/A" without video
-    QString AudioCodec;  // "N/A" without audio
+    QString FileName;  // the full path exactly as it was added
     double DurationSeconds = 0.0;
+    double SizeBytes = 0.0;  // -1 when the file system could not tell
+    QDateTime Modified;      // the last modification; invalid when unknown
+    bool HasVideo = false;
+    bool HasAudio = false;
+    int VideoWidth = 0;  // the picture as shown
+    int VideoHeight = 0;
+    QString VideoCodec;  // the decoder's codec names
+    QString AudioCodec;
 
     bool operator==(const FileRow&) const = default;
 };

@@ -1,8 +1,10 @@
 #include "profiles/format_dialog_model.h"
 
 #include <algorithm>
-#include <cmath>
 #include <thread>
+
+#include "common/decimal_text.h"
+#include "common/rounding.h"
 
 namespace ostrel {
 namespace {
@@ -28,43 +30,9 @@ static_assert(std::size(kSizeEntries) == kSizeIndexCustom + 1);
 constexpr int kMinSide = 16;
 constexpr int kMaxSide = 5000;
 
-bool IsAsciiDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
-// The number value of a text: that of its longest leading part that reads as a decimal number,
-// leading blanks skipped; 0 when there is none.
-double LeadingNumberValue(QStringView text) {
-    qsizetype start = 0;
-    while (start < text.size() && (text[start] == u' ' || text[start] == u'\t')) {
-        ++start;
-    }
-    qsizetype end = start;
-    if (end < text.size() && (text[end] == u'+' || text[end] == u'-')) {
-        ++end;
-    }
-    bool sawDigit = false;
-    bool sawPoint = false;
-    for (; end < text.size(); ++end) {
-        if (IsAsciiDigit(text[end])) {
-            sawDigit = true;
-        } else if (text[end] == u'.' && !sawPoint) {
-            sawPoint = true;
-        } else {
-            break;
-        }
-    }
-    if (!sawDigit) {
-        return 0.0;
-    }
-    bool ok = false;
-    const double value = text.mid(start, end - start).toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
-}
-
 // A number written as a plain decimal whole number (rounded, halves to even).
 QString WholeNumberText(double value) {
-    return QString::number(static_cast<qint64>(std::nearbyint(value)));
+    return QString::number(RoundHalfEven(value).value_or(0));
 }
 
 }  // namespace
@@ -172,34 +140,35 @@ bool FormatDialogModel::SelectSize(int index) {
 }
 
 bool FormatDialogModel::SetWidthText(const QString& text) {
-    if (!widthEnabled_) {
-        return false;
-    }
-    ChangeBatch batch(*this);
-    grid_.DialogFields().Width = text;
-    return true;
+    return SetSizeBoxText(&OutputSettings::Width, widthEnabled_, text);
 }
 
 bool FormatDialogModel::SetHeightText(const QString& text) {
-    if (!heightEnabled_) {
-        return false;
-    }
-    ChangeBatch batch(*this);
-    grid_.DialogFields().Height = text;
-    return true;
+    return SetSizeBoxText(&OutputSettings::Height, heightEnabled_, text);
 }
 
 void FormatDialogModel::LeaveWidth() {
-    if (widthEnabled_) {
-        ChangeBatch batch(*this);
-        ApplyLeaveRule(&OutputSettings::Width);
-    }
+    LeaveSizeBox(&OutputSettings::Width, widthEnabled_);
 }
 
 void FormatDialogModel::LeaveHeight() {
-    if (heightEnabled_) {
+    LeaveSizeBox(&OutputSettings::Height, heightEnabled_);
+}
+
+bool FormatDialogModel::SetSizeBoxText(QString OutputSettings::*box, bool enabled,
+                                       const QString& text) {
+    if (!enabled) {
+        return false;
+    }
+    ChangeBatch batch(*this);
+    grid_.DialogFields().*box = text;
+    return true;
+}
+
+void FormatDialogModel::LeaveSizeBox(QString OutputSettings::*box, bool enabled) {
+    if (enabled) {
         ChangeBatch batch(*this);
-        ApplyLeaveRule(&OutputSettings::Height);
+        ApplyLeaveRule(box);
     }
 }
 
@@ -368,7 +337,7 @@ void FormatDialogModel::ApplyLeaveRule(QString OutputSettings::*box) {
     } else if (value > kMaxSide) {
         side = kMaxSide;
     } else {
-        side = static_cast<qint64>(std::nearbyint(value));
+        side = RoundHalfEven(value).value_or(0);
     }
     if (side % 2 != 0) {
         ++side;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "common/rounding.h"
 #include "profiles/catalogue.h"
 #include "profiles/output_settings.h"
 #include "profiles/settings_grid.h"
@@ -20,7 +21,6 @@ class FormatDialogModel : public QObject {
   public:
     static constexpr int kCollapsedWidthTwips = 7305;
     static constexpr int kExpandedWidthTwips = 12270;
-    static constexpr int kTwipsPerPixel = 15;
 
     // The entries of the size list; 0 is "Auto", the last is "Custom...".
     static const QStringList& SizeEntries();
@@ -58,7 +58,7 @@ class FormatDialogModel : public QObject {
     bool IsGridExpanded() const { return gridExpanded_; }
     QString MoreButtonText() const;
     int DialogWidthTwips() const;
-    int DialogWidthPixels() const { return DialogWidthTwips() / kTwipsPerPixel; }
+    int DialogWidthPixels() const { return TwipsToPixels(DialogWidthTwips()); }
 
     // User actions. Each returns false and changes nothing when its control is disabled or the
     // index is out of range.
@@ -99,6 +99,8 @@ class FormatDialogModel : public QObject {
     void ApplyAudioQuality(int index);
     void SetSizeBoxesEnabled(bool enabled);
     void ApplyLeaveRule(QString OutputSettings::*box);
+    bool SetSizeBoxText(QString OutputSettings::*box, bool enabled, const QString& text);
+    void LeaveSizeBox(QString OutputSettings::*box, bool enabled);
     void FillCpuList(int processorCount);
     void NoteChange();
     // The enabled and expanded flags packed into one number, to tell whether any changed.

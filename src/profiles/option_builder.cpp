@@ -4,10 +4,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <array>
-#include <cmath>
 #include <limits>
 
+#include "common/decimal_text.h"
+#include "common/engine_path.h"
 #include "common/file_info.h"
+#include "common/rounding.h"
 #include "profiles/catalogue.h"
 
 namespace ostrel {
@@ -16,57 +18,116 @@ namespace {
 // Automatic values per quality level (High, Normal, Low).
 using ByQuality = std::array<const char*, 3>;
 
-// How a format key fills in its part of the option string.
+constexpr ByQuality kNone = {nullptr, nullptr, nullptr};
+constexpr ByQuality kVideoRates = {"44100", "44100", "22050"};
+constexpr ByQuality kAudioRates = {"48000", "44100", "22050"};
+constexpr ByQuality kAb256 = {"256k", "128k", "96k"};
+constexpr ByQuality kAb320 = {"320k", "128k", "64k"};
+constexpr ByQuality kX264Presets = {"libx264-default", "libx264-veryfast", "libx264-ultrafast"};
+
+// The part of the option string that names what most formats share.
+constexpr const char* kRates = "-vb {vb} -ab {ab} -ar {ar}{size}";
+constexpr const char* kX264 = "-vcodec libx264 -vpre {preset} ";
+constexpr const char* kAudioRatesOnly = "-vn -ab {ab} -ar {ar}";
+constexpr const char* kSampleRateOnly = "-vn  -ar {ar}";
+
+// How a format key fills in its part of the option string. Format is written with the pieces
+// {vb}, {ab}, {ar} (the video bit rate, audio bit rate and sample rate), {preset} (the x264
+// preset of the video quality) and {size} (the size part), exactly as the encoder gets it.
 struct FormatRule {
     const char* Key;
     const char* Extension;
     int BaseBitrateKbps;     // 0: no automatic video bit rate from the picture size
     ByQuality AudioBitrate;  // nullptr entries: not used
     ByQuality SampleRate;
+    const char* FormatPrefix;  // written before Format
+    const char* Format;
+    ByQuality VideoBitrate = kNone;          // fixed automatic video bit rates, by quality
+    const char* DefaultFrameRate = nullptr;  // the frame rate when the user chose none
+    int MaxVideoKbps = 0;                    // a higher video bit rate is sent as this
+    int AutoWidth = 0, AutoHeight = 0;       // the size when the user chose "Auto"
 };
-
-constexpr ByQuality kNone = {nullptr, nullptr, nullptr};
-constexpr ByQuality kVideoRates = {"44100", "44100", "22050"};
-constexpr ByQuality kAudioRates = {"48000", "44100", "22050"};
-constexpr ByQuality kAb256 = {"256k", "128k", "96k"};
-constexpr ByQuality kAb320 = {"320k", "128k", "64k"};
 
 constexpr FormatRule kFormatRules[] = {
-    {"3gp", "3gp", 330, {"12200", "6700", "4750"}, kNone},
-    {"avi", "avi", 847, {"320k", "128k", "64k"}, kVideoRates},
-    {"asf", "asf", 512, {"256k", "128k", "64k"}, kVideoRates},
-    {"wmv", "wmv", 512, {"256k", "128k", "64k"}, kVideoRates},
-    {"flv", "flv", 512, {"128k", "64k", "32k"}, kVideoRates},
-    {"f4v", "f4v", 512, {"256k", "128k", "64k"}, kVideoRates},
-    {"swf", "swf", 512, {"128k", "64k", "32k"}, kVideoRates},
-    {"mkv", "mkv", 512, kAb320, kVideoRates},
-    {"mov", "mov", 512, {"320k", "256k", "96k"}, kVideoRates},
-    {"mp4", "mp4", 512, kAb256, kVideoRates},
-    {"mp4h264", "mp4", 512, kAb256, kVideoRates},
-    {"mpg", "mpg", 512, kAb256, kVideoRates},
-    {"ntsc-vcd", "mpg", 512, kAb256, kVideoRates},
-    {"pal-vcd", "mpg", 512, kAb256, kVideoRates},
-    {"mpg2", "mpg", 512, kAb256, kVideoRates},
-    {"ntsc-dvd", "mpg", 512, kAb256, kVideoRates},
-    {"pal-dvd", "mpg", 512, kAb256, kVideoRates},
-    {"rm", "rm", 512, kAb256, kVideoRates},
-    {"vob", "vob", 0, {"320k", "192k", "96k"}, {"48000", "48000", "44100"}},
-    {"webm", "webm", 512, kAb320, kVideoRates},
-    {"aac", "aac", 0, kAb256, kAudioRates},
-    {"ac3", "ac3", 0, {"320k", "128k", "96k"}, kAudioRates},
-    {"aiff", "aiff", 0, kNone, kAudioRates},
-    {"flac", "flac", 0, kNone, kAudioRates},
-    {"m4a", "m4a", 0, kAb256, kAudioRates},
-    {"mp2", "mp2", 0, kAb320, kAudioRates},
-    {"mp3", "mp3", 0, kAb320, kAudioRates},
-    {"ogg", "ogg", 0, kAb320, kAudioRates},
-    {"ra", "ra", 0, kAb256, {"44100", "44100", "22050"}},
-    {"wav", "wav", 0, kNone, kAudioRates},
-    {"wma", "wma", 0, kAb320, kAudioRates},
+    {"3gp",
+     "3gp",
+     330,
+     {"12200", "6700", "4750"},
+     kNone,
+     "",
+     "-vb {vb} -ab {ab} -ac 1 -ar 8000{size}",
+     kNone,
+     nullptr,
+     0,
+     176,
+     144},
+    {"avi",
+     "avi",
+     847,
+     {"320k", "128k", "64k"},
+     kVideoRates,
+     "",
+     "-vcodec libxvid -vb {vb} -acodec libmp3lame -ab {ab} -ar {ar}{size}"},
+    {"asf",
+     "asf",
+     512,
+     {"256k", "128k", "64k"},
+     kVideoRates,
+     "",
+     "-vcodec msmpeg4v2 -vb {vb} -acodec wmav2 -ab {ab} -ar {ar}{size}"},
+    {"wmv",
+     "wmv",
+     512,
+     {"256k", "128k", "64k"},
+     kVideoRates,
+     "",
+     "-vcodec wmv2 -vb {vb} -acodec wmav2 -ab {ab} -ar {ar}{size}"},
+    {"flv", "flv", 512, {"128k", "64k", "32k"}, kVideoRates, "", kRates},
+    {"f4v",
+     "f4v",
+     512,
+     {"256k", "128k", "64k"},
+     kVideoRates,
+     kX264,
+     "-f flv -vb {vb} -acodec libfaac -ab {ab} -ar {ar} -ac 2{size}"},
+    {"swf", "swf", 512, {"128k", "64k", "32k"}, kVideoRates, "", kRates},
+    {"mkv", "mkv", 512, kAb320, kVideoRates, kX264,
+     "-vb {vb}  -acodec libmp3lame -ab {ab} -ar {ar}{size}"},
+    {"mov", "mov", 512, {"320k", "256k", "96k"}, kVideoRates, "", kRates, kNone, "29.97"},
+    {"mp4", "mp4", 512, kAb256, kVideoRates, "", kRates, kNone, "29.97"},
+    {"mp4h264", "mp4", 512, kAb256, kVideoRates, kX264, kRates},
+    {"mpg", "mpg", 512, kAb256, kVideoRates, "", kRates},
+    {"ntsc-vcd", "mpg", 512, kAb256, kVideoRates, "-target ntsc-vcd ",
+     "-vb 1150k -ab 224k -ar 44100{size}"},
+    {"pal-vcd", "mpg", 512, kAb256, kVideoRates, "-target pal-vcd ",
+     "-vb 1150k -ab 224k -ar 44100{size}"},
+    {"mpg2", "mpg", 512, kAb256, kVideoRates, "-vcodec mpeg2video ", kRates},
+    {"ntsc-dvd", "mpg", 512, kAb256, kVideoRates, "-target ntsc-dvd ", "-ab {ab} -ar {ar}{size}"},
+    {"pal-dvd", "mpg", 512, kAb256, kVideoRates, "-target pal-dvd ", "-ab {ab} -ar {ar}{size}"},
+    // RealVideo 2 players choke above 1000 kbit/s.
+    {"rm", "rm", 512, kAb256, kVideoRates, "-vcodec rv20 ", kRates, kNone, nullptr, 1000},
+    {"vob",
+     "vob",
+     0,
+     {"320k", "192k", "96k"},
+     {"48000", "48000", "44100"},
+     "-target dvd ",
+     kRates,
+     {"3800k", "3300k", "768k"}},
+    {"webm", "webm", 512, kAb320, kVideoRates, "-vcodec libvpx ",
+     "-vb {vb}  -acodec libvorbis -ab {ab} -ar {ar}{size}"},
+    {"aac", "aac", 0, kAb256, kAudioRates, "", kAudioRatesOnly},
+    {"ac3", "ac3", 0, {"320k", "128k", "96k"}, kAudioRates, "", kAudioRatesOnly},
+    {"aiff", "aiff", 0, kNone, kAudioRates, "", kSampleRateOnly},
+    {"flac", "flac", 0, kNone, kAudioRates, "", kSampleRateOnly},
+    {"m4a", "m4a", 0, kAb256, kAudioRates, "", kAudioRatesOnly},
+    {"mp2", "mp2", 0, kAb320, kAudioRates, "", kAudioRatesOnly},
+    {"mp3", "mp3", 0, kAb320, kAudioRates, "", kAudioRatesOnly},
+    {"ogg", "ogg", 0, kAb320, kAudioRates, "", "-vn -acodec libvorbis -ab {ab} -ar {ar}"},
+    {"ra", "ra", 0, kAb256, kVideoRates, "", "-vn  -ab {ab} -ar {ar}"},
+    {"wav", "wav", 0, kNone, kAudioRates, "", kSampleRateOnly},
+    {"wma", "wma", 0, kAb320, kAudioRates, "", "-vn  -acodec wmav2 -ab {ab} -ar {ar}"},
 };
-
-constexpr ByQuality kVobVideoBitrates = {"3800k", "3300k", "768k"};
-constexpr ByQuality kX264Presets = {"libx264-default", "libx264-veryfast", "libx264-ultrafast"};
 
 const FormatRule* FindFormatRule(const QString& key) {
     for (const FormatRule& rule : kFormatRules) {
@@ -84,19 +145,55 @@ QString Pick(const ByQuality& values, int quality) {
     return QLatin1String(values[static_cast<std::size_t>(quality)]);
 }
 
-// Rounds to the nearest integer, halves to the even neighbour.
-long long RoundHalfEven(double value) {
-    return static_cast<long long>(std::nearbyint(value));
+// The pieces a format's text is written with.
+struct FormatPieces {
+    QString VideoBitrate;
+    QString AudioBitrate;
+    QString SampleRate;
+    QString Preset;
+    QString Size;
+};
+
+// The format's text with every {piece} replaced; one pass, so a value is never read again.
+QString FillFormat(const FormatRule& rule, const FormatPieces& pieces) {
+    const QString format = QLatin1String(rule.FormatPrefix) + QLatin1String(rule.Format);
+    QString text;
+    qsizetype at = 0;
+    while (at < format.size()) {
+        const qsizetype open = format.indexOf(u'{', at);
+        const qsizetype close = open < 0 ? -1 : format.indexOf(u'}', open);
+        if (close < 0) {
+            text += format.mid(at);
+            break;
+        }
+        text += format.mid(at, open - at);
+        const QStringView name = QStringView(format).mid(open + 1, close - open - 1);
+        if (name == u"vb") {
+            text += pieces.VideoBitrate;
+        } else if (name == u"ab") {
+            text += pieces.AudioBitrate;
+        } else if (name == u"ar") {
+            text += pieces.SampleRate;
+        } else if (name == u"preset") {
+            text += pieces.Preset;
+        } else if (name == u"size") {
+            text += pieces.Size;
+        }
+        at = close + 1;
+    }
+    return text;
 }
 
 // A whole number from text; false when the text is not a number or out of range.
 bool ReadInt(const QString& text, int& value) {
     bool ok = false;
     const double number = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(number) || std::fabs(number) > std::numeric_limits<int>::max()) {
+    const std::optional<std::int32_t> rounded =
+        ok ? RoundHalfEvenToInt32(number) : std::optional<std::int32_t>();
+    if (!rounded) {
         return false;
     }
-    value = static_cast<int>(RoundHalfEven(number));
+    value = *rounded;
     return true;
 }
 
@@ -120,7 +217,7 @@ QString SizeText(long long width, long long height) {
 // A bit rate text ("1500k", "800000") in kbit/s; -1 when it has no leading digits.
 double BitrateKbps(const QString& text) {
     qsizetype digits = 0;
-    while (digits < text.size() && text.at(digits).isDigit()) {
+    while (digits < text.size() && IsAsciiDigit(text.at(digits))) {
         ++digits;
     }
     if (digits == 0) {
@@ -134,13 +231,14 @@ double BitrateKbps(const QString& text) {
 }  // namespace
 
 QString AutoVideoBitrate(int pixelCount, int baseBitrateKbps, int videoQuality) {
-    long long kbps = RoundHalfEven(static_cast<double>(pixelCount) / 76800.0 * baseBitrateKbps);
+    const double kbps = static_cast<double>(pixelCount) / 76800.0 * baseBitrateKbps;
+    std::int64_t rounded = RoundHalfEven(kbps).value_or(0);
     if (videoQuality == QualityHigh) {
-        kbps = RoundHalfEven(static_cast<double>(kbps) * 1.5);
+        rounded = RoundHalfEven(static_cast<double>(rounded) * 1.5).value_or(0);
     } else if (videoQuality == QualityLow) {
-        kbps = RoundHalfEven(static_cast<double>(kbps) / 1.5);
+        rounded = RoundHalfEven(static_cast<double>(rounded) / 1.5).value_or(0);
     }
-    return QString::number(kbps) + QLatin1Char('k');
+    return QString::number(rounded) + QLatin1Char('k');
 }
 
 QString BuildCropScale(const OutputSettings& settings, bool hasVideo, int sourceWidth,
@@ -190,44 +288,37 @@ QString BuildFilterChain(const OutputSettings& settings, bool hasVideo, int sour
     return QStringLiteral(" -vf \"") + chain + QLatin1Char('"');
 }
 
-EncoderJob OptionBuilder::BuildEncoderOptions(const FileRow& row) {
+QString OptionBuilder::SizePart(const SourceFacts& source) {
     const OutputSettings& s = settings_;
-    EncoderJob job;
-    job.HasVideo = row.VideoCodec != kNotAvailable;
-    job.HasAudio = row.AudioCodec != kNotAvailable;
-
-    // Picture size of the input: "640 X 480", the separator found in either case.
-    const qsizetype x =
-        job.HasVideo ? row.VideoSize.indexOf(QLatin1Char('x'), 0, Qt::CaseInsensitive) : -1;
-    if (x >= 0) {
-        int width = 0;
-        int height = 0;
-        if (ReadInt(row.VideoSize.left(x), width)) {
-            sourceWidth_ = width;
-        }
-        if (ReadInt(row.VideoSize.mid(x + 1), height)) {
-            sourceHeight_ = height;
-        }
+    const bool sizeKnown = source.HasVideo && (source.Width || source.Height);
+    if (sizeKnown) {
+        sourceWidth_ = source.Width.value_or(sourceWidth_);
+        sourceHeight_ = source.Height.value_or(sourceHeight_);
     }
-    job.SourceWidth = sourceWidth_;
-    job.SourceHeight = sourceHeight_;
-
-    QString sizePart;
-    if (!job.HasVideo) {
-        sizePart = QStringLiteral(" -vn ");
-    } else if (s.SizeIndex == kSizeIndexAuto) {
-        if (x < 0) {
-            sizePart = QStringLiteral(" -vn ");
-        } else {
-            pixelCount_ = PixelCountOr(pixelCount_, sourceWidth_, sourceHeight_);
-            sizePart = s.CropEnabled ? QString() : SizeText(sourceWidth_, sourceHeight_);
-        }
-    } else {
+    if (!source.HasVideo || (s.SizeIndex == kSizeIndexAuto && !sizeKnown)) {
+        return QStringLiteral(" -vn ");
+    }
+    int width = sourceWidth_;
+    int height = sourceHeight_;
+    if (s.SizeIndex != kSizeIndexAuto) {
         ReadInt(s.Width, targetWidth_);
         ReadInt(s.Height, targetHeight_);
-        pixelCount_ = PixelCountOr(pixelCount_, targetWidth_, targetHeight_);
-        sizePart = s.CropEnabled ? QString() : SizeText(targetWidth_, targetHeight_);
+        width = targetWidth_;
+        height = targetHeight_;
     }
+    pixelCount_ = PixelCountOr(pixelCount_, width, height);
+    // With cropping the target size travels in the filter chain.
+    return s.CropEnabled ? QString() : SizeText(width, height);
+}
+
+OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source) {
+    const OutputSettings& s = settings_;
+    OptionBuilderResult result;
+    result.HasVideo = source.HasVideo;
+    result.HasAudio = source.HasAudio;
+    QString sizePart = SizePart(source);
+    result.SourceWidth = sourceWidth_;
+    result.SourceHeight = sourceHeight_;
 
     const QString removeAudioPart = s.RemoveAudio ? QStringLiteral("-an ") : QString();
     QString frameRatePart =
@@ -238,107 +329,48 @@ EncoderJob OptionBuilder::BuildEncoderOptions(const FileRow& row) {
                                      ? QStringLiteral("-ac %1 ").arg(s.Channels)
                                      : QStringLiteral("-ac 2 ");
 
-    const QString key = s.FormatKey;
-    const FormatRule* rule = FindFormatRule(key);
-    job.OutputExtension =
-        rule != nullptr ? QLatin1String(rule->Extension) : ExtensionForFormatKey(key);
+    const FormatRule* rule = FindFormatRule(s.FormatKey);
+    result.OutputExtension =
+        rule != nullptr ? QLatin1String(rule->Extension) : ExtensionForFormatKey(s.FormatKey);
     if (rule == nullptr) {
         // Not a catalogue key: keep the common parts, let the container pick the codecs.
-        job.EncoderOptions =
+        result.EncoderOptions =
             removeAudioPart + frameRatePart + aspectPart + channelsPart + sizePart.trimmed();
-        return job;
+        return result;
     }
 
-    if (key == QLatin1String("3gp") && s.SizeIndex == kSizeIndexAuto) {
-        sizePart = QStringLiteral(" -s 176x144");
-        pixelCount_ = 25344;
+    if (rule->AutoWidth > 0 && s.SizeIndex == kSizeIndexAuto) {
+        // Whether or not the input has video, and whether or not it is cropped.
+        sizePart = SizeText(rule->AutoWidth, rule->AutoHeight);
+        pixelCount_ = rule->AutoWidth * rule->AutoHeight;
+    }
+    if (frameRatePart.isEmpty() && rule->DefaultFrameRate != nullptr) {
+        frameRatePart = QStringLiteral("-r ") + QLatin1String(rule->DefaultFrameRate) + u' ';
     }
 
-    QString vb = s.VideoBitrate;
-    if (vb == kAuto) {
-        vb = key == QLatin1String("vob")
-                 ? Pick(kVobVideoBitrates, s.VideoQuality)
-                 : AutoVideoBitrate(pixelCount_, rule->BaseBitrateKbps, s.VideoQuality);
+    FormatPieces pieces;
+    pieces.VideoBitrate = s.VideoBitrate;
+    if (pieces.VideoBitrate == kAuto) {
+        pieces.VideoBitrate =
+            rule->VideoBitrate[0] != nullptr
+                ? Pick(rule->VideoBitrate, s.VideoQuality)
+                : AutoVideoBitrate(pixelCount_, rule->BaseBitrateKbps, s.VideoQuality);
     }
-    const QString ab =
+    // Compared in kbit/s whatever the unit.
+    if (rule->MaxVideoKbps > 0 && BitrateKbps(pieces.VideoBitrate) > rule->MaxVideoKbps) {
+        pieces.VideoBitrate = QString::number(rule->MaxVideoKbps) + QLatin1Char('k');
+    }
+    pieces.AudioBitrate =
         s.AudioBitrate != kAuto ? s.AudioBitrate : Pick(rule->AudioBitrate, s.AudioQuality);
-    const QString ar =
+    pieces.SampleRate =
         s.SampleRate != kAuto ? s.SampleRate : Pick(rule->SampleRate, s.AudioQuality);
-    const QString preset = Pick(kX264Presets, s.VideoQuality);
+    pieces.Preset = Pick(kX264Presets, s.VideoQuality);
+    pieces.Size = sizePart;
 
-    // Video formats whose codecs are given by name share one shape.
-    const auto namedCodecs = [&](const char* videoCodec, const char* audioCodec) {
-        return QStringLiteral("-vcodec ") + QLatin1String(videoCodec) + QStringLiteral(" -vb ") +
-               vb + QStringLiteral(" -acodec ") + QLatin1String(audioCodec) +
-               QStringLiteral(" -ab ") + ab + QStringLiteral(" -ar ") + ar + sizePart;
-    };
-    const QString rates = QStringLiteral(" -ab ") + ab + QStringLiteral(" -ar ") + ar;
-
-    QString formatPart;
-    if (key == QLatin1String("3gp")) {
-        formatPart = QStringLiteral("-vb ") + vb + QStringLiteral(" -ab ") + ab +
-                     QStringLiteral(" -ac 1 -ar 8000") + sizePart;
-    } else if (key == QLatin1String("avi")) {
-        formatPart = namedCodecs("libxvid", "libmp3lame");
-    } else if (key == QLatin1String("asf")) {
-        formatPart = namedCodecs("msmpeg4v2", "wmav2");
-    } else if (key == QLatin1String("wmv")) {
-        formatPart = namedCodecs("wmv2", "wmav2");
-    } else if (key == QLatin1String("flv") || key == QLatin1String("swf") ||
-               key == QLatin1String("mpg") || key == QLatin1String("mov") ||
-               key == QLatin1String("mp4")) {
-        formatPart = QStringLiteral("-vb ") + vb + rates + sizePart;
-        if ((key == QLatin1String("mov") || key == QLatin1String("mp4")) &&
-            frameRatePart.isEmpty()) {
-            frameRatePart = QStringLiteral("-r 29.97 ");
-        }
-    } else if (key == QLatin1String("f4v")) {
-        formatPart = QStringLiteral("-vcodec libx264 -vpre ") + preset +
-                     QStringLiteral(" -f flv -vb ") + vb + QStringLiteral(" -acodec libfaac -ab ") +
-                     ab + QStringLiteral(" -ar ") + ar + QStringLiteral(" -ac 2") + sizePart;
-    } else if (key == QLatin1String("mkv")) {
-        formatPart = QStringLiteral("-vcodec libx264 -vpre ") + preset + QStringLiteral(" -vb ") +
-                     vb + QStringLiteral("  -acodec libmp3lame -ab ") + ab +
-                     QStringLiteral(" -ar ") + ar + sizePart;
-    } else if (key == QLatin1String("mp4h264")) {
-        formatPart = QStringLiteral("-vcodec libx264 -vpre ") + preset + QStringLiteral(" -vb ") +
-                     vb + rates + sizePart;
-    } else if (key == QLatin1String("ntsc-vcd") || key == QLatin1String("pal-vcd")) {
-        formatPart = QStringLiteral("-target ") + key +
-                     QStringLiteral(" -vb 1150k -ab 224k -ar 44100") + sizePart;
-    } else if (key == QLatin1String("mpg2")) {
-        formatPart = QStringLiteral("-vcodec mpeg2video -vb ") + vb + rates + sizePart;
-    } else if (key == QLatin1String("ntsc-dvd") || key == QLatin1String("pal-dvd")) {
-        formatPart = QStringLiteral("-target ") + key + rates + sizePart;
-    } else if (key == QLatin1String("rm")) {
-        // RealVideo 2 players choke above 1000 kbit/s; compare in kbit/s whatever the unit.
-        if (BitrateKbps(vb) > 1000.0) {
-            vb = QStringLiteral("1000k");
-        }
-        formatPart = QStringLiteral("-vcodec rv20 -vb ") + vb + rates + sizePart;
-    } else if (key == QLatin1String("vob")) {
-        formatPart = QStringLiteral("-target dvd -vb ") + vb + rates + sizePart;
-    } else if (key == QLatin1String("webm")) {
-        formatPart = QStringLiteral("-vcodec libvpx -vb ") + vb +
-                     QStringLiteral("  -acodec libvorbis -ab ") + ab + QStringLiteral(" -ar ") +
-                     ar + sizePart;
-    } else if (key == QLatin1String("aiff") || key == QLatin1String("flac") ||
-               key == QLatin1String("wav")) {
-        formatPart = QStringLiteral("-vn  -ar ") + ar;
-    } else if (key == QLatin1String("ra")) {
-        formatPart = QStringLiteral("-vn  -ab ") + ab + QStringLiteral(" -ar ") + ar;
-    } else if (key == QLatin1String("ogg")) {
-        formatPart =
-            QStringLiteral("-vn -acodec libvorbis -ab ") + ab + QStringLiteral(" -ar ") + ar;
-    } else if (key == QLatin1String("wma")) {
-        formatPart = QStringLiteral("-vn  -acodec wmav2 -ab ") + ab + QStringLiteral(" -ar ") + ar;
-    } else {  // aac, ac3, m4a, mp2, mp3
-        formatPart = QStringLiteral("-vn -ab ") + ab + QStringLiteral(" -ar ") + ar;
-    }
-
-    job.EncoderOptions = removeAudioPart + frameRatePart + aspectPart + channelsPart + formatPart +
-                         BuildFilterChain(s, job.HasVideo, sourceWidth_, sourceHeight_);
-    return job;
+    result.EncoderOptions = removeAudioPart + frameRatePart + aspectPart + channelsPart +
+                            FillFormat(*rule, pieces) +
+                            BuildFilterChain(s, result.HasVideo, sourceWidth_, sourceHeight_);
+    return result;
 }
 
 QString NormaliseOutputFolder(const QString& folderText) {
@@ -359,8 +391,7 @@ bool IsUsableFolder(const QString& folder) {
     }
     // access() answers for the real user. The superuser passes it for every folder, so for
     // it a folder counts as writable only when its permission bits allow writing at all.
-    const QByteArray path = QFile::encodeName(folder);
-    if (::access(path.constData(), W_OK | X_OK) != 0) {
+    if (::access(ToEnginePath(folder).c_str(), W_OK | X_OK) != 0) {
         return false;
     }
     constexpr auto anyWrite =

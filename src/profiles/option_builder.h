@@ -1,16 +1,27 @@
-// Turns the output settings and one file's probed facts into the encoder's option string,
-// the output extension and the output path.
+// Turns the output settings and what probing found out about one file into the encoder's option
+// string, the output extension and the output path.
 #pragma once
 
 #include <QString>
+#include <optional>
 
-#include "filelist/file_row.h"
 #include "profiles/output_settings.h"
 
 namespace ostrel {
 
-// What one build yields for one file.
-struct EncoderJob {
+// What the builder needs to know about one input file.
+struct SourceFacts {
+    bool HasVideo = false;
+    bool HasAudio = false;
+    // The picture size of the video stream, nullopt where it is not known. With neither side
+    // known the file is converted without video; a single unknown side keeps the value of the
+    // previous file of the run.
+    std::optional<int> Width;
+    std::optional<int> Height;
+};
+
+// What the option builder yields for one file.
+struct OptionBuilderResult {
     bool HasVideo = false;
     bool HasAudio = false;
     int SourceWidth = 0;
@@ -26,11 +37,13 @@ class OptionBuilder {
   public:
     explicit OptionBuilder(const OutputSettings& settings) : settings_(settings) {}
 
-    EncoderJob BuildEncoderOptions(const FileRow& row);
+    OptionBuilderResult BuildEncoderOptions(const SourceFacts& source);
 
     int PixelCount() const { return pixelCount_; }
 
   private:
+    QString SizePart(const SourceFacts& source);
+
     OutputSettings settings_;
     int pixelCount_ = 0;
     int sourceWidth_ = 0;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <optional>
 
+#include "common/decimal_text.h"
+
 namespace ostrel {
 namespace {
 
@@ -45,7 +47,9 @@ constexpr GridItemInfo kItems[] = {
      .InitialValue = "Auto",
      .Choices = kVideoBitrateChoices,
      .Description = "Set the video bit rate in bps (Bit Per Second)",
-     .TypingAllowed = true},
+     .TypingAllowed = true,
+     .CliFlag = "--video-bitrate",
+     .CliValue = "V"},
     {.Item = FrameRate,
      .Category = C::VideoSettings,
      .Caption = "Frame Rate (FPS)",
@@ -55,7 +59,9 @@ constexpr GridItemInfo kItems[] = {
      .Choices = kFrameRateChoices,
      .Description = "Set how many frames should be displayed per second. Higher frame rate "
                     "increases the smoothness when played back",
-     .TypingAllowed = true},
+     .TypingAllowed = true,
+     .CliFlag = "--frame-rate",
+     .CliValue = "F"},
     {.Item = AspectRatio,
      .Category = C::VideoSettings,
      .Caption = "Aspect Rate",
@@ -65,7 +71,9 @@ constexpr GridItemInfo kItems[] = {
      .Choices = kAspectChoices,
      .Description = "Set width to height ratio according to the screen aspect of your playback "
                     "device",
-     .TypingAllowed = true},
+     .TypingAllowed = true,
+     .CliFlag = "--aspect",
+     .CliValue = "W:H"},
     {.Item = CropVideo,
      .Category = C::VideoSettings,
      .Caption = "Crop Video",
@@ -73,7 +81,9 @@ constexpr GridItemInfo kItems[] = {
      .CheckField = &S::CropEnabled,
      .InitialValue = "false",
      .Description = "Crop the input video",
-     .Identifier = kCropVideoIdentifier},
+     .Identifier = kCropVideoIdentifier,
+     .CliFlag = "--crop",
+     .CliValue = "T,B,L,R"},
     {.Item = CropTop,
      .Category = C::VideoSettings,
      .Parent = CropVideo,
@@ -116,14 +126,16 @@ constexpr GridItemInfo kItems[] = {
      .Kind = K::CheckBox,
      .CheckField = &S::FlipVertical,
      .InitialValue = "false",
-     .Description = "Flip the input video vertically"},
+     .Description = "Flip the input video vertically",
+     .CliFlag = "--vflip"},
     {.Item = FlipHorizontal,
      .Category = C::VideoSettings,
      .Caption = "Horizontally Flip",
      .Kind = K::CheckBox,
      .CheckField = &S::FlipHorizontal,
      .InitialValue = "false",
-     .Description = "Flip the input video horizontally"},
+     .Description = "Flip the input video horizontally",
+     .CliFlag = "--hflip"},
     {.Item = Rotate,
      .Category = C::VideoSettings,
      .Caption = "Rotate",
@@ -132,7 +144,9 @@ constexpr GridItemInfo kItems[] = {
      .InitialValue = "0",
      .Choices = kRotateChoices,
      .Description = "Rotate the video xx degrees clockwise. Valid number is from -270 to 270",
-     .TypingAllowed = true},
+     .TypingAllowed = true,
+     .CliFlag = "--rotate",
+     .CliValue = "DEGREES"},
     {.Item = AudioBitrate,
      .Category = C::AudioSettings,
      .Caption = "Audio Bitrate",
@@ -141,7 +155,9 @@ constexpr GridItemInfo kItems[] = {
      .InitialValue = "Auto",
      .Choices = kAudioBitrateChoices,
      .Description = "Set the audio bitrate in bps(Bit Per Second)",
-     .TypingAllowed = true},
+     .TypingAllowed = true,
+     .CliFlag = "--audio-bitrate",
+     .CliValue = "A"},
     {.Item = SampleRate,
      .Category = C::AudioSettings,
      .Caption = "Sample Rate",
@@ -150,7 +166,9 @@ constexpr GridItemInfo kItems[] = {
      .InitialValue = "Auto",
      .Choices = kSampleRateChoices,
      .Description = "Set the audio sampling frequency (the number of samples per second)",
-     .TypingAllowed = true},
+     .TypingAllowed = true,
+     .CliFlag = "--sample-rate",
+     .CliValue = "HZ"},
     {.Item = Channels,
      .Category = C::AudioSettings,
      .Caption = "Channels",
@@ -158,14 +176,16 @@ constexpr GridItemInfo kItems[] = {
      .ChoiceField = &S::Channels,
      .InitialValue = "Auto",
      .Choices = kChannelChoices,
-     .Description = "Set number of audio channels. 1 - Mono, 2 - Stereo"},
+     .Description = "Set number of audio channels. 1 - Mono, 2 - Stereo",
+     .CliFlag = "--channels"},
     {.Item = RemoveAudio,
      .Category = C::AudioSettings,
      .Caption = "Remove Audio",
      .Kind = K::CheckBox,
      .CheckField = &S::RemoveAudio,
      .InitialValue = "false",
-     .Identifier = kRemoveAudioIdentifier},
+     .Identifier = kRemoveAudioIdentifier,
+     .CliFlag = "--remove-audio"},
 };
 static_assert(std::size(kItems) == kGridItemCount);
 
@@ -187,10 +207,6 @@ bool IsValidCategory(GridCategory category) {
     return index >= 0 && index < kGridCategoryCount;
 }
 
-bool IsAsciiDigit(QChar c) {
-    return c >= u'0' && c <= u'9';
-}
-
 // At least one character, and every character a digit 0..9.
 bool IsDigits(QStringView text) {
     return !text.isEmpty() && std::ranges::all_of(text, IsAsciiDigit);
@@ -198,36 +214,6 @@ bool IsDigits(QStringView text) {
 
 bool HasNonZeroDigit(QStringView text) {
     return std::ranges::any_of(text, [](QChar c) { return c >= u'1' && c <= u'9'; });
-}
-
-// A plain decimal number: an optional sign, then digits with at most one decimal point. Forms a
-// parser would also take ("1e3", "inf", "0x10", group separators) are refused, because these
-// values travel into the encoder's option string as they are.
-std::optional<double> ParseDecimal(QStringView text) {
-    qsizetype i = 0;
-    if (!text.isEmpty() && (text[0] == u'+' || text[0] == u'-')) {
-        ++i;
-    }
-    bool sawDigit = false;
-    bool sawPoint = false;
-    for (; i < text.size(); ++i) {
-        if (IsAsciiDigit(text[i])) {
-            sawDigit = true;
-        } else if (text[i] == u'.' && !sawPoint) {
-            sawPoint = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!sawDigit) {
-        return std::nullopt;
-    }
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
 }
 
 // Digits, or digits followed by "k" in either case ("2500", "2500k", "2500K").

@@ -69,6 +69,11 @@ struct GridItemInfo {
     bool TypingAllowed = false;
     bool InitiallyReadOnly = false;
     int Identifier = 0;
+    // The headless converter's option for the item and the value it takes ("V"); a check box
+    // without a value is a bare flag, one with a value takes one value per child item, and a
+    // fixed choice takes one of its choices.
+    const char* CliFlag = nullptr;
+    const char* CliValue = nullptr;
 };
 
 // The item table in grid order; GridItemTable()[i].Item == GridItem(i + 1).

@@ -227,20 +227,6 @@ Qt::ItemFlags SettingsGridModel::flags(const QModelIndex& index) const {
     return result;
 }
 
-QHash<int, QByteArray> SettingsGridModel::roleNames() const {
-    QHash<int, QByteArray> names = QAbstractItemModel::roleNames();
-    names.insert(KindRole, "kind");
-    names.insert(ChoicesRole, "choices");
-    names.insert(DescriptionRole, "description");
-    names.insert(TypingAllowedRole, "typingAllowed");
-    names.insert(ReadOnlyRole, "readOnly");
-    names.insert(HiddenRole, "hidden");
-    names.insert(RawValueRole, "rawValue");
-    names.insert(GridItemRole, "gridItem");
-    names.insert(CategoryRole, "category");
-    return names;
-}
-
 QModelIndex SettingsGridModel::IndexOfItem(GridItem item, int column) const {
     if (InfoOf(item).Item == GridItem::None || column < 0 || column >= ColumnCount) {
         return {};

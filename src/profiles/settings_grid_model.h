@@ -39,7 +39,6 @@ class SettingsGridModel : public QAbstractItemModel {
     // Edits of the value column go through the grid's user value-change handling.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     QModelIndex IndexOfItem(GridItem item, int column = CaptionColumn) const;
     QModelIndex IndexOfCategory(GridCategory category, int column = CaptionColumn) const;

@@ -60,9 +60,10 @@ TEST(CliArgumentsTest, AcceptedForms) {
     ASSERT_TRUE(request.has_value()) << error.toStdString();
     EXPECT_EQ(request->Profile, QStringLiteral("iPhone - H.264 Video"));
     EXPECT_EQ(*request->Size, QStringLiteral("720x480"));
-    EXPECT_EQ(*request->Crop, (QStringList{"1", "2", "3", "4"}));
-    EXPECT_TRUE(request->VerticalFlip);
-    EXPECT_EQ(*request->Channels, 0);
+    const std::map<GridItem, QString> grid = {{GridItem::CropVideo, QStringLiteral("1,2,3,4")},
+                                              {GridItem::FlipVertical, QString()},
+                                              {GridItem::Channels, kAuto}};
+    EXPECT_EQ(request->GridValues, grid);
     EXPECT_EQ(request->Threads, 3);
     EXPECT_TRUE(request->DryRun);
     EXPECT_EQ(request->Files, (QStringList{"a.mp4", "--odd-name.mp4"}));
@@ -141,6 +142,29 @@ TEST(CliSettingsTest, AppliedThroughTheDialogRules) {
         if (c.check) {
             SCOPED_TRACE(c.name);
             c.check(model.Settings());
+        }
+    }
+}
+
+// Every grid item with an option is in --help, in grid order, and parses as listed there.
+TEST(CliUsageTest, ListsTheGridOptionsInGridOrder) {
+    const QString usage = CliUsage();
+    qsizetype last = 0;
+    for (const GridItemInfo& info : GridItemTable()) {
+        if (info.CliFlag == nullptr) {
+            continue;
+        }
+        const qsizetype at = usage.indexOf(QLatin1String(info.CliFlag) + u' ', last);
+        const qsizetype atEnd = usage.indexOf(QLatin1String(info.CliFlag) + u'\n', last);
+        ASSERT_TRUE(at >= 0 || atEnd >= 0) << info.CliFlag;
+        last = at >= 0 && (atEnd < 0 || at < atEnd) ? at : atEnd;
+    }
+    for (const char* entry : {"--crop T,B,L,R", "--channels auto|1|2", "--rotate DEGREES"}) {
+        EXPECT_TRUE(usage.contains(QLatin1String(entry))) << entry;
+    }
+    for (const QString& line : usage.split(u'\n')) {
+        if (line.startsWith(QLatin1String("  --"))) {
+            EXPECT_LE(line.size(), 79) << line.toStdString();
         }
     }
 }

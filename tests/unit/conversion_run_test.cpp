@@ -7,22 +7,20 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "../gui/fake_encoder.h"
+#include "common/engine_path.h"
+#include "common/event_queue.h"
+#include "common/messages.h"
+#include "conversion/run_rows_model.h"
+#include "fake_encoder.h"
+#include "file_rows.h"
 #include "qt_printers.h"
 
 namespace ostrel {
 namespace {
 
 using testing::FakeEncoder;
-
-FileRow VideoRow(const QString& path) {
-    FileRow row;
-    row.FileName = path;
-    row.VideoSize = QStringLiteral("320 X 240");
-    row.VideoCodec = QStringLiteral("h264");
-    row.AudioCodec = QStringLiteral("aac");
-    return row;
-}
+using testing::VideoFileRow;
+using Outcome = engine::TaskOutcome;
 
 struct Recorder {
     std::vector<RunMessage> messages;
@@ -37,12 +35,15 @@ struct Recorder {
     }
 };
 
+// The run's host as the headless converter is one: the encoder's events arrive through an
+// event queue and run when the test lets them.
 class ConversionRunTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         folder_ = dir_.path() + QLatin1Char('/');
         recorder_.encoder = &encoder_;
+        encoder_.SetEventPoster(queue_.Poster());
     }
 
     QString In(const QString& name) const { return folder_ + QStringLiteral("in/") + name; }
@@ -51,15 +52,17 @@ class ConversionRunTest : public ::testing::Test {
     void Queue(const QList<FileRow>& rows) {
         run_.Queue(encoder_, rows, OutputSettings{}, folder_, recorder_.Function());
     }
+    void Deliver() { queue_.RunPending(std::chrono::milliseconds(0)); }
 
     QTemporaryDir dir_;
     QString folder_;
+    EventQueue queue_;
     FakeEncoder encoder_;
     Recorder recorder_;
     ConversionRun run_;
 };
 
-TEST(ProgressTextTest, WholePerCentRoundedDown) {
+TEST(ProgressPercentTest, WholePerCentRoundedDown) {
     struct Case {
         std::int64_t positionUs;
         std::int64_t durationUs;
@@ -78,16 +81,40 @@ TEST(ProgressTextTest, WholePerCentRoundedDown) {
         {-5, 1000, "0%"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ProgressText(c.positionUs, c.durationUs), QString::fromLatin1(c.expected))
+        EXPECT_EQ(PercentText(ProgressPercent(c.positionUs, c.durationUs)),
+                  QString::fromLatin1(c.expected))
             << c.positionUs << "/" << c.durationUs;
     }
 }
 
+TEST(RunRowTextTest, StatusAndProgressTextsFollowTheValues) {
+    const struct {
+        RunRowStatus status;
+        std::optional<int> percent;
+        const char* error;
+        const char* progressText;
+        const char* statusText;
+    } cases[] = {
+        {RunRowStatus::None, std::nullopt, "", "", ""},
+        {RunRowStatus::Converting, 45, "", "45%", "Converting..."},
+        {RunRowStatus::Succeeded, 100, "", "100%", "OK"},
+        {RunRowStatus::Failed, 10, "Invalid data", "10%", "Error: Invalid data"},
+        {RunRowStatus::Failed, std::nullopt, "", "", "Error: "},
+        {RunRowStatus::Canceled, 0, "", "0%", "Canceled"},
+    };
+    for (const auto& c : cases) {
+        RunRow row;
+        row.Status = c.status;
+        row.Percent = c.percent;
+        row.ErrorText = QString::fromLatin1(c.error);
+        EXPECT_EQ(ProgressText(row), QLatin1String(c.progressText));
+        EXPECT_EQ(StatusText(row), QLatin1String(c.statusText));
+    }
+}
+
 TEST(RunMessageTest, TextsOfTheTwoQueueFailures) {
-    const RunMessage open =
-        CannotOpenMessage(QStringLiteral("/v/a b.mp4"), QStringLiteral("Invalid data"));
-    EXPECT_EQ(open.Caption, QStringLiteral("Ostrel Media Converter"));
-    EXPECT_EQ(open.Text,
+    EXPECT_EQ(kApplicationTitle, QStringLiteral("Ostrel Media Converter"));
+    EXPECT_EQ(CanNotOpenText(QStringLiteral("/v/a b.mp4"), QStringLiteral("Invalid data")),
               QStringLiteral("Can not open file: \n/v/a b.mp4\n\nError: \nInvalid data"));
 
     const RunMessage convert =
@@ -98,7 +125,7 @@ TEST(RunMessageTest, TextsOfTheTwoQueueFailures) {
 }
 
 TEST_F(ConversionRunTest, QueuesEveryRowInListOrderWithPlannedPaths) {
-    Queue({VideoRow(In("a.avi")), VideoRow(In("b.mkv")), VideoRow(In("c.mov"))});
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.mkv")), VideoFileRow(In("c.mov"))});
 
     ASSERT_EQ(run_.RowCount(), 3);
     EXPECT_EQ(encoder_.calls.front(), "ClearTasks");
@@ -106,10 +133,10 @@ TEST_F(ConversionRunTest, QueuesEveryRowInListOrderWithPlannedPaths) {
     const QStringList names = {"a.mp4", "b.mp4", "c.mp4"};
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(run_.Rows()[i].OutputPath, Out(names[i]));
-        EXPECT_EQ(QString::fromStdString(encoder_.outputs[i].first), Out(names[i]));
+        EXPECT_EQ(FromEnginePath(encoder_.outputs[i].first), Out(names[i]));
         EXPECT_EQ(run_.Rows()[i].Task, i);
         EXPECT_EQ(run_.RowOfTask(i), i);
-        EXPECT_TRUE(run_.Rows()[i].Status.isEmpty());
+        EXPECT_EQ(run_.Rows()[i].Status, RunRowStatus::None);
     }
     EXPECT_FALSE(encoder_.outputs[0].second.empty());
     EXPECT_TRUE(recorder_.messages.empty());
@@ -126,8 +153,8 @@ TEST_F(ConversionRunTest, OutputsNeverOverwriteInputsEachOtherOrExistingFiles) {
     ASSERT_TRUE(same.open(QIODevice::WriteOnly));
     same.close();
 
-    Queue({VideoRow(In("old.avi")), VideoRow(Out("same.mp4")), VideoRow(In("twin.avi")),
-           VideoRow(folder_ + QStringLiteral("other/twin.mov"))});
+    Queue({VideoFileRow(In("old.avi")), VideoFileRow(Out("same.mp4")), VideoFileRow(In("twin.avi")),
+           VideoFileRow(folder_ + QStringLiteral("other/twin.mov"))});
 
     ASSERT_EQ(run_.RowCount(), 4);
     EXPECT_EQ(run_.Rows()[0].OutputPath, Out("old (1).mp4"));
@@ -138,18 +165,18 @@ TEST_F(ConversionRunTest, OutputsNeverOverwriteInputsEachOtherOrExistingFiles) {
 
 TEST_F(ConversionRunTest, FilesThatFailToQueueKeepTheirRowsAndLaterRowsStayAligned) {
     const QString a = In("a.avi"), b = In("b.avi"), c = In("c.avi"), d = In("d.avi");
-    encoder_.unopenable.insert(b.toStdString());
-    encoder_.refused.insert(c.toStdString());
+    encoder_.unopenable.insert(ToEnginePath(b));
+    encoder_.refused.insert(ToEnginePath(c));
     std::vector<int> changed;
     QObject::connect(&run_, &ConversionRun::rowChanged, &run_,
                      [&changed](int row) { changed.push_back(row); });
 
-    Queue({VideoRow(a), VideoRow(b), VideoRow(c), VideoRow(d)});
+    Queue({VideoFileRow(a), VideoFileRow(b), VideoFileRow(c), VideoFileRow(d)});
 
     ASSERT_EQ(run_.RowCount(), 4);
     EXPECT_EQ(run_.QueuedTaskCount(), 2);
-    EXPECT_EQ(run_.Rows()[1].Status, QStringLiteral("Error: No such file or directory"));
-    EXPECT_EQ(run_.Rows()[2].Status, QStringLiteral("Error: Unsupported codec"));
+    EXPECT_EQ(StatusText(run_.Rows()[1]), QStringLiteral("Error: No such file or directory"));
+    EXPECT_EQ(StatusText(run_.Rows()[2]), QStringLiteral("Error: Unsupported codec"));
     EXPECT_EQ(run_.Rows()[1].Task, -1);
     EXPECT_EQ(run_.Rows()[2].Task, -1);
     EXPECT_EQ(run_.RowOfTask(0), 0);
@@ -157,91 +184,178 @@ TEST_F(ConversionRunTest, FilesThatFailToQueueKeepTheirRowsAndLaterRowsStayAlign
     EXPECT_EQ(run_.RowOfTask(2), -1);
 
     ASSERT_EQ(recorder_.messages.size(), 2u);
+    EXPECT_EQ(recorder_.messages[0].Caption, kApplicationTitle);
     EXPECT_EQ(recorder_.messages[0].Text,
-              CannotOpenMessage(b, QStringLiteral("No such file or directory")).Text);
+              CanNotOpenText(b, QStringLiteral("No such file or directory")));
     EXPECT_EQ(recorder_.messages[1].Text,
               CannotConvertMessage(Out("c.mp4"), QStringLiteral("Unsupported codec")).Text);
     // The refused input is closed before its message shows.
     EXPECT_EQ(recorder_.callsAtMessage[1], "CloseInput 1");
 
-    run_.MarkStarted();
-    run_.OnTaskProgress(1, 250, 1000);
-    EXPECT_EQ(run_.Rows()[3].Progress, QStringLiteral("25%"));
-    EXPECT_EQ(run_.Rows()[3].Status, QStringLiteral("Converting..."));
-    EXPECT_EQ(run_.Rows()[2].Status, QStringLiteral("Error: Unsupported codec"));
+    ASSERT_TRUE(run_.Start(encoder_, 2));
+    encoder_.Progress(1, 250, 1000);
+    Deliver();
+    EXPECT_EQ(ProgressText(run_.Rows()[3]), QStringLiteral("25%"));
+    EXPECT_EQ(StatusText(run_.Rows()[3]), QStringLiteral("Converting..."));
+    EXPECT_EQ(StatusText(run_.Rows()[2]), QStringLiteral("Error: Unsupported codec"));
     EXPECT_EQ(changed, std::vector<int>{3});
 }
 
-TEST_F(ConversionRunTest, EventsWriteProgressAndStatusTexts) {
-    Queue({VideoRow(In("a.avi")), VideoRow(In("b.avi")), VideoRow(In("c.avi"))});
-    run_.MarkStarted();
-    int finished = 0;
-    QObject::connect(&run_, &ConversionRun::finished, &run_, [&finished] { ++finished; });
+TEST_F(ConversionRunTest, EventsWriteProgressAndStatus) {
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi")), VideoFileRow(In("c.avi"))});
+    int queueEnded = 0;
+    int taskEnded = 0;
+    QObject::connect(&run_, &ConversionRun::queueEnded, &run_, [&queueEnded] { ++queueEnded; });
+    QObject::connect(&run_, &ConversionRun::taskEnded, &run_, [&taskEnded] { ++taskEnded; });
+    ASSERT_TRUE(run_.Start(encoder_, 3));
+    EXPECT_EQ(encoder_.calls.back(), "StartTasks 3");
+    EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Running);
 
     struct Step {
         const char* event;  // "progress", "finished", "stop"
         int task;
-        std::int64_t a;  // position, or success
-        std::int64_t b;  // duration, or 1 = failed, 2 = stopped
+        std::int64_t position, duration;
+        Outcome outcome;
         const char* text;
         int row;
         const char* progress;
         const char* status;
     };
     const Step steps[] = {
-        {"progress", 0, 459, 1000, "", 0, "45%", "Converting..."},
-        {"progress", 0, 600, 0, "", 0, "45%", "Converting..."},  // unknown length: unchanged
-        {"finished", 0, 1, 0, "", 0, "100%", "OK"},
-        {"progress", 1, 100, 1000, "", 1, "10%", "Converting..."},
-        {"finished", 1, 0, 1, "Invalid data", 1, "10%", "Error: Invalid data"},
-        {"progress", 7, 100, 1000, "", 0, "100%", "OK"},  // no such task: nothing changes
-        {"stop", 0, 0, 0, "", 0, "100%", "OK"},
-        {"progress", 1, 900, 1000, "", 1, "10%", "Canceled"},
-        {"finished", 1, 1, 0, "", 1, "100%", "OK"},    // a late success still shows
-        {"finished", 2, 0, 2, "", 2, "", "Canceled"},  // ended by the stop
+        {"progress", 0, 459, 1000, Outcome::None, "", 0, "45%", "Converting..."},
+        // unknown length: unchanged
+        {"progress", 0, 600, 0, Outcome::None, "", 0, "45%", "Converting..."},
+        {"finished", 0, 0, 0, Outcome::Succeeded, "", 0, "100%", "OK"},
+        {"progress", 1, 100, 1000, Outcome::None, "", 1, "10%", "Converting..."},
+        {"finished", 1, 0, 0, Outcome::Failed, "Invalid data", 1, "10%", "Error: Invalid data"},
+        // no such task: nothing changes
+        {"progress", 7, 100, 1000, Outcome::None, "", 0, "100%", "OK"},
+        {"stop", 0, 0, 0, Outcome::None, "", 0, "100%", "OK"},
+        {"progress", 1, 900, 1000, Outcome::None, "", 1, "10%", "Canceled"},
+        {"finished", 1, 0, 0, Outcome::Succeeded, "", 1, "100%", "OK"},  // a late success shows
+        {"finished", 2, 0, 0, Outcome::Stopped, "", 2, "", "Canceled"},  // ended by the stop
     };
     for (const Step& s : steps) {
         const std::string event = s.event;
         if (event == "progress") {
-            run_.OnTaskProgress(s.task, s.a, s.b);
+            encoder_.Progress(s.task, s.position, s.duration);
         } else if (event == "finished") {
-            const engine::TaskOutcome outcome = s.a != 0   ? engine::TaskOutcome::Succeeded
-                                                : s.b == 2 ? engine::TaskOutcome::Stopped
-                                                           : engine::TaskOutcome::Failed;
-            run_.OnTaskFinished(s.task, outcome, QString::fromLatin1(s.text));
+            encoder_.Finished(s.task, s.outcome, s.text);
         } else {
-            run_.RequestStop();
+            run_.Stop();
+            EXPECT_EQ(encoder_.calls.back(), "StopTasks 0");
         }
-        EXPECT_EQ(run_.Rows()[s.row].Progress, QString::fromLatin1(s.progress)) << s.event;
-        EXPECT_EQ(run_.Rows()[s.row].Status, QString::fromLatin1(s.status)) << s.event;
+        Deliver();
+        EXPECT_EQ(ProgressText(run_.Rows()[s.row]), QString::fromLatin1(s.progress)) << s.event;
+        EXPECT_EQ(StatusText(run_.Rows()[s.row]), QString::fromLatin1(s.status)) << s.event;
     }
     EXPECT_TRUE(run_.StopRequested());
     EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Stopped);
-    EXPECT_EQ(finished, 0);
+    EXPECT_EQ(run_.SucceededCount(), 2);
+    EXPECT_EQ(taskEnded, 4);
+    EXPECT_EQ(queueEnded, 0);
 
     // The end of the queue, even with the failure flag, ends the run once and touches no row.
     int changed = 0;
     QObject::connect(&run_, &ConversionRun::rowChanged, &run_, [&changed] { ++changed; });
-    run_.OnTaskFinished(-1, engine::TaskOutcome::Stopped, {});
-    run_.OnTaskFinished(-1, engine::TaskOutcome::Succeeded, {});
-    EXPECT_EQ(finished, 1);
+    encoder_.QueueEnded(Outcome::Stopped);
+    encoder_.QueueEnded(Outcome::Succeeded);
+    Deliver();
+    EXPECT_EQ(queueEnded, 1);
     EXPECT_EQ(changed, 0);
     EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Finished);
+}
+
+TEST_F(ConversionRunTest, AFailedStartFinishesTheRunAtOnce) {
+    const QString a = In("a.avi");
+    encoder_.unopenable.insert(ToEnginePath(a));
+    Queue({VideoFileRow(a)});
+    int queueEnded = 0;
+    QObject::connect(&run_, &ConversionRun::queueEnded, &run_, [&queueEnded] { ++queueEnded; });
+    EXPECT_FALSE(run_.Start(encoder_, 1));
+    EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Finished);
+    EXPECT_EQ(queueEnded, 0);
+    // Stopping a finished run still asks the encoder, and the state stays.
+    run_.Stop();
+    EXPECT_EQ(encoder_.stopCount, 1);
+    EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Finished);
+}
+
+TEST_F(ConversionRunTest, EventsOfAnEarlierStartOrAfterAbandonAreDropped) {
+    Queue({VideoFileRow(In("a.avi"))});
+    ASSERT_TRUE(run_.Start(encoder_, 1));
+    encoder_.Progress(0, 500, 1000);  // posted for the first start, delivered later
+
+    Queue({VideoFileRow(In("b.avi"))});
+    ASSERT_TRUE(run_.Start(encoder_, 1));
+    encoder_.Progress(0, 300, 1000);
+    Deliver();
+    EXPECT_EQ(ProgressText(run_.Rows()[0]), QStringLiteral("30%"));
+
+    encoder_.Progress(0, 900, 1000);
+    run_.Abandon();
+    EXPECT_EQ(encoder_.calls.back(), "StopTasks 0");
+    encoder_.QueueEnded();
+    Deliver();
+    EXPECT_EQ(ProgressText(run_.Rows()[0]), QStringLiteral("30%"));
+    EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Running);
+    EXPECT_FALSE(run_.StopRequested());
+}
+
+TEST_F(ConversionRunTest, NoEventReachesARunThatIsGone) {
+    auto run = std::make_unique<ConversionRun>();
+    run->Queue(encoder_, {VideoFileRow(In("a.avi"))}, OutputSettings{}, folder_, {});
+    ASSERT_TRUE(run->Start(encoder_, 1));
+    encoder_.Progress(0, 500, 1000);
+    run.reset();
+    EXPECT_EQ(queue_.RunPending(std::chrono::milliseconds(0)), 1);
 }
 
 TEST_F(ConversionRunTest, AnEmptyListStillClearsTheQueue) {
     Queue({});
     EXPECT_EQ(run_.RowCount(), 0);
     EXPECT_EQ(encoder_.calls, std::vector<std::string>{"ClearTasks"});
+    EXPECT_FALSE(run_.Start(encoder_, 1));
 }
 
 TEST_F(ConversionRunTest, ANewQueueStartsAFreshRun) {
-    Queue({VideoRow(In("a.avi"))});
-    run_.RequestStop();
-    Queue({VideoRow(In("b.avi"))});
+    Queue({VideoFileRow(In("a.avi"))});
+    run_.Stop();
+    Queue({VideoFileRow(In("b.avi"))});
     EXPECT_FALSE(run_.StopRequested());
     ASSERT_EQ(run_.RowCount(), 1);
     EXPECT_EQ(run_.Rows()[0].OutputPath, Out("b.mp4"));
+}
+
+TEST_F(ConversionRunTest, TheRowsModelDerivesItsTextsAndPercent) {
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi"))});
+    RunRowsModel model(&run_);
+    ASSERT_TRUE(run_.Start(encoder_, 1));
+    int changed = 0;
+    QObject::connect(&model, &QAbstractItemModel::dataChanged, &model, [&changed] { ++changed; });
+    encoder_.Progress(0, 459'000, 1'000'000);
+    encoder_.Finished(1, Outcome::Failed, "Invalid data");
+    Deliver();
+    EXPECT_EQ(changed, 2);
+
+    const QStringList headers = {"Output File Name", "Progress", "Status"};
+    ASSERT_EQ(model.columnCount(), headers.size());
+    for (int column = 0; column < headers.size(); ++column) {
+        EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString(), headers[column]);
+    }
+    ASSERT_EQ(model.rowCount(), 2);
+    const auto cell = [&model](int row, int column, int role = Qt::DisplayRole) {
+        return model.index(row, column).data(role);
+    };
+    EXPECT_EQ(cell(0, RunRowsModel::OutputColumn).toString(),
+              QDir::toNativeSeparators(Out("a.mp4")));
+    EXPECT_EQ(cell(0, RunRowsModel::ProgressColumn).toString(), QStringLiteral("45%"));
+    EXPECT_EQ(cell(0, RunRowsModel::ProgressColumn, RunRowsModel::PercentRole).toInt(), 45);
+    EXPECT_EQ(cell(0, RunRowsModel::StatusColumn).toString(), QStringLiteral("Converting..."));
+    EXPECT_EQ(cell(1, RunRowsModel::ProgressColumn).toString(), QString());
+    EXPECT_FALSE(cell(1, RunRowsModel::ProgressColumn, RunRowsModel::PercentRole).isValid());
+    EXPECT_EQ(cell(1, RunRowsModel::StatusColumn).toString(),
+              QStringLiteral("Error: Invalid data"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <limits>
 #include <ostream>
 
+#include "file_rows.h"
 #include "filelist/file_adder.h"
 #include "qt_printers.h"
 
@@ -16,8 +17,6 @@ namespace {
 FileRow MakeRow(const QString& name, double seconds = 1.0) {
     FileRow row;
     row.FileName = name;
-    row.Type = QStringLiteral("MP4");
-    row.Duration = QString::number(seconds);
     row.DurationSeconds = seconds;
     return row;
 }
@@ -134,18 +133,81 @@ INSTANTIATE_TEST_SUITE_P(
         ListCommandCase{"OnlyLastEmpty", "", "", -1, kOnlyLast, "", "", -1, false}),
     [](const ::testing::TestParamInfo<ListCommandCase>& param) { return param.param.name; });
 
+// The eight texts of a row, column by column.
+QStringList Texts(const FileRow& row) {
+    QStringList texts;
+    for (int column = 0; column < FileListModel::ColumnCount; ++column) {
+        texts.append(FileListModel::Text(row, column, QLocale(QLocale::English)));
+    }
+    return texts;
+}
+
+FileRow VideoRow() {
+    FileRow row = testing::VideoFileRow(QStringLiteral("/v/one.Mp4"), 640, 480);
+    row.DurationSeconds = 30.4;
+    row.SizeBytes = 1572864;
+    row.Modified = QDateTime(QDate(2015, 3, 9), QTime(17, 4, 5));
+    return row;
+}
+
+TEST(FileListModel, TextsAreDerivedFromTheFacts) {
+    using Change = std::function<void(FileRow&)>;
+    const struct {
+        const char* name;
+        Change change;
+        QStringList texts;
+    } cases[] = {
+        {"video and audio",
+         [](FileRow&) {},
+         {"/v/one.Mp4", "MP4", "00:00:30", "640 X 480", "1.5 MB", "2015/03/09 17:04:05", "h264",
+          "aac"}},
+        {"audio only",
+         [](FileRow& row) {
+             row.HasVideo = false;
+             row.VideoCodec.clear();
+         },
+         {"/v/one.Mp4", "MP4", "00:00:30", "N/A", "1.5 MB", "2015/03/09 17:04:05", "N/A", "aac"}},
+        {"video only",
+         [](FileRow& row) { row.HasAudio = false; },
+         {"/v/one.Mp4", "MP4", "00:00:30", "640 X 480", "1.5 MB", "2015/03/09 17:04:05", "h264",
+          "N/A"}},
+        {"no extension, empty and unknown size",
+         [](FileRow& row) {
+             row.FileName = QStringLiteral("/v.d/clip");
+             row.SizeBytes = -1;
+             row.Modified = QDateTime();
+             row.DurationSeconds = 3723.0;
+         },
+         {"/v.d/clip", "", "01:02:03", "640 X 480", "0.0 MB", "", "h264", "aac"}},
+    };
+    for (const auto& c : cases) {
+        FileRow row = VideoRow();
+        c.change(row);
+        EXPECT_EQ(Texts(row), c.texts) << c.name;
+    }
+}
+
+TEST(FileListModel, MegabytesUseTheLocalesMarks) {
+    const struct {
+        QLocale::Language language;
+        double megabytes;
+        const char* text;
+    } cases[] = {
+        {QLocale::English, 0.0, "0.0 MB"},
+        {QLocale::English, 1.5, "1.5 MB"},
+        {QLocale::English, 1234.56, "1,234.6 MB"},
+        {QLocale::German, 1234.56, "1.234,6 MB"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatMegabytes(c.megabytes, QLocale(c.language)), QLatin1String(c.text));
+    }
+}
+
 TEST(FileListModel, MoveExchangesEveryTextAndTheDuration) {
     FileListModel model;
-    FileRow first = MakeRow(QStringLiteral("/v/one.mp4"), 30.4);
-    first.VideoSize = QStringLiteral("640 X 480");
-    first.FileSize = QStringLiteral("1.5 MB");
-    first.Modified = QStringLiteral("2015/03/09 17:04:05");
-    first.VideoCodec = QStringLiteral("h264");
-    first.AudioCodec = QStringLiteral("aac");
+    const FileRow first = VideoRow();
     FileRow second = MakeRow(QStringLiteral("/v/two.wav"), 59.6);
-    second.Type = QStringLiteral("WAV");
-    second.VideoSize = kNotAvailable;
-    second.VideoCodec = kNotAvailable;
+    second.HasAudio = true;
     second.AudioCodec = QStringLiteral("pcm_s16le");
     model.Append(first);
     model.Append(second);
@@ -240,11 +302,6 @@ TEST(OpenFilter, NameFiltersCarryTheLabelsAndMatchEveryFileForAllFiles) {
     ASSERT_EQ(filters.size(), 33);
     EXPECT_EQ(filters.at(10), QStringLiteral("Audio - MPEG-4 Audio (*.m4a,*.m4r) (*.m4a *.m4r)"));
     EXPECT_EQ(filters.last(), QStringLiteral("All Files (*.*) (*)"));
-}
-
-TEST(CanNotOpenMessage, PathAndErrorOnLinesOfTheirOwn) {
-    EXPECT_EQ(CanNotOpenMessage(QStringLiteral("/m/x.mp4"), QStringLiteral("Invalid data")),
-              QStringLiteral("Can not open file: \n/m/x.mp4\n\nError: \nInvalid data"));
 }
 
 }  // namespace

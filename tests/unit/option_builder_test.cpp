@@ -14,22 +14,14 @@
 namespace ostrel {
 namespace {
 
-FileRow VideoRow(const QString& size = QStringLiteral("640 X 480")) {
-    FileRow row;
-    row.FileName = QStringLiteral("/media/in/clip.mov");
-    row.VideoSize = size;
-    row.VideoCodec = QStringLiteral("h264");
-    row.AudioCodec = QStringLiteral("aac");
-    return row;
+SourceFacts Video(std::optional<int> width = 640, std::optional<int> height = 480) {
+    return {.HasVideo = true, .HasAudio = true, .Width = width, .Height = height};
 }
 
-FileRow AudioOnlyRow() {
-    FileRow row;
-    row.FileName = QStringLiteral("/media/in/song.flac");
-    row.VideoSize = kNotAvailable;
-    row.VideoCodec = kNotAvailable;
-    row.AudioCodec = QStringLiteral("flac");
-    return row;
+SourceFacts AudioOnly() {
+    SourceFacts facts;
+    facts.HasAudio = true;
+    return facts;
 }
 
 OutputSettings ForKey(const QString& key) {
@@ -40,9 +32,9 @@ OutputSettings ForKey(const QString& key) {
     return s;
 }
 
-QString Build(const OutputSettings& s, const FileRow& row = VideoRow()) {
+QString Build(const OutputSettings& s, const SourceFacts& source = Video()) {
     OptionBuilder builder(s);
-    return builder.BuildEncoderOptions(row).EncoderOptions;
+    return builder.BuildEncoderOptions(source).EncoderOptions;
 }
 
 TEST(OptionBuilderTest, EveryFormatKeyWithDefaultSettings) {
@@ -94,7 +86,7 @@ TEST(OptionBuilderTest, EveryFormatKeyWithDefaultSettings) {
     ASSERT_EQ(std::size(cases), 31u);
     for (const auto& c : cases) {
         OptionBuilder builder(ForKey(QLatin1String(c.key)));
-        const EncoderJob job = builder.BuildEncoderOptions(VideoRow());
+        const OptionBuilderResult job = builder.BuildEncoderOptions(Video());
         EXPECT_EQ(job.EncoderOptions, QLatin1String(c.options)) << c.key;
         EXPECT_EQ(job.OutputExtension, QLatin1String(c.extension)) << c.key;
         EXPECT_TRUE(job.HasVideo);
@@ -224,35 +216,35 @@ TEST(OptionBuilderTest, InputsWithoutUsableVideo) {
     const struct {
         const char* name;
         const char* key;
-        FileRow row;
+        SourceFacts source;
         const char* options;
     } cases[] = {
-        {"no video stream: no size, no filters", "mp4", AudioOnlyRow(),
+        {"no video stream: no size, no filters", "mp4", AudioOnly(),
          "-r 29.97 -ac 2 -vb 0k -ab 128k -ar 44100 -vn "},
-        {"size without x", "mp4", VideoRow(QStringLiteral("unknown")),
+        {"picture size not known", "mp4", Video(std::nullopt, std::nullopt),
          "-r 29.97 -ac 2 -vb 0k -ab 128k -ar 44100 -vn  -vf \"vflip\""},
-        {"3gp always gets its size", "3gp", AudioOnlyRow(),
+        {"3gp always gets its size", "3gp", AudioOnly(),
          "-ac 2 -vb 109k -ab 6700 -ac 1 -ar 8000 -s 176x144"},
-        {"lower-case separator without blanks", "mpg", VideoRow(QStringLiteral("320x240")),
+        {"a smaller picture", "mpg", Video(320, 240),
          "-ac 2 -vb 512k -ab 128k -ar 44100 -s 320x240 -vf \"vflip\""},
     };
     for (const auto& c : cases) {
         OutputSettings s = ForKey(QLatin1String(c.key));
         s.FlipVertical = true;
-        EXPECT_EQ(Build(s, c.row), QLatin1String(c.options)) << c.name;
+        EXPECT_EQ(Build(s, c.source), QLatin1String(c.options)) << c.name;
     }
 }
 
 TEST(OptionBuilderTest, StateCarriesAcrossFilesOfOneRun) {
     OptionBuilder builder(ForKey(QStringLiteral("mp4")));
     EXPECT_EQ(builder.PixelCount(), 0);
-    builder.BuildEncoderOptions(VideoRow(QStringLiteral("1280 X 720")));
+    builder.BuildEncoderOptions(Video(1280, 720));
     EXPECT_EQ(builder.PixelCount(), 921600);
     // A file without video reuses the pixel count of the file before it.
-    EXPECT_EQ(builder.BuildEncoderOptions(AudioOnlyRow()).EncoderOptions,
+    EXPECT_EQ(builder.BuildEncoderOptions(AudioOnly()).EncoderOptions,
               QStringLiteral("-r 29.97 -ac 2 -vb 6144k -ab 128k -ar 44100 -vn "));
-    // A size column that does not read as numbers keeps the previous source size.
-    const EncoderJob job = builder.BuildEncoderOptions(VideoRow(QStringLiteral("? x 480")));
+    // A side that is not known keeps the previous source size.
+    const OptionBuilderResult job = builder.BuildEncoderOptions(Video(std::nullopt, 480));
     EXPECT_EQ(job.SourceWidth, 1280);
     EXPECT_EQ(job.SourceHeight, 480);
 
@@ -263,7 +255,7 @@ TEST(OptionBuilderTest, StateCarriesAcrossFilesOfOneRun) {
     s.Height = QStringLiteral("240");
     OptionBuilder custom(s);
     for (int file = 0; file < 2; ++file) {
-        EXPECT_EQ(custom.BuildEncoderOptions(VideoRow()).EncoderOptions,
+        EXPECT_EQ(custom.BuildEncoderOptions(Video()).EncoderOptions,
                   QStringLiteral("-r 29.97 -ac 2 -vb 0k -ab 128k -ar 44100 -s 0x240"));
     }
 }

@@ -1,6 +1,7 @@
 // A scripted stand-in for the engine's conversion queue: it records every call, refuses the
-// inputs and outputs it is told to, and lets a test raise the encoder's events by hand, on
-// the test's own thread.
+// inputs and outputs it is told to, and lets a test raise the encoder's events. Like the
+// engine, it hands every event to the host's poster with the handlers installed at that
+// moment, so delivery is queued and an event raised before SetEvents goes to the old handlers.
 #pragma once
 
 #include <set>
@@ -14,7 +15,9 @@ namespace ostrel::testing {
 
 class FakeEncoder : public engine::Encoder {
   public:
-    // Inputs whose OpenInput fails, and inputs whose AddOutput is refused.
+    using Outcome = engine::TaskOutcome;
+
+    // Inputs whose OpenInput fails, and inputs whose AddOutput is refused (engine paths).
     std::set<std::string> unopenable;
     std::set<std::string> refused;
     std::string failureText = "Unsupported codec";
@@ -65,7 +68,11 @@ class FakeEncoder : public engine::Encoder {
     int StartTasks(int threads) override {
         calls.push_back("StartTasks " + std::to_string(threads));
         startThreads = threads;
-        return tasks_ > 0 ? 0 : -1;
+        if (tasks_ == 0) {
+            lastError_ = "Nothing to convert";
+            return -1;
+        }
+        return 0;
     }
 
     void StopTasks(bool wait) override {
@@ -75,29 +82,26 @@ class FakeEncoder : public engine::Encoder {
 
     std::string LastError() const override { return lastError_; }
 
-    // Events, raised at once on the caller's thread.
+    // Events, handed to the poster; nothing is delivered without one.
     void Progress(int task, std::int64_t positionUs, std::int64_t durationUs) {
-        if (events_.TaskProgress) {
-            events_.TaskProgress(task, positionUs, durationUs);
-        }
+        Post(events_.TaskProgress, task, positionUs, durationUs);
     }
-    void Finished(int task, bool success, const std::string& errorText = {}) {
-        if (events_.TaskFinished) {
-            events_.TaskFinished(
-                task, success ? engine::TaskOutcome::Succeeded : engine::TaskOutcome::Failed,
-                errorText);
-        }
+    void Finished(int task, Outcome outcome, const std::string& errorText = {}) {
+        Post(events_.TaskFinished, task, outcome, errorText);
     }
-    void QueueEnded(bool stopped = false) {
-        if (events_.TaskFinished) {
-            events_.TaskFinished(
-                -1, stopped ? engine::TaskOutcome::Stopped : engine::TaskOutcome::Succeeded, {});
-        }
-    }
+    void QueueEnded(Outcome outcome = Outcome::Succeeded) { Finished(-1, outcome); }
 
+    bool HasPoster() const { return static_cast<bool>(poster_); }
     int TaskCount() const { return tasks_; }
 
   private:
+    template <typename Handler, typename... Args>
+    void Post(const Handler& handler, Args... args) {
+        if (poster_ && handler) {
+            poster_([handler, args...] { handler(args...); });
+        }
+    }
+
     engine::EventPoster poster_;
     engine::EncoderEvents events_;
     std::vector<std::string> inputs_;
