@@ -21,6 +21,7 @@
 #include "cli/cli_request.h"
 #include "common/duration.h"
 #include "conversion/conversion_run.h"
+#include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
 #include "filelist/probe.h"
@@ -193,6 +194,8 @@ int Convert(ConversionRun& run, int threads, int skipped) {
         return ExitSomeFailed;
     }
     run.MarkStarted();
+    SleepInhibitor awake;  // released when the run ends, however it ends
+    awake.Take(QStringLiteral("Converting files"));
     while (!queueEnded) {
         queue.RunPending(std::chrono::milliseconds(100));
         if (g_interrupted && !run.StopRequested()) {
