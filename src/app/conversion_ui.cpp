@@ -8,6 +8,7 @@
 #include "app/format_dialog.h"
 #include "app/progress_window.h"
 #include "conversion/conversion_run.h"
+#include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 
 namespace ostrel {
@@ -94,7 +95,13 @@ void ConversionUi::Private::StartRun() {
             notice->ShowNotice(outputFolder);
         }
     });
+    // The machine stays awake until the run ends or is stopped, or the window goes.
+    auto* awake = new SleepInhibitor(window);
+    QObject::connect(run, &ConversionRun::finished, awake, &SleepInhibitor::Release);
     window->show();
+    if (run->QueuedTaskCount() > 0) {
+        awake->Take(QStringLiteral("Converting files"));
+    }
     window->Start();
 }
 
