@@ -43,7 +43,7 @@ QSet<QString> ListValue(const QString& value) {
     return {items.begin(), items.end()};
 }
 
-// The text of every element with the given name, and the attribute values of type.
+// The text of every element with the given name.
 QStringList MetainfoTexts(const QString& element) {
     QStringList texts;
     QXmlStreamReader xml(ReadText(kDataDir + u'/' + ostrel::kDesktopEntryId + ".metainfo.xml"));
@@ -81,26 +81,16 @@ TEST(DesktopEntry, OffersEveryMediaTypeTheOpenDialogAccepts) {
     }
 }
 
+// The window announces kDesktopEntryId; the desktop finds the entry, the icon and the
+// metainfo by it, and starts the window with the files opened.
 TEST(DesktopEntry, NamesTheProgramIconAndMetainfo) {
     std::map<QString, QString> entry = DesktopEntry();
     const QString id = ostrel::kDesktopEntryId;
-    const std::pair<QString, QString> keys[] = {
-        {QStringLiteral("Name"), QStringLiteral("Ostrel Media Converter")},
-        {QStringLiteral("Exec"), QStringLiteral("ostrel %F")},
-        {QStringLiteral("Icon"), id},
-        {QStringLiteral("Categories"), QStringLiteral("AudioVideo;Audio;Video;")},
-    };
-    for (const auto& [key, value] : keys) {
-        EXPECT_EQ(entry[key], value) << key.toStdString();
-    }
-    EXPECT_FALSE(entry[QStringLiteral("GenericName")].isEmpty());
-    EXPECT_FALSE(entry[QStringLiteral("Comment")].isEmpty());
-    EXPECT_FALSE(entry[QStringLiteral("Keywords")].isEmpty());
+    EXPECT_EQ(entry[QStringLiteral("Exec")], QStringLiteral("ostrel %F"));
+    EXPECT_EQ(entry[QStringLiteral("Icon")], id);
+    EXPECT_TRUE(QFile::exists(kDataDir + u'/' + id + ".svg"));
     EXPECT_EQ(MetainfoTexts(QStringLiteral("id")), QStringList{id});
     EXPECT_EQ(MetainfoTexts(QStringLiteral("launchable")), QStringList{id + ".desktop"});
-    EXPECT_TRUE(QFile::exists(kDataDir + u'/' + id + ".svg"));
-    EXPECT_EQ(MetainfoTexts(QStringLiteral("binary")),
-              QStringList({QStringLiteral("ostrel"), QStringLiteral("ostrel-convert")}));
 }
 
 QSet<QString> LongOptions(const QString& text) {

@@ -215,12 +215,6 @@ TEST_F(SingleInstanceTest, WindowThatDoesNotAnswerIsReported) {
     EXPECT_FALSE(later.IsListening());
 }
 
-TEST_F(SingleInstanceTest, NoPrivateFolderRunsAlone) {
-    SingleInstance alone{QString()};
-    EXPECT_EQ(alone.ClaimOrHandOver({QStringLiteral("/a.wav")}), Claim::First);
-    EXPECT_FALSE(alone.IsListening());
-}
-
 TEST_F(SingleInstanceTest, InstancesStartedTogetherElectOneWindow) {
     constexpr int kInstances = 4;
     std::atomic<int> ready{0};
@@ -274,14 +268,6 @@ TEST_F(SingleInstanceTest, InstancesStartedTogetherElectOneWindow) {
     EXPECT_EQ(std::count(claims.begin(), claims.end(), Claim::First), 1);
     EXPECT_EQ(std::count(claims.begin(), claims.end(), Claim::HandedOver), kInstances - 1);
     EXPECT_EQ(received.size(), kInstances - 1);
-}
-
-TEST(DefaultInstanceSocket, LivesInTheRuntimeFolder) {
-    QTemporaryDir runtime;
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    EXPECT_EQ(ostrel::DefaultInstanceSocket(), runtime.path() + QStringLiteral("/ostrel-window"));
-    qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 }  // namespace

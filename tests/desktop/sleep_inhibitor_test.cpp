@@ -96,19 +96,6 @@ TEST_F(PrivateBus, TakesTheBestRouteAndReleasesIt) {
     }
 }
 
-TEST_F(PrivateBus, TakenAgainAfterARelease) {
-    FakeInhibitor fake({QStringLiteral("--screensaver")});
-    ASSERT_TRUE(fake.Ready());
-    SleepInhibitor inhibitor;
-    for (const char* cookie : {"7001", "7002"}) {
-        EXPECT_EQ(inhibitor.Take(kReason), Route::ScreenSaver);
-        EXPECT_TRUE(fake.WaitFor(QStringLiteral("screensaver inhibit ")).contains(cookie));
-        inhibitor.Release();
-        EXPECT_EQ(fake.WaitFor(QStringLiteral("screensaver uninhibit")),
-                  QStringLiteral("screensaver uninhibit ") + cookie);
-    }
-}
-
 bool MakeClip(const QString& path) {
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
