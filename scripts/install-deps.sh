@@ -14,6 +14,9 @@ packages=(
   googletest libgtest-dev libgmock-dev
   ffmpeg
   xvfb xauth imagemagick
+  dbus-daemon desktop-file-utils appstream librsvg2-bin file
+  # the Debian package
+  dpkg-dev lintian
   # benchmarks
   python3
 )

@@ -6,16 +6,26 @@
 #include "app/app_shell.h"
 #include "app/icons.h"
 #include "app/main_window.h"
+#include "app/open_with.h"
 #include "app/startup_options.h"
+#include "desktop/single_instance.h"
 
 int main(int argc, char* argv[]) {
+    if (const std::optional<int> status = ostrel::AnswerInfoSwitches(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(ostrel::kApplicationTitle);
     QApplication::setOrganizationName(QStringLiteral("Ostrel Software"));
     QApplication::setWindowIcon(ostrel::AppIcon());
+    QGuiApplication::setDesktopFileName(ostrel::kDesktopEntryId);
 
     const ostrel::StartupOptions options =
         ostrel::ParseStartupOptions(QCoreApplication::arguments());
+    ostrel::SingleInstance instance;
+    if (const std::optional<int> status = ostrel::HandToRunningWindow(instance, options)) {
+        return *status;
+    }
     std::unique_ptr<ostrel::Shell> shell;
     if (options.Bench) {
         shell = ostrel::MakeQuietShell();
@@ -29,6 +39,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     window.show();
+    ostrel::OpenWithWindow(window, instance, options);
 
     if (!options.AddFolder.isEmpty()) {
         QTimer::singleShot(0, &window, [&window, &options] {

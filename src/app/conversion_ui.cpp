@@ -8,6 +8,7 @@
 #include "app/format_dialog.h"
 #include "app/progress_window.h"
 #include "conversion/conversion_run.h"
+#include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 
 namespace ostrel {
@@ -78,8 +79,13 @@ void ConversionUi::Private::StartRun() {
             notice->ShowNotice(outputFolder);
         }
     });
+    // The machine stays awake until the run ends or is stopped, or the window goes.
+    auto* awake = new SleepInhibitor(window);
+    QObject::connect(run, &ConversionRun::queueEnded, awake, &SleepInhibitor::Release);
     window->show();
-    run->Start(encoder, threads);
+    if (run->Start(encoder, threads)) {
+        awake->Take(QStringLiteral("Converting files"));
+    }
 }
 
 ConversionUi::ConversionUi(QWidget* mainWindow, engine::Encoder& encoder, QString& outputFolder)

@@ -10,6 +10,7 @@
 
 #include "app/app_shell.h"
 #include "app/main_window.h"
+#include "app/open_with.h"
 
 namespace ostrel {
 namespace {
@@ -34,13 +35,21 @@ std::unique_ptr<Shell> MakeQuietShell() {
 
 StartupOptions ParseStartupOptions(const QStringList& arguments) {
     StartupOptions options;
-    for (int index = 1; index + 1 < arguments.size(); ++index) {
+    bool switches = true;
+    for (int index = 1; index < arguments.size(); ++index) {
         const QString& argument = arguments.at(index);
-        if (argument == QStringLiteral("--add-folder") ||
-            argument == QStringLiteral("--bench-add")) {
+        if (switches && index + 1 < arguments.size() &&
+            (argument == QStringLiteral("--add-folder") ||
+             argument == QStringLiteral("--bench-add"))) {
             options.AddFolder = arguments.at(index + 1);
             options.Bench = argument == QStringLiteral("--bench-add");
             ++index;
+        } else if (switches && argument == QStringLiteral("--")) {
+            switches = false;
+        } else if (switches && argument.size() > 1 && argument.startsWith(u'-')) {
+            options.Error = QStringLiteral("unknown option '%1'").arg(argument);
+        } else if (const QString path = OpenWithPath(argument); !path.isEmpty()) {
+            options.Files.append(path);
         }
     }
     return options;

@@ -1,4 +1,5 @@
-// Hidden start-up switches for measuring and demonstrating the list without a file manager:
+// The command line: `ostrel [FILE...]` names files to add to the list ("--" ends the switches),
+// and two hidden switches measure and demonstrate the list without a file manager:
 //   --add-folder DIR  adds every file of DIR once the window is up, as a drop would;
 //   --bench-add DIR   the same, then prints how long it took and ends (for bench/).
 #pragma once
@@ -16,6 +17,8 @@ class MainWindow;
 struct StartupOptions {
     QString AddFolder;
     bool Bench = false;
+    QStringList Files;  // absolute and clean, in the order given
+    QString Error;      // a usage error: an unknown switch
 };
 
 StartupOptions ParseStartupOptions(const QStringList& arguments);

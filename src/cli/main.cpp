@@ -18,6 +18,7 @@
 #include "common/event_queue.h"
 #include "common/messages.h"
 #include "conversion/conversion_run.h"
+#include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
 #include "filelist/probe.h"
@@ -165,6 +166,8 @@ int Convert(ConversionRun& run, int threads, int skipped) {
         PrintOut(QStringLiteral("Converted 0 of %1 files.\n").arg(run.RowCount() + skipped));
         return ExitSomeFailed;
     }
+    SleepInhibitor awake;  // released when the run ends, however it ends
+    awake.Take(QStringLiteral("Converting files"));
     while (run.CurrentState() != ConversionRun::State::Finished) {
         queue.RunPending(std::chrono::milliseconds(100));
         if (g_interrupted && !run.StopRequested()) {
