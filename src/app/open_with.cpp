@@ -10,8 +10,8 @@
 
 #include "app/app_shell.h"
 #include "app/main_window.h"
-#include "common/messages.h"
 #include "app/startup_options.h"
+#include "common/messages.h"
 #include "desktop/single_instance.h"
 
 #ifndef OSTREL_VERSION
