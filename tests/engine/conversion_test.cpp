@@ -14,10 +14,11 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 // Runs a queue through a fresh encoder; the events come back through the poster.
+// The queue and the log outlive the encoder: it may post until its destructor has joined.
 struct QueueRun {
-    std::unique_ptr<Encoder> encoder = ff::CreateFfmpegEncoder();
     EventQueue queue;
     EventLog log;
+    std::unique_ptr<Encoder> encoder = ff::CreateFfmpegEncoder();
 
     QueueRun() {
         encoder->SetEventPoster(queue.Poster());
@@ -412,10 +413,47 @@ TEST(Refusals, AddOutputChecksTheWholeOptionString) {
     run.encoder->ClearTasks();
     EXPECT_LT(run.encoder->StartTasks(2), 0) << "nothing to start after ClearTasks";
 
-    for (const auto& file : {TestMedia().corrupt, TestMedia().folder / "missing.mp4"}) {
+    // OpenInput only checks that the file can be read: a missing file or a folder is refused at
+    // once, naming the path; a corrupt file is the task's to find out.
+    for (const auto& file : {TestMedia().folder / "missing.mp4", TestMedia().folder}) {
         EXPECT_LT(run.encoder->OpenInput(file.string(), ""), 0);
         EXPECT_NE(run.encoder->LastError().find(file.string()), std::string::npos);
     }
+    EXPECT_LT(run.encoder->OpenInput(TestMedia().videoWithAudio.string(), "nosuchdemuxer"), 0);
+    EXPECT_NE(run.encoder->LastError().find("nosuchdemuxer"), std::string::npos);
+}
+
+// What needs the input's streams is decided by the task on the engine's threads: each input is
+// accepted when queued and fails its own task with a text, leaving nothing behind.
+TEST(Queue, TasksFailWhatTheInputCannotGive) {
+    struct Case {
+        fs::path Media::*input;
+        std::string output;
+        std::string options;
+        std::string mentioned;
+    };
+    const std::vector<Case> cases = {
+        {&Media::corrupt, "corrupt.mp4", "-ac 2 -vb 512k", "Invalid data"},
+        {&Media::videoOnly, "silent.mp4", "-vn -ac 2 -ab 128k", "no stream to convert"},
+        {&Media::audioOnly, "picture.mp4", "-an -vb 512k", "no stream to convert"},
+    };
+    TempFolder folder;
+    QueueRun run;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(run.Add(TestMedia().*(cases[i].input), folder.Path() / cases[i].output,
+                          cases[i].options),
+                  static_cast<int>(i))
+            << cases[i].output << ": " << run.encoder->LastError();
+    }
+    ASSERT_TRUE(run.RunToEnd(2));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const FinishedEvent* event = run.Finished(static_cast<int>(i));
+        ASSERT_NE(event, nullptr) << cases[i].output;
+        EXPECT_EQ(event->outcome, TaskOutcome::Failed) << cases[i].output;
+        EXPECT_NE(event->text.find(cases[i].mentioned), std::string::npos)
+            << cases[i].output << " → " << event->text;
+    }
+    EXPECT_TRUE(folder.FileNames().empty());
 }
 
 TEST(Queue, BadInputsFailTheirOwnTaskAndTheQueueGoesOn) {
