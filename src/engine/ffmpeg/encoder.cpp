@@ -87,12 +87,16 @@ class EventGate {
 // The encoder whose thread this is, if any.
 thread_local const void* tlsOwner = nullptr;
 
+// Marks the current thread as the encoder's while it lives.
 class OwnerMark {
   public:
-    explicit OwnerMark(const void* owner) { tlsOwner = owner; }
-    ~OwnerMark() { tlsOwner = nullptr; }
+    explicit OwnerMark(const void* owner) : previous_(tlsOwner) { tlsOwner = owner; }
+    ~OwnerMark() { tlsOwner = previous_; }
     OwnerMark(const OwnerMark&) = delete;
     OwnerMark& operator=(const OwnerMark&) = delete;
+
+  private:
+    const void* previous_;
 };
 
 class FfmpegEncoder final : public Encoder {

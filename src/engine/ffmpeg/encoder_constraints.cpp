@@ -54,7 +54,11 @@ constexpr int kMp2LowRateKbps[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 1
 constexpr int kAc3Kbps[] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
                             192, 224, 256, 320, 384, 448, 512, 576, 640};
 
+constexpr int kAmrNarrowbandRates[] = {8000};
+
 const AudioEncoderRule kAudioRules[] = {
+    // The AMR encoder lists no rates of its own but takes 8 kHz mono only.
+    {.codec = AV_CODEC_ID_AMR_NB, .sampleRates = kAmrNarrowbandRates, .maxChannels = 1},
     {.codec = AV_CODEC_ID_MP2, .bitratesKbps = kMp2Kbps, .lowRateBitratesKbps = kMp2LowRateKbps},
     {.codec = AV_CODEC_ID_AC3, .bitratesKbps = kAc3Kbps, .lowRateBitratesKbps = kAc3Kbps},
     {.codec = AV_CODEC_ID_WMAV1, .maxSampleRate = 48000, .maxChannels = 2, .minBitrate = 24000},
@@ -156,11 +160,14 @@ const AudioEncoderRule& AudioRuleFor(AVCodecID codec) {
 
 int FitSampleRate(const AVCodec& codec, std::string_view muxer, int wanted) {
     int rate = wanted;
+    const AudioEncoderRule& rule = AudioRuleFor(codec.id);
     const auto muxerRule = std::find_if(
         std::begin(kMuxerSampleRates), std::end(kMuxerSampleRates),
         [&](const auto& entry) { return entry.muxer == muxer && entry.codec == codec.id; });
     if (muxerRule != std::end(kMuxerSampleRates)) {
         rate = NearestInt(muxerRule->rates, wanted);
+    } else if (!rule.sampleRates.empty()) {
+        rate = NearestInt(rule.sampleRates, wanted);
     } else if (codec.supported_samplerates != nullptr) {
         std::vector<int> rates;
         for (const int* candidate = codec.supported_samplerates; *candidate != 0; ++candidate) {
@@ -168,8 +175,7 @@ int FitSampleRate(const AVCodec& codec, std::string_view muxer, int wanted) {
         }
         rate = NearestInt(rates, wanted);
     }
-    const int maxRate = AudioRuleFor(codec.id).maxSampleRate;
-    return maxRate > 0 ? std::min(rate, maxRate) : rate;
+    return rule.maxSampleRate > 0 ? std::min(rate, rule.maxSampleRate) : rate;
 }
 
 ChannelLayout FitChannelLayout(const AVCodec& codec, int wanted) {

@@ -50,8 +50,9 @@ AVPixelFormat FitPixelFormat(const VideoEncoderRule& rule, const AVCodec& codec)
 std::string DefaultVideoEncoder(const ContainerInfo& container, PictureSize size);
 
 struct AudioEncoderRule {
-    AVCodecID codec = AV_CODEC_ID_NONE;  // AV_CODEC_ID_NONE for every other one
-    int maxSampleRate = 0;               // 0: no limit
+    AVCodecID codec = AV_CODEC_ID_NONE;     // AV_CODEC_ID_NONE for every other one
+    std::span<const int> sampleRates = {};  // the only ones it takes; empty: its own list
+    int maxSampleRate = 0;                  // 0: no limit
     int maxChannels = 0;
     std::span<const int> bitratesKbps = {};         // the only bit rates it takes; empty: any
     std::span<const int> lowRateBitratesKbps = {};  // the same below 32 kHz
