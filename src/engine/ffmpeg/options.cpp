@@ -12,6 +12,7 @@ extern "C" {
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <string_view>
 
@@ -24,30 +25,30 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::optional<long> ParseInteger(const std::string& text) {
+// The whole text as a number: the conversion must take every character, without overflow.
+template <typename T, typename Convert>
+std::optional<T> ParseWhole(const std::string& text, Convert convert) {
     if (text.empty()) {
         return std::nullopt;
     }
     errno = 0;
     char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
+    const T value = convert(text.c_str(), &end);
     if (errno != 0 || end == nullptr || *end != '\0') {
         return std::nullopt;
     }
     return value;
 }
 
+std::optional<long> ParseInteger(const std::string& text) {
+    return ParseWhole<long>(
+        text, [](const char* start, char** end) { return std::strtol(start, end, 10); });
+}
+
 std::optional<double> ParseNumber(const std::string& text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end == nullptr || *end != '\0' || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    const auto value = ParseWhole<double>(
+        text, [](const char* start, char** end) { return std::strtod(start, end); });
+    return value && std::isfinite(*value) ? value : std::nullopt;
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -65,47 +66,54 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-// The video standards of "-target" (values as the ffmpeg tool's opt_target sets them).
+// The discs of "-target" (values as the ffmpeg tool's opt_target sets them); the height and the
+// frame rate depend on the video standard.
 enum class Standard { Ntsc, Pal };
-enum class Disc { Vcd, Dvd };
 
-void ApplyTarget(Disc disc, Standard standard, JobSpec& job) {
+struct DiscTarget {
+    std::string_view disc;
+    const char* muxer;
+    const char* videoCodec;
+    const char* audioCodec;
+    int width;
+    int ntscHeight;
+    int palHeight;
+    std::int64_t videoBitrate;
+    std::int64_t maxRate;
+    std::int64_t minRate;
+    int bufferSize;
+    std::int64_t audioBitrate;
+    int sampleRate;
+    int channels;  // 0: kept
+    int packetSize;
+    std::int64_t muxRate;
+    double preloadSeconds;
+};
+
+const DiscTarget kDiscTargets[] = {
+    {"vcd", "vcd", "mpeg1video", "mp2", 352, 240, 288, 1150000, 1150000, 1150000, 40 * 1024 * 8,
+     224000, 44100, 2, 2324, 1411200, 0.44},
+    {"dvd", "dvd", "mpeg2video", "ac3", 720, 480, 576, 6000000, 9000000, 0, 224 * 1024 * 8, 448000,
+     48000, 0, 2048, 10080000, 0.0},
+};
+
+void ApplyTarget(const DiscTarget& target, Standard standard, JobSpec& job) {
     const bool ntsc = standard == Standard::Ntsc;
     job.frameRate = ntsc ? Rational{30000, 1001} : Rational{25, 1};
-    job.target.set = true;
-    job.target.gopSize = ntsc ? 18 : 15;
-    if (disc == Disc::Vcd) {
-        job.muxer = "vcd";
-        job.videoCodec = "mpeg1video";
-        job.audioCodec = "mp2";
-        job.width = 352;
-        job.height = ntsc ? 240 : 288;
-        job.videoBitrate = 1150000;
-        job.target.maxRate = 1150000;
-        job.target.minRate = 1150000;
-        job.target.bufferSize = 40 * 1024 * 8;
-        job.audioBitrate = 224000;
-        job.sampleRate = 44100;
-        job.channels = 2;
-        job.target.packetSize = 2324;
-        job.target.muxRate = 1411200;
-        job.target.preloadSeconds = 0.44;
-    } else {
-        job.muxer = "dvd";
-        job.videoCodec = "mpeg2video";
-        job.audioCodec = "ac3";
-        job.width = 720;
-        job.height = ntsc ? 480 : 576;
-        job.videoBitrate = 6000000;
-        job.target.maxRate = 9000000;
-        job.target.minRate = 0;
-        job.target.bufferSize = 224 * 1024 * 8;
-        job.audioBitrate = 448000;
-        job.sampleRate = 48000;
-        job.target.packetSize = 2048;
-        job.target.muxRate = 10080000;
-        job.target.preloadSeconds = 0.0;
+    job.muxer = target.muxer;
+    job.videoCodec = target.videoCodec;
+    job.audioCodec = target.audioCodec;
+    job.width = target.width;
+    job.height = ntsc ? target.ntscHeight : target.palHeight;
+    job.videoBitrate = target.videoBitrate;
+    job.audioBitrate = target.audioBitrate;
+    job.sampleRate = target.sampleRate;
+    if (target.channels > 0) {
+        job.channels = target.channels;
     }
+    job.target = {true,           ntsc ? 18 : 15,       target.maxRate,
+                  target.minRate, target.bufferSize,    target.packetSize,
+                  target.muxRate, target.preloadSeconds};
 }
 
 // PAL when the input runs at 25 or 50 frames per second, NTSC otherwise.
@@ -117,24 +125,25 @@ Standard GuessStandard(const InputFacts& facts) {
     return Standard::Ntsc;
 }
 
+// "ntsc-dvd", "pal-vcd", or a bare "dvd"/"vcd" whose standard the input's frame rate decides.
 bool ApplyTargetName(const std::string& name, const InputFacts& facts, JobSpec& job) {
-    const std::string value = Lower(name);
-    if (value == "ntsc-vcd") {
-        ApplyTarget(Disc::Vcd, Standard::Ntsc, job);
-    } else if (value == "pal-vcd") {
-        ApplyTarget(Disc::Vcd, Standard::Pal, job);
-    } else if (value == "vcd") {
-        ApplyTarget(Disc::Vcd, GuessStandard(facts), job);
-    } else if (value == "ntsc-dvd") {
-        ApplyTarget(Disc::Dvd, Standard::Ntsc, job);
-    } else if (value == "pal-dvd") {
-        ApplyTarget(Disc::Dvd, Standard::Pal, job);
-    } else if (value == "dvd") {
-        ApplyTarget(Disc::Dvd, GuessStandard(facts), job);
-    } else {
-        return false;
+    std::string disc = Lower(name);
+    Standard standard = GuessStandard(facts);
+    for (const auto& [prefix, named] :
+         {std::pair{"ntsc-", Standard::Ntsc}, std::pair{"pal-", Standard::Pal}}) {
+        if (disc.rfind(prefix, 0) == 0) {
+            disc.erase(0, std::strlen(prefix));
+            standard = named;
+            break;
+        }
     }
-    return true;
+    for (const DiscTarget& target : kDiscTargets) {
+        if (disc == target.disc) {
+            ApplyTarget(target, standard, job);
+            return true;
+        }
+    }
+    return false;
 }
 
 constexpr std::array<const char*, 10> kX264Presets = {
@@ -253,6 +262,31 @@ struct OptionRow {
     OptionHandler apply;
 };
 
+template <bool JobSpec::*flag>
+bool SetFlag(const std::string&, const std::string&, ParseState& state) {
+    state.job.*flag = true;
+    return true;
+}
+
+template <int JobSpec::*field, long lowest, long highest>
+bool SetInteger(const std::string&, const std::string& value, ParseState& state) {
+    const auto number = ParseInteger(value);
+    if (!number || *number < lowest || *number > highest) {
+        return false;
+    }
+    state.job.*field = static_cast<int>(*number);
+    return true;
+}
+
+template <std::int64_t JobSpec::*field>
+bool SetBitrate(const std::string&, const std::string& value, ParseState& state) {
+    const auto rate = ParseBitrate(value);
+    if (rate) {
+        state.job.*field = *rate;
+    }
+    return rate.has_value();
+}
+
 bool ApplyEncoderName(const std::string& option, const std::string& value, AVMediaType type,
                       std::string& target, std::string& error) {
     const std::string name = ResolveEncoderName(value);
@@ -266,16 +300,8 @@ bool ApplyEncoderName(const std::string& option, const std::string& value, AVMed
 }
 
 const OptionRow kOptions[] = {
-    {"-an", OptionKind::Flag,
-     [](const std::string&, const std::string&, ParseState& state) {
-         state.job.noAudio = true;
-         return true;
-     }},
-    {"-vn", OptionKind::Flag,
-     [](const std::string&, const std::string&, ParseState& state) {
-         state.job.noVideo = true;
-         return true;
-     }},
+    {"-an", OptionKind::Flag, SetFlag<&JobSpec::noAudio>},
+    {"-vn", OptionKind::Flag, SetFlag<&JobSpec::noVideo>},
     {"-r", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          AVRational rate{0, 1};
@@ -296,24 +322,8 @@ const OptionRow kOptions[] = {
          state.job.aspect = {ratio.num, ratio.den};
          return true;
      }},
-    {"-ac", OptionKind::WithValue,
-     [](const std::string&, const std::string& value, ParseState& state) {
-         const auto channels = ParseInteger(value);
-         if (!channels || *channels < 1 || *channels > 8) {
-             return false;
-         }
-         state.job.channels = static_cast<int>(*channels);
-         return true;
-     }},
-    {"-ar", OptionKind::WithValue,
-     [](const std::string&, const std::string& value, ParseState& state) {
-         const auto rate = ParseInteger(value);
-         if (!rate || *rate < 1000 || *rate > 384000) {
-             return false;
-         }
-         state.job.sampleRate = static_cast<int>(*rate);
-         return true;
-     }},
+    {"-ac", OptionKind::WithValue, SetInteger<&JobSpec::channels, 1, 8>},
+    {"-ar", OptionKind::WithValue, SetInteger<&JobSpec::sampleRate, 1000, 384000>},
     {"-s", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          int width = 0;
@@ -327,22 +337,14 @@ const OptionRow kOptions[] = {
          return true;
      }},
     {"-vb", OptionKind::WithValue,
-     [](const std::string&, const std::string& value, ParseState& state) {
-         const auto rate = ParseBitrate(value);
-         if (rate) {
-             state.job.videoBitrate = *rate;
-             state.explicitVideoBitrate = *rate;
+     [](const std::string& option, const std::string& value, ParseState& state) {
+         if (!SetBitrate<&JobSpec::videoBitrate>(option, value, state)) {
+             return false;
          }
-         return rate.has_value();
+         state.explicitVideoBitrate = state.job.videoBitrate;
+         return true;
      }},
-    {"-ab", OptionKind::WithValue,
-     [](const std::string&, const std::string& value, ParseState& state) {
-         const auto rate = ParseBitrate(value);
-         if (rate) {
-             state.job.audioBitrate = *rate;
-         }
-         return rate.has_value();
-     }},
+    {"-ab", OptionKind::WithValue, SetBitrate<&JobSpec::audioBitrate>},
     {"-vcodec", OptionKind::WithValue,
      [](const std::string& option, const std::string& value, ParseState& state) {
          return ApplyEncoderName(option, value, AVMEDIA_TYPE_VIDEO, state.job.videoCodec,

@@ -54,8 +54,9 @@ class Task {
 
     TranscodeResult Run() {
         const bool ok = filtered_ && OpenInput() && ChooseStreams() &&
-                        output_.Create(request_.container.muxer, error_) && SetupVideo() &&
-                        SetupAudio() && OpenOutput() && Convert() && Finish();
+                        output_.Create(request_.container.muxer, error_) &&
+                        (!video_.wanted || SetupVideo()) && (!audio_.wanted || SetupAudio()) &&
+                        OpenOutput() && Convert() && Finish();
         if (ok) {
             return {TaskOutcome::Succeeded, {}};
         }
@@ -105,9 +106,19 @@ class Task {
         return true;
     }
 
+    // Opens the path's decoder for a stream whose format the input tells.
     bool OpenDecoder(StreamPath& path) {
         if (!path.decoder.Open(input_.Context(), path.inStream, request_.threads, error_)) {
             return false;
+        }
+        const AVCodecContext* decoder = path.decoder.Context();
+        const bool known =
+            &path == &video_
+                ? decoder->pix_fmt != AV_PIX_FMT_NONE && decoder->width > 0 && decoder->height > 0
+                : decoder->sample_rate > 0 && decoder->sample_fmt != AV_SAMPLE_FMT_NONE &&
+                      decoder->ch_layout.nb_channels > 0;
+        if (!known) {
+            return Fail(std::string("The input's ") + path.name + " format is unknown");
         }
         // The output starts at 0 whatever the input's start time.
         if (input_.StartTimeUs() != AV_NOPTS_VALUE) {
@@ -118,16 +129,10 @@ class Task {
     }
 
     bool SetupVideo() {
-        if (!video_.wanted) {
-            return true;
-        }
         if (!OpenDecoder(video_)) {
             return false;
         }
         const AVCodecContext* decoder = video_.decoder.Context();
-        if (decoder->pix_fmt == AV_PIX_FMT_NONE || decoder->width <= 0 || decoder->height <= 0) {
-            return Fail("The input's video format is unknown");
-        }
         const AVRational sar =
             av_guess_sample_aspect_ratio(input_.Context(), video_.inStream, nullptr);
         const std::string source =
@@ -197,17 +202,10 @@ class Task {
     }
 
     bool SetupAudio() {
-        if (!audio_.wanted) {
-            return true;
-        }
         if (!OpenDecoder(audio_)) {
             return false;
         }
         const AVCodecContext* decoder = audio_.decoder.Context();
-        if (decoder->sample_rate <= 0 || decoder->sample_fmt == AV_SAMPLE_FMT_NONE ||
-            decoder->ch_layout.nb_channels <= 0) {
-            return Fail("The input's audio format is unknown");
-        }
         const std::string name =
             job_.audioCodec.empty() ? request_.container.audioCodec : job_.audioCodec;
         const AVCodec* codec = avcodec_find_encoder_by_name(ResolveEncoderName(name).c_str());
