@@ -393,8 +393,9 @@ TEST(Queue, TasksFailWhatTheInputCannotGive) {
     };
     const std::vector<Case> cases = {
         {&Media::corrupt, "corrupt.mp4", "-ac 2 -vb 512k", "Invalid data"},
-        {&Media::videoOnly, "silent.mp4", "-vn -ac 2 -ab 128k", "no stream to convert"},
-        {&Media::audioOnly, "picture.mp4", "-an -vb 512k", "no stream to convert"},
+        {&Media::videoOnly, "silent.mp4", "-vn -ac 2 -ab 128k", "no audio stream"},
+        {&Media::videoOnly, "silent.mp3", "-ac 2 -ab 128k", "no audio stream"},
+        {&Media::audioOnly, "picture.mp4", "-an -vb 512k", "no video stream"},
     };
     TempFolder folder;
     QueueRun run;
@@ -413,6 +414,20 @@ TEST(Queue, TasksFailWhatTheInputCannotGive) {
             << cases[i].output << " → " << event->text;
     }
     EXPECT_TRUE(folder.FileNames().empty());
+}
+
+// Paths are bytes: a name that is not UTF-8 reaches the file system as it is, for the input,
+// the temporary file and the output.
+TEST(Queue, FileNamesAreBytes) {
+    TempFolder folder;
+    const std::string name = "caf\xe9 \xff";
+    const fs::path input = folder.Path() / (name + ".wav");
+    fs::copy_file(TestMedia().audioOnly, input);
+    const ProbeResult probe = ConvertOne(input, folder.Path() / (name + ".mp3"), "-ac 2 -ab 128k");
+    EXPECT_EQ(probe.Count("audio"), 1);
+    std::vector<std::string> names = folder.FileNames();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{name + ".mp3", name + ".wav"}));
 }
 
 TEST(Queue, BadInputsFailTheirOwnTaskAndTheQueueGoesOn) {

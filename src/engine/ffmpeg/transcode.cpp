@@ -85,10 +85,16 @@ class Task {
         if (!ParseOptions(request_.options, InputFacts{input_.FrameRate()}, job_, error_)) {
             return false;
         }
-        video_.wanted = input_.VideoIndex() >= 0 && !job_.noVideo && !request_.container.audioOnly;
-        audio_.wanted = input_.AudioIndex() >= 0 && !job_.noAudio;
+        const bool takesVideo = !job_.noVideo && !request_.container.audioOnly;
+        const bool takesAudio = !job_.noAudio;
+        video_.wanted = input_.VideoIndex() >= 0 && takesVideo;
+        audio_.wanted = input_.AudioIndex() >= 0 && takesAudio;
         if (!video_.wanted && !audio_.wanted) {
-            return Fail("The input has no stream to convert for this output");
+            // The output takes at least one kind (AddOutput refused it otherwise).
+            return Fail(takesVideo && takesAudio ? "The input has no audio or video stream"
+                        : takesAudio
+                            ? "The input has no audio stream, and this output takes no video"
+                            : "The input has no video stream, and this output takes no audio");
         }
         video_.inStream = input_.Stream(input_.VideoIndex());
         audio_.inStream = input_.Stream(input_.AudioIndex());
