@@ -17,7 +17,7 @@ int Input::InterruptCallback(void* opaque) {
     if (input->Interrupted()) {
         return 1;
     }
-    if (std::chrono::steady_clock::now() > input->deadline_) {
+    if (std::chrono::steady_clock::now().time_since_epoch().count() > input->deadline_) {
         input->timedOut_ = true;
         return 1;
     }
@@ -25,7 +25,8 @@ int Input::InterruptCallback(void* opaque) {
 }
 
 void Input::StartDeadline() {
-    deadline_ = std::chrono::steady_clock::now() + limits_.readTimeout;
+    const auto deadline = std::chrono::steady_clock::now() + limits_.readTimeout;
+    deadline_ = deadline.time_since_epoch().count();
 }
 
 bool Input::Interrupted() const {

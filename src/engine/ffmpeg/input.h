@@ -77,8 +77,9 @@ class Input {
     InputContextPtr context_;
     std::vector<InputStream> video_;
     std::vector<InputStream> audio_;
-    std::chrono::steady_clock::time_point deadline_{};
-    bool timedOut_ = false;
+    // Read by the interrupt callback, which a protocol may call from a thread of its own.
+    std::atomic<std::chrono::steady_clock::rep> deadline_{0};
+    std::atomic<bool> timedOut_{false};
     Step failedStep_ = Step::None;
     int failedCode_ = 0;
 };
