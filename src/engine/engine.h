@@ -12,7 +12,22 @@
 namespace ostrel::engine {
 
 // The engine never calls the host from its own threads. Every event is handed to the
-// host's poster, which runs it on the host's thread (the Qt UI thread in the app).
+// host's poster, which must queue it and run it later on the host's thread (the Qt UI thread in
+// the app), never at once on the calling thread.
+//
+// The event contract of every engine object:
+// - The poster and everything it captures outlive the engine object (declare the host's event
+//   queue before the engine object it serves). Event handlers run only while the engine object
+//   exists, so what they capture must live that long.
+// - The destructor stops the object's work and joins its threads; the engine never detaches a
+//   thread it owns.
+// - Nothing is handed to the poster after StopTasks(true) or the destructor has returned.
+// - Every event belongs to a run (a StartTasks). An event that reaches the host's thread after
+//   a later run started, after ClearTasks, or after the engine object was destroyed is dropped
+//   there: it never calls a handler and never touches the engine object.
+// - Calls into the engine object come from the host's thread. Should a poster run an event at
+//   once on an engine thread anyway, StartTasks and ClearTasks refuse from there, StopTasks
+//   does not wait, and destroying the object there ends the process (it cannot join itself).
 using EventPoster = std::function<void(std::function<void()>)>;
 
 // How a task, or the whole queue, ended.
@@ -29,7 +44,10 @@ struct EncoderEvents {
     std::function<void(int task, std::int64_t positionUs, std::int64_t durationUs)> TaskProgress;
     // Once per task, then exactly once with a negative task number when the queue has ended
     // (also after StopTasks): Succeeded when every task succeeded, Stopped when the run was
-    // stopped, Failed otherwise. errorText is empty unless the outcome is Failed.
+    // stopped, Failed otherwise. errorText is empty unless the outcome is Failed. A task that
+    // fails names the reason: an input that cannot be read or decoded, an input without the
+    // streams its output needs, a missing encoder, an output that cannot be written or would be
+    // shorter than the input.
     std::function<void(int task, TaskOutcome outcome, const std::string& errorText)> TaskFinished;
 };
 
@@ -41,13 +59,20 @@ class Encoder {
     virtual void SetEventPoster(EventPoster poster) = 0;
     virtual void SetEvents(EncoderEvents events) = 0;
 
-    // Empties the task queue. Must not be called while tasks run.
+    // Empties the task queue; a running queue is stopped first (waiting for it). Events of the
+    // old queue still on their way are dropped.
     virtual void ClearTasks() = 0;
-    // Opens an input for the queue; formatName is normally empty (probe the file).
-    // Returns a handle >= 0 or a negative number when the file cannot be opened.
+    // Registers an input for the queue; formatName is normally empty (probe the file), else the
+    // name of a demuxer. Cheap enough for the host's thread: it only checks that the file can
+    // be opened for reading. The file is probed once, by its task, on the engine's threads.
+    // Paths are bytes, passed to the system as they are. Returns a handle >= 0, or a negative
+    // number when the file cannot be opened.
     virtual int OpenInput(const std::string& path, const std::string& formatName) = 0;
     // Queues one task converting the input to outputPath with the option string (see the
-    // engine's option language). Returns the task number >= 0, or negative when refused.
+    // engine's option language). Returns the task number >= 0, or negative when refused for
+    // what the option string and the paths tell: an unknown option or codec, a missing value,
+    // an unknown container, an output with neither audio nor video, an output folder that does
+    // not exist, the input itself or the output of another queued task as output.
     virtual int AddOutput(int inputHandle, const std::string& outputPath,
                           const std::string& options) = 0;
     // Releases an input whose output was refused.
@@ -55,13 +80,15 @@ class Encoder {
     // Starts converting the queue on the engine's threads and returns at once.
     // Returns 0, or negative when there is nothing to start or a run is already going.
     virtual int StartTasks(int threads) = 0;
-    // Stops every task; each ends within a fraction of a second. wait=true blocks until the
-    // worker threads have ended (the queue-end event is still posted).
+    // Stops every task; each ends within a fraction of a second, leaving no partial output.
+    // wait=true blocks until the worker threads have ended; the events of the stopped tasks and
+    // the queue end have then been posted, and are delivered unless a later run supersedes them.
     virtual void StopTasks(bool wait) = 0;
     virtual std::string LastError() const = 0;
 };
 
-// Probing: holds at most one open file.
+// Probing: holds at most one open file. It reads the headers and at most a few megabytes or
+// seconds of a file, and gives up on a read that gets no answer for 10 seconds.
 class Decoder {
   public:
     virtual ~Decoder() = default;

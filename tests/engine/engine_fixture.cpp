@@ -255,4 +255,40 @@ EncoderEvents EventLog::Handlers() {
     return events;
 }
 
+QueueRun::QueueRun() {
+    encoder->SetEventPoster([this](std::function<void()> event) {
+        ++posted;
+        queue.Post(std::move(event));
+    });
+    encoder->SetEvents(log.Handlers());
+}
+
+int QueueRun::Add(const fs::path& input, const fs::path& output, const std::string& options) {
+    const int handle = encoder->OpenInput(input.string(), "");
+    if (handle < 0) {
+        return handle;
+    }
+    const int task = encoder->AddOutput(handle, output.string(), options);
+    if (task < 0) {
+        encoder->CloseInput(handle);
+    }
+    return task;
+}
+
+bool QueueRun::RunToEnd(int threads, std::chrono::milliseconds timeout) {
+    if (encoder->StartTasks(threads) < 0) {
+        return false;
+    }
+    return queue.RunUntil([this] { return log.queueEnds > 0; }, timeout);
+}
+
+const FinishedEvent* QueueRun::Finished(int task) const {
+    for (const FinishedEvent& event : log.finished) {
+        if (event.task == task) {
+            return &event;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace ostrel::engine::testing

@@ -2,6 +2,7 @@
 // event poster drained by the test thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -16,6 +17,7 @@
 
 #include "common/event_queue.h"
 #include "engine/engine.h"
+#include "engine/ffmpeg/ffmpeg_engine.h"
 
 namespace ostrel::engine::testing {
 
@@ -92,6 +94,24 @@ struct EventLog {
     bool wrongThread = false;
     std::thread::id testThread = std::this_thread::get_id();
     EncoderEvents Handlers();
+};
+
+// Runs a queue through a fresh encoder; the events come back through the poster. The queue and
+// the log are declared first: they outlive the encoder, which may post until its destructor
+// has joined its threads.
+struct QueueRun {
+    EventQueue queue;
+    EventLog log;
+    std::atomic<int> posted{0};  // events handed to the poster so far
+    std::unique_ptr<Encoder> encoder = ff::CreateFfmpegEncoder();
+
+    QueueRun();
+    // Opens the input and queues one output; the task number, or negative when refused.
+    int Add(const std::filesystem::path& input, const std::filesystem::path& output,
+            const std::string& options);
+    // Starts the queue and runs its events until the queue end.
+    bool RunToEnd(int threads, std::chrono::milliseconds timeout = std::chrono::seconds(120));
+    const FinishedEvent* Finished(int task) const;
 };
 
 }  // namespace ostrel::engine::testing

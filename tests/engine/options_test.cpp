@@ -5,10 +5,10 @@
 namespace ostrel::engine::ff {
 namespace {
 
-EncodeJob Parse(const std::string& text, double inputFrameRate = 25.0) {
-    EncodeJob job;
+JobSpec Parse(const std::string& text, double inputFrameRate = 25.0) {
+    JobSpec job;
     std::string error;
-    InputFacts facts{true, true, inputFrameRate};
+    InputFacts facts{inputFrameRate};
     EXPECT_TRUE(ParseOptions(text, facts, job, error)) << text << ": " << error;
     return job;
 }
@@ -37,7 +37,7 @@ TEST(OptionTokens, BlanksSeparateAndQuotesGroup) {
 }
 
 TEST(OptionValues, BuilderStringsParse) {
-    const EncodeJob mp4 = Parse("-r 29.97 -ac 2 -vb 2048k -ab 128k -ar 44100 -s 640x480");
+    const JobSpec mp4 = Parse("-r 29.97 -ac 2 -vb 2048k -ab 128k -ar 44100 -s 640x480");
     EXPECT_EQ(mp4.frameRate.num, 2997);
     EXPECT_EQ(mp4.frameRate.den, 100);
     EXPECT_EQ(mp4.channels, 2);
@@ -47,11 +47,11 @@ TEST(OptionValues, BuilderStringsParse) {
     EXPECT_EQ(mp4.width, 640);
     EXPECT_EQ(mp4.height, 480);
 
-    const EncodeJob threeGp = Parse("-ac 2 -vb 109k -ab 6700 -ac 1 -ar 8000 -s 176x144");
+    const JobSpec threeGp = Parse("-ac 2 -vb 109k -ab 6700 -ac 1 -ar 8000 -s 176x144");
     EXPECT_EQ(threeGp.channels, 1) << "a later option overrides an earlier one";
     EXPECT_EQ(threeGp.audioBitrate, 6700) << "no suffix means bit/s";
 
-    const EncodeJob f4v = Parse(
+    const JobSpec f4v = Parse(
         "-ac 2 -vcodec libx264 -vpre libx264-veryfast -f flv -vb 1229k -acodec libfaac -ab 128k "
         "-ar 44100 -ac 2 -s 480x320");
     EXPECT_EQ(f4v.videoCodec, "libx264");
@@ -59,7 +59,7 @@ TEST(OptionValues, BuilderStringsParse) {
     EXPECT_EQ(f4v.muxer, "flv");
     EXPECT_EQ(f4v.audioCodec, "aac") << "libfaac is served by the native encoder";
 
-    const EncodeJob chain = Parse(
+    const JobSpec chain = Parse(
         "-an -aspect 16:9 -ac 2 -vcodec libx264 -vpre libx264-default -vb 0k -vf "
         "\"crop=600:400:20:40,scale=320:240,vflip,hflip,rotate=-90\"");
     EXPECT_TRUE(chain.noAudio);
@@ -110,7 +110,7 @@ TEST(OptionValues, TargetsSetTheirTablesAndVideoBitrateWins) {
          48000},
     };
     for (const Case& c : cases) {
-        const EncodeJob job = Parse(c.text, c.inputRate);
+        const JobSpec job = Parse(c.text, c.inputRate);
         EXPECT_EQ(job.muxer, c.muxer) << c.text;
         EXPECT_EQ(job.videoCodec, c.videoCodec) << c.text;
         EXPECT_EQ(job.audioCodec, c.audioCodec) << c.text;
@@ -150,9 +150,9 @@ TEST(OptionValues, RefusalsNameTheToken) {
         {"vflip", "vflip"},
     };
     for (const Case& c : cases) {
-        EncodeJob job;
+        JobSpec job;
         std::string error;
-        EXPECT_FALSE(ParseOptions(c.text, InputFacts{true, true, 25.0}, job, error)) << c.text;
+        EXPECT_FALSE(ParseOptions(c.text, InputFacts{25.0}, job, error)) << c.text;
         EXPECT_NE(error.find(c.mentioned), std::string::npos) << c.text << " → " << error;
     }
 }
@@ -184,9 +184,9 @@ TEST(OptionValues, RandomStringsAreParsedOrRefusedWithText) {
             text += pieces[next() % pieces.size()];
             text += (next() % 3 == 0) ? "" : " ";
         }
-        EncodeJob job;
+        JobSpec job;
         std::string error;
-        if (!ParseOptions(text, InputFacts{true, true, 25.0}, job, error)) {
+        if (!ParseOptions(text, InputFacts{25.0}, job, error)) {
             EXPECT_FALSE(error.empty()) << text;
         }
     }

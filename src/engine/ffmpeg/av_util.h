@@ -5,11 +5,14 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavfilter/avfilter.h>
 #include <libavformat/avformat.h>
-#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/error.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -38,8 +41,14 @@ struct PacketDeleter {
 struct FilterGraphDeleter {
     void operator()(AVFilterGraph* graph) const { avfilter_graph_free(&graph); }
 };
-struct AudioFifoDeleter {
-    void operator()(AVAudioFifo* fifo) const { av_audio_fifo_free(fifo); }
+struct FilterInOutDeleter {
+    void operator()(AVFilterInOut* inOut) const { avfilter_inout_free(&inOut); }
+};
+struct SwsContextDeleter {
+    void operator()(SwsContext* ctx) const { sws_freeContext(ctx); }
+};
+struct SwrContextDeleter {
+    void operator()(SwrContext* ctx) const { swr_free(&ctx); }
 };
 
 using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextDeleter>;
@@ -48,7 +57,51 @@ using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
-using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
+using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
+using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
+using SwrContextPtr = std::unique_ptr<SwrContext, SwrContextDeleter>;
+
+// Owns an AVChannelLayout (a custom order holds an allocated map); copies are deep.
+class ChannelLayout {
+  public:
+    ChannelLayout() = default;
+    explicit ChannelLayout(const AVChannelLayout& layout) {
+        av_channel_layout_copy(&layout_, &layout);
+    }
+    ChannelLayout(const ChannelLayout& other) : ChannelLayout(other.layout_) {}
+    ChannelLayout& operator=(const ChannelLayout& other) {
+        if (this != &other) {
+            av_channel_layout_uninit(&layout_);
+            av_channel_layout_copy(&layout_, &other.layout_);
+        }
+        return *this;
+    }
+    ~ChannelLayout() { av_channel_layout_uninit(&layout_); }
+
+    // The default layout for a channel count (FFmpeg's order for 1..8 channels).
+    static ChannelLayout Default(int channels) {
+        ChannelLayout layout;
+        av_channel_layout_default(&layout.layout_, channels);
+        return layout;
+    }
+    // The same channels in the default order when the layout has none.
+    static ChannelLayout Ordered(const AVChannelLayout& layout) {
+        return layout.order == AV_CHANNEL_ORDER_UNSPEC ? Default(layout.nb_channels)
+                                                       : ChannelLayout(layout);
+    }
+
+    const AVChannelLayout& Get() const { return layout_; }
+    int Channels() const { return layout_.nb_channels; }
+    // "stereo", "5.1(side)", …
+    std::string Describe() const {
+        char text[128] = {};
+        av_channel_layout_describe(&layout_, text, sizeof(text));
+        return text;
+    }
+
+  private:
+    AVChannelLayout layout_{};
+};
 
 // Owns an AVDictionary of options handed to an open call.
 class Dictionary {
@@ -66,6 +119,13 @@ class Dictionary {
   private:
     AVDictionary* dict_ = nullptr;
 };
+
+// printf into a std::string, for filter chains and messages of bounded length.
+std::string Format(const char* format, auto... values) {
+    char buffer[512];
+    std::snprintf(buffer, sizeof(buffer), format, values...);
+    return buffer;
+}
 
 // A readable text for a libav error code.
 inline std::string ErrorText(int errnum) {

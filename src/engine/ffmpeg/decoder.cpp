@@ -1,66 +1,31 @@
 // Probing: the streams, codecs, picture size and duration of one file.
-#include "engine/ffmpeg/av_util.h"
-#include "engine/ffmpeg/ffmpeg_engine.h"
-#include "engine/ffmpeg/transcode.h"
-
-#include <cmath>
-#include <utility>
+#include <memory>
 #include <vector>
+
+#include "engine/ffmpeg/ffmpeg_engine.h"
+#include "engine/ffmpeg/input.h"
 
 namespace ostrel::engine::ff {
 namespace {
-
-// Probing reads the headers and at most this much data, never a whole file.
-constexpr const char* kProbeSizeBytes = "5000000";
-constexpr const char* kAnalyzeDurationUs = "5000000";
 
 class FfmpegDecoder final : public Decoder {
   public:
     bool OpenFile(const std::string& path, const std::string& formatName) override {
         CloseFile();
-        const AVInputFormat* format = nullptr;
-        if (!formatName.empty()) {
-            format = av_find_input_format(formatName.c_str());
-            if (format == nullptr) {
-                lastError_ = "Unknown input format: " + formatName;
-                return false;
-            }
-        }
-        Dictionary options;
-        options.Set("probesize", kProbeSizeBytes);
-        options.Set("analyzeduration", kAnalyzeDurationUs);
-        AVFormatContext* context = nullptr;
-        int ret = avformat_open_input(&context, path.c_str(), format, options.Address());
-        if (ret < 0) {
-            lastError_ = "Cannot open " + path + ": " + ErrorText(ret);
+        auto input = std::make_unique<Input>();
+        if (!input->Open(path, formatName)) {
+            lastError_ = input->ErrorText(path);
             return false;
         }
-        InputContextPtr input(context);
-        ret = avformat_find_stream_info(input.get(), nullptr);
-        if (ret < 0) {
-            lastError_ = "Cannot read " + path + ": " + ErrorText(ret);
-            return false;
-        }
-        for (unsigned i = 0; i < input->nb_streams; ++i) {
-            const AVStream* stream = input->streams[i];
-            const AVCodecParameters* parameters = stream->codecpar;
-            StreamInfo info;
-            info.index = static_cast<int>(i);
-            info.codecName = avcodec_get_name(parameters->codec_id);
-            if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
-                !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-                info.width = parameters->width;
-                info.height = parameters->height;
-                const double rotation = DisplayRotationDegrees(stream);
-                if (std::fabs(rotation - 90.0) < 1.0 || std::fabs(rotation - 270.0) < 1.0) {
-                    std::swap(info.width, info.height);
-                }
-                video_.push_back(info);
-            } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
-                audio_.push_back(info);
+        for (const auto& [list, infos] : {std::pair{&input->VideoStreams(), &video_},
+                                          std::pair{&input->AudioStreams(), &audio_}}) {
+            for (const InputStream& stream : *list) {
+                infos->push_back(Describe(*input->Stream(stream.index)));
             }
         }
-        durationUs_ = input->duration > 0 ? input->duration : 0;
+        videoIndex_ = input->VideoIndex();
+        audioIndex_ = input->AudioIndex();
+        durationUs_ = input->DurationUs();
         input_ = std::move(input);
         lastError_.clear();
         return true;
@@ -69,8 +34,8 @@ class FfmpegDecoder final : public Decoder {
     std::string LastError() const override { return lastError_; }
     int VideoStreamCount() const override { return static_cast<int>(video_.size()); }
     int AudioStreamCount() const override { return static_cast<int>(audio_.size()); }
-    int VideoStreamIndex() const override { return video_.empty() ? -1 : video_.front().index; }
-    int AudioStreamIndex() const override { return audio_.empty() ? -1 : audio_.front().index; }
+    int VideoStreamIndex() const override { return videoIndex_; }
+    int AudioStreamIndex() const override { return audioIndex_; }
     std::string VideoCodecName(int streamIndex) const override {
         const StreamInfo* info = Find(video_, streamIndex);
         return info != nullptr ? info->codecName : std::string();
@@ -98,6 +63,8 @@ class FfmpegDecoder final : public Decoder {
         input_.reset();
         video_.clear();
         audio_.clear();
+        videoIndex_ = -1;
+        audioIndex_ = -1;
         durationUs_ = 0;
     }
 
@@ -105,9 +72,19 @@ class FfmpegDecoder final : public Decoder {
     struct StreamInfo {
         int index = -1;
         std::string codecName;
-        int width = 0;
+        int width = 0;  // as shown, for video
         int height = 0;
     };
+
+    static StreamInfo Describe(const AVStream& stream) {
+        StreamInfo info;
+        info.index = stream.index;
+        info.codecName = avcodec_get_name(stream.codecpar->codec_id);
+        if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+            UprightSize(&stream, info.width, info.height);
+        }
+        return info;
+    }
 
     static const StreamInfo* Find(const std::vector<StreamInfo>& streams, int index) {
         for (const StreamInfo& info : streams) {
@@ -118,9 +95,11 @@ class FfmpegDecoder final : public Decoder {
         return nullptr;
     }
 
-    InputContextPtr input_;
+    std::unique_ptr<Input> input_;
     std::vector<StreamInfo> video_;
     std::vector<StreamInfo> audio_;
+    int videoIndex_ = -1;
+    int audioIndex_ = -1;
     std::int64_t durationUs_ = 0;
     std::string lastError_;
 };

@@ -8,8 +8,18 @@
 // which scales better than threading inside one small task. Within a task the share goes to
 // the decoder, the filter graph and the encoder alike (libx264 gets 1.5 threads per share, its
 // own rule for keeping frame threads busy).
+//
+// Events: each run has a serial. A posted event carries its run's serial and a share of the
+// gate, never the encoder itself; run on the host's thread, it is dropped unless its run is
+// still the current one and the encoder still exists.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -19,12 +29,16 @@
 #include "engine/ffmpeg/av_util.h"
 #include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/job.h"
+#include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/transcode.h"
 
 namespace ostrel::engine::ff {
 namespace {
 
 constexpr int kMaxThreads = 64;
+constexpr const char* kOwnThreadText =
+    "The encoder was called from one of its own threads (the event poster must queue events "
+    "for the host's thread, not run them at once)";
 
 bool SamePath(const std::string& first, const std::string& second) {
     std::error_code code;
@@ -39,9 +53,66 @@ bool SamePath(const std::string& first, const std::string& second) {
     return a == b;
 }
 
+// Whether a file can be opened for reading; the reason when not.
+bool CanRead(const std::string& path, std::string& reason) {
+    // Non-blocking, so that a named pipe without a writer does not hold the caller.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        reason = ErrorText(AVERROR(errno));
+        return false;
+    }
+    struct stat info {};
+    const bool isFolder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    ::close(fd);
+    if (isFolder) {
+        reason = ErrorText(AVERROR(EISDIR));
+        return false;
+    }
+    return true;
+}
+
+// Decides on the host's thread whether a posted event still belongs to the current run of a
+// living encoder. Shared by the encoder and the events it posted.
+class EventGate {
+  public:
+    std::uint64_t NextRun() { return serial_.fetch_add(1) + 1; }
+    void Close() { closed_ = true; }
+    bool IsCurrent(std::uint64_t serial) const { return !closed_ && serial == serial_.load(); }
+
+  private:
+    std::atomic<std::uint64_t> serial_{0};
+    std::atomic<bool> closed_{false};
+};
+
+// The encoder whose thread this is, if any.
+thread_local const void* tlsOwner = nullptr;
+
+// Marks the current thread as the encoder's while it lives.
+class OwnerMark {
+  public:
+    explicit OwnerMark(const void* owner) : previous_(tlsOwner) { tlsOwner = owner; }
+    ~OwnerMark() { tlsOwner = previous_; }
+    OwnerMark(const OwnerMark&) = delete;
+    OwnerMark& operator=(const OwnerMark&) = delete;
+
+  private:
+    const void* previous_;
+};
+
 class FfmpegEncoder final : public Encoder {
   public:
-    ~FfmpegEncoder() override { StopTasks(true); }
+    ~FfmpegEncoder() override {
+        if (OnOwnThread()) {
+            // Joining is impossible here and detaching would leave a thread running in a
+            // destroyed object: end the process with the reason instead.
+            std::fprintf(stderr, "ostrel engine: encoder destroyed on its own thread. %s\n",
+                         kOwnThreadText);
+            std::abort();
+        }
+        gate_->Close();
+        cancel_ = true;
+        JoinRunner();
+    }
 
     void SetEventPoster(EventPoster poster) override {
         std::lock_guard lock(mutex_);
@@ -54,9 +125,14 @@ class FfmpegEncoder final : public Encoder {
     }
 
     void ClearTasks() override {
+        if (OnOwnThread()) {
+            Refuse(kOwnThreadText);
+            return;
+        }
         if (running_) {
             StopTasks(true);
         }
+        gate_->NextRun();  // events of the cleared queue still waiting are dropped
         std::lock_guard lock(mutex_);
         tasks_.clear();
         inputs_.clear();
@@ -64,59 +140,29 @@ class FfmpegEncoder final : public Encoder {
     }
 
     int OpenInput(const std::string& path, const std::string& formatName) override {
-        const AVInputFormat* format = nullptr;
-        if (!formatName.empty()) {
-            format = av_find_input_format(formatName.c_str());
-            if (format == nullptr) {
-                return Refuse("Unknown input format: " + formatName);
-            }
+        if (!formatName.empty() && av_find_input_format(formatName.c_str()) == nullptr) {
+            return Refuse("Unknown input format: " + formatName);
         }
-        AVFormatContext* context = nullptr;
-        int ret = avformat_open_input(&context, path.c_str(), format, nullptr);
-        if (ret < 0) {
-            return Refuse("Cannot open " + path + ": " + ErrorText(ret));
-        }
-        InputContextPtr input(context);
-        ret = avformat_find_stream_info(input.get(), nullptr);
-        if (ret < 0) {
-            return Refuse("Cannot read " + path + ": " + ErrorText(ret));
-        }
-        InputFacts facts;
-        for (unsigned i = 0; i < input->nb_streams; ++i) {
-            AVStream* stream = input->streams[i];
-            if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-                !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-                if (!facts.hasVideo) {
-                    facts.frameRate = av_q2d(av_guess_frame_rate(input.get(), stream, nullptr));
-                }
-                facts.hasVideo = true;
-            } else if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-                facts.hasAudio = true;
-            }
-        }
-        if (!facts.hasVideo && !facts.hasAudio) {
-            return Refuse("The file " + path + " has no audio or video stream");
+        std::string reason;
+        if (!CanRead(path, reason)) {
+            return Refuse("Cannot open " + path + ": " + reason);
         }
         std::lock_guard lock(mutex_);
-        inputs_.push_back({path, formatName, facts, true});
+        inputs_.push_back({path, formatName, true});
         return static_cast<int>(inputs_.size()) - 1;
     }
 
     int AddOutput(int inputHandle, const std::string& outputPath,
                   const std::string& options) override {
         InputEntry input;
-        {
-            std::lock_guard lock(mutex_);
-            if (inputHandle < 0 || inputHandle >= static_cast<int>(inputs_.size()) ||
-                !inputs_[static_cast<std::size_t>(inputHandle)].open) {
-                lastError_ = "Invalid input handle";
-                return -1;
-            }
-            input = inputs_[static_cast<std::size_t>(inputHandle)];
+        if (!FindInput(inputHandle, input)) {
+            return Refuse("Invalid input handle");
         }
-        EncodeJob job;
+        // Only what the option string and the paths tell is checked here; what depends on the
+        // input's streams is decided by the task.
+        JobSpec job;
         std::string error;
-        if (!ParseOptions(options, input.facts, job, error)) {
+        if (!ParseOptions(options, InputFacts{}, job, error)) {
             return Refuse(error);
         }
         if (outputPath.empty()) {
@@ -126,16 +172,8 @@ class FfmpegEncoder final : public Encoder {
         if (!container) {
             return Refuse("Unknown output format for " + outputPath);
         }
-        const bool video = input.facts.hasVideo && !job.noVideo && !container->audioOnly;
-        const bool audio = input.facts.hasAudio && !job.noAudio;
-        if (!video && !audio) {
+        if ((job.noVideo || container->audioOnly) && job.noAudio) {
             return Refuse("Nothing to convert: the output would have no audio and no video");
-        }
-        if (video && job.videoCodec.empty() && container->videoCodec.empty()) {
-            return Refuse("No video encoder for " + outputPath);
-        }
-        if (audio && job.audioCodec.empty() && container->audioCodec.empty()) {
-            return Refuse("No audio encoder for " + outputPath);
         }
         const std::filesystem::path folder = std::filesystem::path(outputPath).parent_path();
         std::error_code code;
@@ -145,21 +183,7 @@ class FfmpegEncoder final : public Encoder {
         if (SamePath(input.path, outputPath)) {
             return Refuse("The output file would overwrite the input file");
         }
-        std::lock_guard lock(mutex_);
-        for (std::size_t i = firstUnstarted_; i < tasks_.size(); ++i) {
-            if (SamePath(tasks_[i].outputPath, outputPath)) {
-                lastError_ = "Another task already writes " + outputPath;
-                return -1;
-            }
-        }
-        QueuedTask task;
-        task.number = static_cast<int>(tasks_.size());
-        task.inputPath = input.path;
-        task.outputPath = outputPath;
-        task.container = *container;
-        task.job = std::move(job);
-        tasks_.push_back(std::move(task));
-        return tasks_.back().number;
+        return Queue({0, input.path, input.formatName, outputPath, options, *container});
     }
 
     void CloseInput(int inputHandle) override {
@@ -170,6 +194,9 @@ class FfmpegEncoder final : public Encoder {
     }
 
     int StartTasks(int threads) override {
+        if (OnOwnThread()) {
+            return Refuse(kOwnThreadText);
+        }
         if (running_) {
             return Refuse("A conversion is already running");
         }
@@ -186,15 +213,17 @@ class FfmpegEncoder final : public Encoder {
         }
         cancel_ = false;
         running_ = true;
-        runner_ = std::thread([this, tasks = std::move(batch), threads]() mutable {
-            RunQueue(std::move(tasks), std::clamp(threads, 1, kMaxThreads));
+        const std::uint64_t serial = gate_->NextRun();
+        runner_ = std::thread([this, tasks = std::move(batch), threads, serial]() mutable {
+            RunQueue(std::move(tasks), std::clamp(threads, 1, kMaxThreads), serial);
         });
         return 0;
     }
 
     void StopTasks(bool wait) override {
         cancel_ = true;
-        if (wait) {
+        // On its own thread the encoder cannot wait for itself.
+        if (wait && !OnOwnThread()) {
             JoinRunner();
         }
     }
@@ -208,17 +237,19 @@ class FfmpegEncoder final : public Encoder {
     struct InputEntry {
         std::string path;
         std::string formatName;
-        InputFacts facts;
         bool open = false;
     };
 
     struct QueuedTask {
         int number = 0;
         std::string inputPath;
+        std::string inputFormat;
         std::string outputPath;
+        std::string options;
         ContainerInfo container;
-        EncodeJob job;
     };
+
+    bool OnOwnThread() const { return tlsOwner == this; }
 
     int Refuse(const std::string& text) {
         std::lock_guard lock(mutex_);
@@ -226,92 +257,91 @@ class FfmpegEncoder final : public Encoder {
         return -1;
     }
 
+    bool FindInput(int handle, InputEntry& input) const {
+        std::lock_guard lock(mutex_);
+        if (handle < 0 || handle >= static_cast<int>(inputs_.size()) ||
+            !inputs_[static_cast<std::size_t>(handle)].open) {
+            return false;
+        }
+        input = inputs_[static_cast<std::size_t>(handle)];
+        return true;
+    }
+
+    // Numbers and queues a task, unless a task still to run writes the same file.
+    int Queue(QueuedTask task) {
+        std::lock_guard lock(mutex_);
+        for (std::size_t i = firstUnstarted_; i < tasks_.size(); ++i) {
+            if (SamePath(tasks_[i].outputPath, task.outputPath)) {
+                lastError_ = "Another task already writes " + task.outputPath;
+                return -1;
+            }
+        }
+        task.number = static_cast<int>(tasks_.size());
+        tasks_.push_back(std::move(task));
+        return tasks_.back().number;
+    }
+
     void JoinRunner() {
         if (runner_.joinable()) {
-            if (runner_.get_id() == std::this_thread::get_id()) {
-                runner_.detach();  // called from an event run on the engine's own thread
-            } else {
-                runner_.join();
-            }
+            runner_.join();
         }
     }
 
-    void Post(std::function<void()> event) {
+    void Post(std::uint64_t serial, std::function<void()> event) {
         EventPoster poster;
         {
             std::lock_guard lock(mutex_);
             poster = poster_;
         }
         if (poster) {
-            poster(std::move(event));
+            poster([gate = gate_, serial, event = std::move(event)]() {
+                if (gate->IsCurrent(serial)) {
+                    event();
+                }
+            });
         }
     }
 
-    void PostFinished(int task, TaskOutcome outcome, const std::string& text) {
+    void PostFinished(std::uint64_t serial, int task, TaskOutcome outcome,
+                      const std::string& text) {
         std::function<void(int, TaskOutcome, const std::string&)> handler;
         {
             std::lock_guard lock(mutex_);
             handler = events_.TaskFinished;
         }
         if (handler) {
-            Post([handler, task, outcome, text]() { handler(task, outcome, text); });
+            Post(serial, [handler, task, outcome, text]() { handler(task, outcome, text); });
         }
     }
 
-    void PostProgress(int task, std::int64_t positionUs, std::int64_t durationUs) {
+    void PostProgress(std::uint64_t serial, int task, std::int64_t positionUs,
+                      std::int64_t durationUs) {
         std::function<void(int, std::int64_t, std::int64_t)> handler;
         {
             std::lock_guard lock(mutex_);
             handler = events_.TaskProgress;
         }
         if (handler) {
-            Post([handler, task, positionUs, durationUs]() {
+            Post(serial, [handler, task, positionUs, durationUs]() {
                 handler(task, positionUs, durationUs);
             });
         }
     }
 
-    void RunQueue(std::vector<QueuedTask> tasks, int threads) {
+    void RunQueue(std::vector<QueuedTask> tasks, int threads, std::uint64_t serial) {
+        const OwnerMark mark(this);
         const std::size_t count = tasks.size();
         const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), count);
         std::atomic<std::size_t> next{0};
         std::atomic<bool> allSucceeded{true};
         auto work = [&]() {
-            for (;;) {
-                const std::size_t index = next.fetch_add(1);
-                if (index >= count) {
-                    return;
-                }
-                const QueuedTask& task = tasks[index];
-                if (cancel_) {
-                    allSucceeded = false;
-                    PostFinished(task.number, TaskOutcome::Stopped, {});
-                    continue;
-                }
-                const std::size_t active = std::min(workers, count - index);
-                TranscodeRequest request;
-                request.inputPath = task.inputPath;
-                request.outputPath = task.outputPath;
-                request.container = task.container;
-                request.job = task.job;
-                request.threads = std::max(1, threads / static_cast<int>(active));
-                request.cancel = &cancel_;
-                request.progress = [this, number = task.number](std::int64_t positionUs,
-                                                                std::int64_t durationUs) {
-                    PostProgress(number, positionUs, durationUs);
-                };
-                const TranscodeResult result = Transcode(request);
-                TaskOutcome outcome = TaskOutcome::Failed;
-                if (result.status == TranscodeStatus::Succeeded) {
-                    outcome = TaskOutcome::Succeeded;
-                } else if (result.status == TranscodeStatus::Stopped) {
-                    outcome = TaskOutcome::Stopped;
-                }
-                if (outcome != TaskOutcome::Succeeded) {
+            const OwnerMark workerMark(this);
+            for (std::size_t index = next.fetch_add(1); index < count; index = next.fetch_add(1)) {
+                const int share =
+                    std::max(1, threads / static_cast<int>(std::min(workers, count - index)));
+                if (RunTask(tasks[index], share, serial) != TaskOutcome::Succeeded) {
                     allSucceeded = false;
                 }
-                PostFinished(task.number, outcome,
-                             outcome == TaskOutcome::Failed ? result.errorText : std::string());
             }
         };
         std::vector<std::thread> pool;
@@ -324,11 +354,33 @@ class FfmpegEncoder final : public Encoder {
         }
         const bool stopped = cancel_;
         running_ = false;
-        PostFinished(-1,
+        PostFinished(serial, -1,
                      stopped        ? TaskOutcome::Stopped
                      : allSucceeded ? TaskOutcome::Succeeded
                                     : TaskOutcome::Failed,
                      {});
+    }
+
+    TaskOutcome RunTask(const QueuedTask& task, int threads, std::uint64_t serial) {
+        if (cancel_) {
+            PostFinished(serial, task.number, TaskOutcome::Stopped, {});
+            return TaskOutcome::Stopped;
+        }
+        TranscodeRequest request;
+        request.inputPath = task.inputPath;
+        request.inputFormat = task.inputFormat;
+        request.outputPath = task.outputPath;
+        request.options = task.options;
+        request.container = task.container;
+        request.threads = threads;
+        request.cancel = &cancel_;
+        request.progress = [this, serial, number = task.number](std::int64_t positionUs,
+                                                                std::int64_t durationUs) {
+            PostProgress(serial, number, positionUs, durationUs);
+        };
+        const TranscodeResult result = Transcode(request);
+        PostFinished(serial, task.number, result.outcome, result.errorText);
+        return result.outcome;
     }
 
     mutable std::mutex mutex_;
@@ -338,6 +390,7 @@ class FfmpegEncoder final : public Encoder {
     std::vector<QueuedTask> tasks_;
     std::size_t firstUnstarted_ = 0;
     std::string lastError_;
+    std::shared_ptr<EventGate> gate_ = std::make_shared<EventGate>();
     std::atomic<bool> cancel_{false};
     std::atomic<bool> running_{false};
     std::thread runner_;

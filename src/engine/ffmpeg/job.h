@@ -39,7 +39,9 @@ struct TargetSettings {
     double preloadSeconds = 0.0;
 };
 
-struct EncodeJob {
+// What one output's option string asks for, before it is checked against the input and the
+// encoders.
+struct JobSpec {
     bool noAudio = false;
     bool noVideo = false;
     Rational frameRate;  // -r; unset keeps the input's rate
@@ -50,8 +52,7 @@ struct EncodeJob {
     int height = 0;
     std::int64_t videoBitrate = -1;  // bit/s; -1 when not given
     std::int64_t audioBitrate = -1;
-    bool videoBitrateExplicit = false;  // "-vb" given: it wins over "-target"
-    std::string videoCodec;             // encoder names; empty = the container's default
+    std::string videoCodec;  // encoder names; empty = the container's default
     std::string audioCodec;
     std::string x264Preset;  // from "-vpre libx264-*"
     std::string muxer;       // "-f" or the target's muxer
@@ -59,16 +60,15 @@ struct EncodeJob {
     std::vector<FilterStep> filters;
 };
 
-// Facts about the input that the option language depends on.
+// The one fact about the input that the option language depends on: a bare "-target dvd" or
+// "-target vcd" chooses PAL or NTSC from it.
 struct InputFacts {
-    bool hasVideo = false;
-    bool hasAudio = false;
     double frameRate = 0.0;  // average frame rate of the main video stream, 0 when unknown
 };
 
 // Parses an option string. Returns false and sets error (naming the token) on an unknown
 // option, a missing or bad value, or an unknown encoder.
-bool ParseOptions(const std::string& text, const InputFacts& facts, EncodeJob& job,
+bool ParseOptions(const std::string& text, const InputFacts& facts, JobSpec& job,
                   std::string& error);
 
 // Splits on runs of blanks; a double-quoted part keeps its blanks and loses its quotes.

@@ -12,6 +12,9 @@ extern "C" {
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string_view>
 
 namespace ostrel::engine::ff {
 namespace {
@@ -22,30 +25,30 @@ std::string Lower(std::string text) {
     return text;
 }
 
-std::optional<long> ParseInteger(const std::string& text) {
+// The whole text as a number: the conversion must take every character, without overflow.
+template <typename T, typename Convert>
+std::optional<T> ParseWhole(const std::string& text, Convert convert) {
     if (text.empty()) {
         return std::nullopt;
     }
     errno = 0;
     char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
+    const T value = convert(text.c_str(), &end);
     if (errno != 0 || end == nullptr || *end != '\0') {
         return std::nullopt;
     }
     return value;
 }
 
+std::optional<long> ParseInteger(const std::string& text) {
+    return ParseWhole<long>(
+        text, [](const char* start, char** end) { return std::strtol(start, end, 10); });
+}
+
 std::optional<double> ParseNumber(const std::string& text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end == nullptr || *end != '\0' || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    const auto value = ParseWhole<double>(
+        text, [](const char* start, char** end) { return std::strtod(start, end); });
+    return value && std::isfinite(*value) ? value : std::nullopt;
 }
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -63,47 +66,54 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-// The video standards of "-target" (values as the ffmpeg tool's opt_target sets them).
+// The discs of "-target" (values as the ffmpeg tool's opt_target sets them); the height and the
+// frame rate depend on the video standard.
 enum class Standard { Ntsc, Pal };
-enum class Disc { Vcd, Dvd };
 
-void ApplyTarget(Disc disc, Standard standard, EncodeJob& job) {
+struct DiscTarget {
+    std::string_view disc;
+    const char* muxer;
+    const char* videoCodec;
+    const char* audioCodec;
+    int width;
+    int ntscHeight;
+    int palHeight;
+    std::int64_t videoBitrate;
+    std::int64_t maxRate;
+    std::int64_t minRate;
+    int bufferSize;
+    std::int64_t audioBitrate;
+    int sampleRate;
+    int channels;  // 0: kept
+    int packetSize;
+    std::int64_t muxRate;
+    double preloadSeconds;
+};
+
+const DiscTarget kDiscTargets[] = {
+    {"vcd", "vcd", "mpeg1video", "mp2", 352, 240, 288, 1150000, 1150000, 1150000, 40 * 1024 * 8,
+     224000, 44100, 2, 2324, 1411200, 0.44},
+    {"dvd", "dvd", "mpeg2video", "ac3", 720, 480, 576, 6000000, 9000000, 0, 224 * 1024 * 8, 448000,
+     48000, 0, 2048, 10080000, 0.0},
+};
+
+void ApplyTarget(const DiscTarget& target, Standard standard, JobSpec& job) {
     const bool ntsc = standard == Standard::Ntsc;
     job.frameRate = ntsc ? Rational{30000, 1001} : Rational{25, 1};
-    job.target.set = true;
-    job.target.gopSize = ntsc ? 18 : 15;
-    if (disc == Disc::Vcd) {
-        job.muxer = "vcd";
-        job.videoCodec = "mpeg1video";
-        job.audioCodec = "mp2";
-        job.width = 352;
-        job.height = ntsc ? 240 : 288;
-        job.videoBitrate = 1150000;
-        job.target.maxRate = 1150000;
-        job.target.minRate = 1150000;
-        job.target.bufferSize = 40 * 1024 * 8;
-        job.audioBitrate = 224000;
-        job.sampleRate = 44100;
-        job.channels = 2;
-        job.target.packetSize = 2324;
-        job.target.muxRate = 1411200;
-        job.target.preloadSeconds = 0.44;
-    } else {
-        job.muxer = "dvd";
-        job.videoCodec = "mpeg2video";
-        job.audioCodec = "ac3";
-        job.width = 720;
-        job.height = ntsc ? 480 : 576;
-        job.videoBitrate = 6000000;
-        job.target.maxRate = 9000000;
-        job.target.minRate = 0;
-        job.target.bufferSize = 224 * 1024 * 8;
-        job.audioBitrate = 448000;
-        job.sampleRate = 48000;
-        job.target.packetSize = 2048;
-        job.target.muxRate = 10080000;
-        job.target.preloadSeconds = 0.0;
+    job.muxer = target.muxer;
+    job.videoCodec = target.videoCodec;
+    job.audioCodec = target.audioCodec;
+    job.width = target.width;
+    job.height = ntsc ? target.ntscHeight : target.palHeight;
+    job.videoBitrate = target.videoBitrate;
+    job.audioBitrate = target.audioBitrate;
+    job.sampleRate = target.sampleRate;
+    if (target.channels > 0) {
+        job.channels = target.channels;
     }
+    job.target = {true,           ntsc ? 18 : 15,       target.maxRate,
+                  target.minRate, target.bufferSize,    target.packetSize,
+                  target.muxRate, target.preloadSeconds};
 }
 
 // PAL when the input runs at 25 or 50 frames per second, NTSC otherwise.
@@ -115,24 +125,25 @@ Standard GuessStandard(const InputFacts& facts) {
     return Standard::Ntsc;
 }
 
-bool ApplyTargetName(const std::string& name, const InputFacts& facts, EncodeJob& job) {
-    const std::string value = Lower(name);
-    if (value == "ntsc-vcd") {
-        ApplyTarget(Disc::Vcd, Standard::Ntsc, job);
-    } else if (value == "pal-vcd") {
-        ApplyTarget(Disc::Vcd, Standard::Pal, job);
-    } else if (value == "vcd") {
-        ApplyTarget(Disc::Vcd, GuessStandard(facts), job);
-    } else if (value == "ntsc-dvd") {
-        ApplyTarget(Disc::Dvd, Standard::Ntsc, job);
-    } else if (value == "pal-dvd") {
-        ApplyTarget(Disc::Dvd, Standard::Pal, job);
-    } else if (value == "dvd") {
-        ApplyTarget(Disc::Dvd, GuessStandard(facts), job);
-    } else {
-        return false;
+// "ntsc-dvd", "pal-vcd", or a bare "dvd"/"vcd" whose standard the input's frame rate decides.
+bool ApplyTargetName(const std::string& name, const InputFacts& facts, JobSpec& job) {
+    std::string disc = Lower(name);
+    Standard standard = GuessStandard(facts);
+    for (const auto& [prefix, named] :
+         {std::pair{"ntsc-", Standard::Ntsc}, std::pair{"pal-", Standard::Pal}}) {
+        if (disc.rfind(prefix, 0) == 0) {
+            disc.erase(0, std::strlen(prefix));
+            standard = named;
+            break;
+        }
     }
-    return true;
+    for (const DiscTarget& target : kDiscTargets) {
+        if (disc == target.disc) {
+            ApplyTarget(target, standard, job);
+            return true;
+        }
+    }
+    return false;
 }
 
 constexpr std::array<const char*, 10> kX264Presets = {
@@ -156,6 +167,276 @@ std::string X264PresetFor(const std::string& presetFile) {
         }
     }
     return {};
+}
+
+// The filters of "-vf": each parses its arguments (none when there is no "=") into a step.
+struct FilterRow {
+    std::string_view name;
+    bool (*parse)(const std::optional<std::string>& arguments, FilterStep& step);
+};
+
+// "crop=w:h[:x:y]": a size of at least 1, a position of at least 0.
+bool ParseCrop(const std::optional<std::string>& arguments, FilterStep& step) {
+    const std::vector<std::string> values = Split(arguments.value_or(""), ':');
+    if (!arguments || values.size() < 2 || values.size() > 4) {
+        return false;
+    }
+    std::array<long, 4> numbers = {0, 0, -1, -1};
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto number = ParseInteger(values[i]);
+        if (!number || *number < (i < 2 ? 1 : 0) || *number > 65536) {
+            return false;
+        }
+        numbers[i] = *number;
+    }
+    step.kind = FilterStep::Kind::Crop;
+    step.width = static_cast<int>(numbers[0]);
+    step.height = static_cast<int>(numbers[1]);
+    step.x = static_cast<int>(numbers[2]);
+    step.y = static_cast<int>(numbers[3]);
+    return true;
+}
+
+// "scale=w:h"; -1 keeps the aspect ratio from the other side, as in ffmpeg's scale filter.
+bool ParseScale(const std::optional<std::string>& arguments, FilterStep& step) {
+    const std::vector<std::string> values = Split(arguments.value_or(""), ':');
+    if (!arguments || values.size() != 2) {
+        return false;
+    }
+    const auto w = ParseInteger(values[0]);
+    const auto h = ParseInteger(values[1]);
+    if (!w || !h || *w == 0 || *h == 0 || *w < -1 || *h < -1 || (*w < 0 && *h < 0) || *w > 16384 ||
+        *h > 16384) {
+        return false;
+    }
+    step.kind = FilterStep::Kind::Scale;
+    step.width = static_cast<int>(*w);
+    step.height = static_cast<int>(*h);
+    return true;
+}
+
+bool ParseRotate(const std::optional<std::string>& arguments, FilterStep& step) {
+    const auto degrees = ParseNumber(arguments.value_or(""));
+    if (!degrees || arguments->find(':') != std::string::npos || std::fabs(*degrees) > 1e6) {
+        return false;
+    }
+    step.kind = FilterStep::Kind::Rotate;
+    step.degrees = *degrees;
+    return true;
+}
+
+const FilterRow kFilters[] = {
+    {"crop", ParseCrop},
+    {"scale", ParseScale},
+    {"vflip",
+     [](const std::optional<std::string>& arguments, FilterStep& step) {
+         step.kind = FilterStep::Kind::VFlip;
+         return !arguments.has_value();
+     }},
+    {"hflip",
+     [](const std::optional<std::string>& arguments, FilterStep& step) {
+         step.kind = FilterStep::Kind::HFlip;
+         return !arguments.has_value();
+     }},
+    {"rotate", ParseRotate},
+};
+
+// What the option handlers work on.
+struct ParseState {
+    JobSpec& job;
+    const InputFacts& facts;
+    std::string& error;                      // a handler sets it for a refusal of its own
+    std::int64_t explicitVideoBitrate = -1;  // "-vb", applied after every other option
+};
+
+enum class OptionKind { Flag, WithValue };
+
+// Applies one option; false refuses it (with the generic "Bad value" text unless the handler
+// set error).
+using OptionHandler = bool (*)(const std::string& option, const std::string& value,
+                               ParseState& state);
+
+struct OptionRow {
+    std::string_view name;
+    OptionKind kind;
+    OptionHandler apply;
+};
+
+template <bool JobSpec::*flag>
+bool SetFlag(const std::string&, const std::string&, ParseState& state) {
+    state.job.*flag = true;
+    return true;
+}
+
+template <int JobSpec::*field, long lowest, long highest>
+bool SetInteger(const std::string&, const std::string& value, ParseState& state) {
+    const auto number = ParseInteger(value);
+    if (!number || *number < lowest || *number > highest) {
+        return false;
+    }
+    state.job.*field = static_cast<int>(*number);
+    return true;
+}
+
+template <std::int64_t JobSpec::*field>
+bool SetBitrate(const std::string&, const std::string& value, ParseState& state) {
+    const auto rate = ParseBitrate(value);
+    if (rate) {
+        state.job.*field = *rate;
+    }
+    return rate.has_value();
+}
+
+bool ApplyEncoderName(const std::string& option, const std::string& value, AVMediaType type,
+                      std::string& target, std::string& error) {
+    const std::string name = ResolveEncoderName(value);
+    const AVCodec* codec = name.empty() ? nullptr : avcodec_find_encoder_by_name(name.c_str());
+    if (codec == nullptr || codec->type != type) {
+        error = "Unknown encoder for option " + option + ": " + value;
+        return false;
+    }
+    target = name;
+    return true;
+}
+
+const OptionRow kOptions[] = {
+    {"-an", OptionKind::Flag, SetFlag<&JobSpec::noAudio>},
+    {"-vn", OptionKind::Flag, SetFlag<&JobSpec::noVideo>},
+    {"-r", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         AVRational rate{0, 1};
+         if (av_parse_video_rate(&rate, value.c_str()) < 0 || rate.num <= 0 || rate.den <= 0 ||
+             av_q2d(rate) > 1000.0) {
+             return false;
+         }
+         state.job.frameRate = {rate.num, rate.den};
+         return true;
+     }},
+    {"-aspect", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         AVRational ratio{0, 1};
+         if (av_parse_ratio(&ratio, value.c_str(), 255, 0, nullptr) < 0 || ratio.num <= 0 ||
+             ratio.den <= 0) {
+             return false;
+         }
+         state.job.aspect = {ratio.num, ratio.den};
+         return true;
+     }},
+    {"-ac", OptionKind::WithValue, SetInteger<&JobSpec::channels, 1, 8>},
+    {"-ar", OptionKind::WithValue, SetInteger<&JobSpec::sampleRate, 1000, 384000>},
+    {"-s", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         int width = 0;
+         int height = 0;
+         if (av_parse_video_size(&width, &height, value.c_str()) < 0 || width <= 0 || height <= 0 ||
+             width > 16384 || height > 16384) {
+             return false;
+         }
+         state.job.width = width;
+         state.job.height = height;
+         return true;
+     }},
+    {"-vb", OptionKind::WithValue,
+     [](const std::string& option, const std::string& value, ParseState& state) {
+         if (!SetBitrate<&JobSpec::videoBitrate>(option, value, state)) {
+             return false;
+         }
+         state.explicitVideoBitrate = state.job.videoBitrate;
+         return true;
+     }},
+    {"-ab", OptionKind::WithValue, SetBitrate<&JobSpec::audioBitrate>},
+    {"-vcodec", OptionKind::WithValue,
+     [](const std::string& option, const std::string& value, ParseState& state) {
+         return ApplyEncoderName(option, value, AVMEDIA_TYPE_VIDEO, state.job.videoCodec,
+                                 state.error);
+     }},
+    {"-acodec", OptionKind::WithValue,
+     [](const std::string& option, const std::string& value, ParseState& state) {
+         return ApplyEncoderName(option, value, AVMEDIA_TYPE_AUDIO, state.job.audioCodec,
+                                 state.error);
+     }},
+    {"-vpre", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         state.job.x264Preset = X264PresetFor(value);
+         return !state.job.x264Preset.empty();
+     }},
+    {"-f", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         if (av_guess_format(value.c_str(), nullptr, nullptr) == nullptr) {
+             state.error = "Unknown format for option -f: " + value;
+             return false;
+         }
+         state.job.muxer = value;
+         return true;
+     }},
+    {"-target", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         return ApplyTargetName(value, state.facts, state.job);
+     }},
+    {"-vf", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         return ParseFilterChain(value, state.job.filters, state.error);
+     }},
+};
+
+// Default encoders per container; an empty video entry marks an audio-only container.
+struct ContainerRow {
+    std::string_view extension;
+    const char* muxer;
+    const char* video;
+    const char* audio;
+};
+
+const ContainerRow kContainers[] = {
+    {"3gp", "3gp", "h263", "amr_nb"},
+    {"asf", "asf", "msmpeg4v2", "wmav2"},
+    {"wmv", "asf", "wmv2", "wmav2"},
+    {"avi", "avi", "libxvid", "libmp3lame"},
+    {"f4v", "flv", "libx264", "aac"},
+    {"flv", "flv", "flv", "libmp3lame"},
+    {"swf", "swf", "flv", "libmp3lame"},
+    {"mkv", "matroska", "libx264", "libmp3lame"},
+    {"mov", "mov", "mpeg4", "aac"},
+    {"mp4", "mp4", "mpeg4", "aac"},
+    {"mpg", "mpeg", "mpeg1video", "mp2"},
+    {"mpeg", "mpeg", "mpeg1video", "mp2"},
+    {"rm", "rm", "rv20", "ac3"},
+    {"vob", "dvd", "mpeg2video", "ac3"},
+    {"webm", "webm", "libvpx", "libvorbis"},
+    {"aac", "adts", "", "aac"},
+    {"ac3", "ac3", "", "ac3"},
+    {"aiff", "aiff", "", "pcm_s16be"},
+    {"flac", "flac", "", "flac"},
+    {"m4a", "ipod", "", "aac"},
+    {"mp2", "mp2", "", "mp2"},
+    {"mp3", "mp3", "", "libmp3lame"},
+    {"ogg", "ogg", "", "libvorbis"},
+    {"ra", "rm", "", "ac3"},
+    {"wav", "wav", "", "pcm_s16le"},
+    {"wma", "asf", "", "wmav2"},
+    {"m4v", "mp4", "mpeg4", "aac"},
+    {"ts", "mpegts", "mpeg2video", "mp2"},
+};
+
+ContainerInfo FromRow(const ContainerRow& row) {
+    ContainerInfo info;
+    info.muxer = row.muxer;
+    info.videoCodec = row.video;
+    info.audioCodec = ResolveEncoderName(row.audio);
+    info.audioOnly = info.videoCodec.empty();
+    return info;
+}
+
+// A muxer we have no row for: libavformat's default encoders, where they are built in.
+ContainerInfo FromFormat(const AVOutputFormat& format) {
+    const AVCodec* video = avcodec_find_encoder(format.video_codec);
+    const AVCodec* audio = avcodec_find_encoder(format.audio_codec);
+    ContainerInfo info;
+    info.muxer = format.name;
+    info.videoCodec = video != nullptr ? video->name : "";
+    info.audioCodec = audio != nullptr ? audio->name : "";
+    info.audioOnly = info.videoCodec.empty();
+    return info;
 }
 
 }  // namespace
@@ -220,58 +501,18 @@ bool ParseFilterChain(const std::string& chain, std::vector<FilterStep>& steps,
     for (const std::string& item : Split(chain, ',')) {
         const auto equals = item.find('=');
         const std::string name = Lower(item.substr(0, equals));
-        const std::string arguments = equals == std::string::npos ? "" : item.substr(equals + 1);
-        const std::vector<std::string> values = Split(arguments, ':');
-        FilterStep step;
-        auto badValue = [&]() {
-            error = "Bad filter value in -vf: " + item;
-            return false;
-        };
-        if (name == "crop") {
-            if (values.size() < 2 || values.size() > 4) {
-                return badValue();
-            }
-            std::array<long, 4> numbers = {0, 0, -1, -1};
-            for (std::size_t i = 0; i < values.size(); ++i) {
-                const auto number = ParseInteger(values[i]);
-                if (!number || *number < (i < 2 ? 1 : 0) || *number > 65536) {
-                    return badValue();
-                }
-                numbers[i] = *number;
-            }
-            step.kind = FilterStep::Kind::Crop;
-            step.width = static_cast<int>(numbers[0]);
-            step.height = static_cast<int>(numbers[1]);
-            step.x = static_cast<int>(numbers[2]);
-            step.y = static_cast<int>(numbers[3]);
-        } else if (name == "scale") {
-            if (values.size() != 2) {
-                return badValue();
-            }
-            const auto w = ParseInteger(values[0]);
-            const auto h = ParseInteger(values[1]);
-            // -1 keeps the aspect ratio from the other side, as in ffmpeg's scale filter.
-            if (!w || !h || *w == 0 || *h == 0 || *w < -1 || *h < -1 || (*w < 0 && *h < 0) ||
-                *w > 16384 || *h > 16384) {
-                return badValue();
-            }
-            step.kind = FilterStep::Kind::Scale;
-            step.width = static_cast<int>(*w);
-            step.height = static_cast<int>(*h);
-        } else if (name == "vflip" || name == "hflip") {
-            if (equals != std::string::npos) {
-                return badValue();
-            }
-            step.kind = name == "vflip" ? FilterStep::Kind::VFlip : FilterStep::Kind::HFlip;
-        } else if (name == "rotate") {
-            const auto degrees = ParseNumber(arguments);
-            if (values.size() != 1 || !degrees || std::fabs(*degrees) > 1e6) {
-                return badValue();
-            }
-            step.kind = FilterStep::Kind::Rotate;
-            step.degrees = *degrees;
-        } else {
+        const auto row = std::find_if(std::begin(kFilters), std::end(kFilters),
+                                      [&](const FilterRow& entry) { return name == entry.name; });
+        if (row == std::end(kFilters)) {
             error = "Unknown filter in -vf: " + item;
+            return false;
+        }
+        FilterStep step;
+        const std::optional<std::string> arguments =
+            equals == std::string::npos ? std::nullopt
+                                        : std::optional<std::string>(item.substr(equals + 1));
+        if (!row->parse(arguments, step)) {
+            error = "Bad filter value in -vf: " + item;
             return false;
         }
         steps.push_back(step);
@@ -295,209 +536,65 @@ std::string ResolveEncoderName(const std::string& requested) {
     return {};
 }
 
-bool ParseOptions(const std::string& text, const InputFacts& facts, EncodeJob& job,
+bool ParseOptions(const std::string& text, const InputFacts& facts, JobSpec& job,
                   std::string& error) {
-    job = EncodeJob{};
+    job = JobSpec{};
+    error.clear();
     std::vector<std::string> tokens;
     if (!SplitTokens(text, tokens, error)) {
         return false;
     }
-    std::int64_t explicitVideoBitrate = -1;
+    ParseState state{job, facts, error};
     for (std::size_t i = 0; i < tokens.size(); ++i) {
         const std::string& option = tokens[i];
-        if (option == "-an") {
-            job.noAudio = true;
-            continue;
-        }
-        if (option == "-vn") {
-            job.noVideo = true;
-            continue;
-        }
-        static const std::array<const char*, 13> kWithValue = {
-            "-r",      "-aspect", "-ac",   "-ar", "-s",      "-vb", "-ab",
-            "-vcodec", "-acodec", "-vpre", "-f",  "-target", "-vf"};
-        const bool known = std::any_of(kWithValue.begin(), kWithValue.end(),
-                                       [&](const char* name) { return option == name; });
-        if (!known) {
+        const auto row = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                      [&](const OptionRow& entry) { return option == entry.name; });
+        if (row == std::end(kOptions)) {
             error = "Unknown option: " + option;
             return false;
         }
-        if (i + 1 >= tokens.size() || tokens[i + 1].empty()) {
-            error = "Missing value for option " + option;
-            return false;
+        std::string value;
+        if (row->kind == OptionKind::WithValue) {
+            if (i + 1 >= tokens.size() || tokens[i + 1].empty()) {
+                error = "Missing value for option " + option;
+                return false;
+            }
+            value = tokens[++i];
         }
-        const std::string& value = tokens[++i];
-        auto bad = [&]() {
-            error = "Bad value for option " + option + ": " + value;
+        if (!row->apply(option, value, state)) {
+            if (error.empty()) {
+                error = "Bad value for option " + option + ": " + value;
+            }
             return false;
-        };
-        if (option == "-r") {
-            AVRational rate{0, 1};
-            if (av_parse_video_rate(&rate, value.c_str()) < 0 || rate.num <= 0 || rate.den <= 0 ||
-                av_q2d(rate) > 1000.0) {
-                return bad();
-            }
-            job.frameRate = {rate.num, rate.den};
-        } else if (option == "-aspect") {
-            AVRational ratio{0, 1};
-            if (av_parse_ratio(&ratio, value.c_str(), 255, 0, nullptr) < 0 || ratio.num <= 0 ||
-                ratio.den <= 0) {
-                return bad();
-            }
-            job.aspect = {ratio.num, ratio.den};
-        } else if (option == "-ac") {
-            const auto channels = ParseInteger(value);
-            if (!channels || *channels < 1 || *channels > 8) {
-                return bad();
-            }
-            job.channels = static_cast<int>(*channels);
-        } else if (option == "-ar") {
-            const auto rate = ParseInteger(value);
-            if (!rate || *rate < 1000 || *rate > 384000) {
-                return bad();
-            }
-            job.sampleRate = static_cast<int>(*rate);
-        } else if (option == "-s") {
-            int width = 0;
-            int height = 0;
-            if (av_parse_video_size(&width, &height, value.c_str()) < 0 || width <= 0 ||
-                height <= 0 || width > 16384 || height > 16384) {
-                return bad();
-            }
-            job.width = width;
-            job.height = height;
-        } else if (option == "-vb" || option == "-ab") {
-            const auto rate = ParseBitrate(value);
-            if (!rate) {
-                return bad();
-            }
-            if (option == "-vb") {
-                explicitVideoBitrate = *rate;
-                job.videoBitrate = *rate;
-            } else {
-                job.audioBitrate = *rate;
-            }
-        } else if (option == "-vcodec" || option == "-acodec") {
-            const std::string name = ResolveEncoderName(value);
-            const AVCodec* codec =
-                name.empty() ? nullptr : avcodec_find_encoder_by_name(name.c_str());
-            const AVMediaType wanted =
-                option == "-vcodec" ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
-            if (codec == nullptr || codec->type != wanted) {
-                error = "Unknown encoder for option " + option + ": " + value;
-                return false;
-            }
-            (option == "-vcodec" ? job.videoCodec : job.audioCodec) = name;
-        } else if (option == "-vpre") {
-            job.x264Preset = X264PresetFor(value);
-            if (job.x264Preset.empty()) {
-                return bad();
-            }
-        } else if (option == "-f") {
-            if (av_guess_format(value.c_str(), nullptr, nullptr) == nullptr) {
-                error = "Unknown format for option -f: " + value;
-                return false;
-            }
-            job.muxer = value;
-        } else if (option == "-target") {
-            if (!ApplyTargetName(value, facts, job)) {
-                return bad();
-            }
-        } else if (option == "-vf") {
-            if (!ParseFilterChain(value, job.filters, error)) {
-                return false;
-            }
         }
     }
     // The video bit rate given by "-vb" wins over the one a "-target" sets, wherever it stands.
-    if (explicitVideoBitrate >= 0) {
-        job.videoBitrate = explicitVideoBitrate;
-        job.videoBitrateExplicit = true;
+    if (state.explicitVideoBitrate >= 0) {
+        job.videoBitrate = state.explicitVideoBitrate;
     }
     return true;
 }
 
 std::optional<ContainerInfo> ContainerForOutput(const std::string& extension,
                                                 const std::string& muxerOverride) {
-    struct Row {
-        const char* extension;
-        const char* muxer;
-        const char* video;
-        const char* audio;
-    };
-    // Default encoders per container; an empty video entry marks an audio-only container.
-    static const std::array<Row, 28> kRows = {{
-        {"3gp", "3gp", "h263", "amr_nb"},
-        {"asf", "asf", "msmpeg4v2", "wmav2"},
-        {"wmv", "asf", "wmv2", "wmav2"},
-        {"avi", "avi", "libxvid", "libmp3lame"},
-        {"f4v", "flv", "libx264", "aac"},
-        {"flv", "flv", "flv", "libmp3lame"},
-        {"swf", "swf", "flv", "libmp3lame"},
-        {"mkv", "matroska", "libx264", "libmp3lame"},
-        {"mov", "mov", "mpeg4", "aac"},
-        {"mp4", "mp4", "mpeg4", "aac"},
-        {"mpg", "mpeg", "mpeg1video", "mp2"},
-        {"mpeg", "mpeg", "mpeg1video", "mp2"},
-        {"rm", "rm", "rv20", "ac3"},
-        {"vob", "dvd", "mpeg2video", "ac3"},
-        {"webm", "webm", "libvpx", "libvorbis"},
-        {"aac", "adts", "", "aac"},
-        {"ac3", "ac3", "", "ac3"},
-        {"aiff", "aiff", "", "pcm_s16be"},
-        {"flac", "flac", "", "flac"},
-        {"m4a", "ipod", "", "aac"},
-        {"mp2", "mp2", "", "mp2"},
-        {"mp3", "mp3", "", "libmp3lame"},
-        {"ogg", "ogg", "", "libvorbis"},
-        {"ra", "rm", "", "ac3"},
-        {"wav", "wav", "", "pcm_s16le"},
-        {"wma", "asf", "", "wmav2"},
-        {"m4v", "mp4", "mpeg4", "aac"},
-        {"ts", "mpegts", "mpeg2video", "mp2"},
-    }};
     const std::string ext = Lower(extension);
-    ContainerInfo info;
-    bool found = false;
-    for (const Row& row : kRows) {
-        if (ext == row.extension) {
-            info.muxer = row.muxer;
-            info.videoCodec = row.video;
-            info.audioCodec = ResolveEncoderName(row.audio);
-            info.audioOnly = info.videoCodec.empty();
-            found = true;
-            break;
-        }
-    }
+    const auto row =
+        std::find_if(std::begin(kContainers), std::end(kContainers),
+                     [&](const ContainerRow& entry) { return ext == entry.extension; });
+    const AVOutputFormat* format = nullptr;
     if (!muxerOverride.empty()) {
-        const AVOutputFormat* format = av_guess_format(muxerOverride.c_str(), nullptr, nullptr);
-        if (format == nullptr) {
-            return std::nullopt;
-        }
-        info.muxer = format->name;
-        if (!found) {
-            const AVCodec* video = avcodec_find_encoder(format->video_codec);
-            const AVCodec* audio = avcodec_find_encoder(format->audio_codec);
-            info.videoCodec = video != nullptr ? video->name : "";
-            info.audioCodec = audio != nullptr ? audio->name : "";
-            info.audioOnly = info.videoCodec.empty();
-        }
-        return info;
+        format = av_guess_format(muxerOverride.c_str(), nullptr, nullptr);
+    } else if (row == std::end(kContainers)) {
+        format = av_guess_format(nullptr, ("x." + ext).c_str(), nullptr);
     }
-    if (found) {
-        return info;
-    }
-    const std::string probeName = "x." + ext;
-    const AVOutputFormat* format = av_guess_format(nullptr, probeName.c_str(), nullptr);
-    if (format == nullptr) {
+    if (format == nullptr && (row == std::end(kContainers) || !muxerOverride.empty())) {
         return std::nullopt;
     }
-    const AVCodec* video = avcodec_find_encoder(format->video_codec);
-    const AVCodec* audio = avcodec_find_encoder(format->audio_codec);
-    info.muxer = format->name;
-    info.videoCodec = video != nullptr ? video->name : "";
-    info.audioCodec = audio != nullptr ? audio->name : "";
-    info.audioOnly = info.videoCodec.empty();
+    // Our table's encoders where the extension is known, with the muxer "-f" names.
+    ContainerInfo info = row != std::end(kContainers) ? FromRow(*row) : FromFormat(*format);
+    if (format != nullptr) {
+        info.muxer = format->name;
+    }
     return info;
 }
 

@@ -1,4 +1,6 @@
-// One conversion task: demux → decode → filter → encode → mux, on the calling thread.
+// One conversion task on the calling thread, as a short sequence of the engine's units: open
+// the input, choose its streams, set up a decoder → filter graph → encoder path per stream,
+// open the output, convert, finish.
 #pragma once
 
 #include <atomic>
@@ -6,41 +8,31 @@
 #include <functional>
 #include <string>
 
+#include "engine/engine.h"
 #include "engine/ffmpeg/job.h"
-
-struct AVStream;
 
 namespace ostrel::engine::ff {
 
 struct TranscodeRequest {
     std::string inputPath;
+    std::string inputFormat;  // a demuxer name; empty: probe the file
     std::string outputPath;
+    // The output's option string, checked when the task was queued; the task parses it again
+    // against the input's facts.
+    std::string options;
     ContainerInfo container;
-    EncodeJob job;
     int threads = 1;                            // codec and filter threads of this task
     const std::atomic<bool>* cancel = nullptr;  // set from another thread to stop
     std::function<void(std::int64_t positionUs, std::int64_t durationUs)> progress;
 };
 
-enum class TranscodeStatus { Succeeded, Failed, Stopped };
-
 struct TranscodeResult {
-    TranscodeStatus status = TranscodeStatus::Failed;
-    std::string errorText;
+    TaskOutcome outcome = TaskOutcome::Failed;
+    std::string errorText;  // empty unless the outcome is Failed
 };
 
 // Converts one file. The output is written under a temporary name in the target folder and
 // renamed to outputPath only when everything succeeded; otherwise nothing is left behind.
 TranscodeResult Transcode(const TranscodeRequest& request);
-
-// The temporary name used while writing outputPath: ".<name>.ostrel-tmp-<pid>-<n>.<ext>".
-std::string TemporaryPathFor(const std::string& outputPath);
-
-// The lower-case extension of a path, without the dot; empty when there is none.
-std::string ExtensionOf(const std::string& path);
-
-// The clockwise rotation in degrees [0, 360) that turns a stream upright, from its display
-// matrix; 0 when there is none.
-double DisplayRotationDegrees(const AVStream* stream);
 
 }  // namespace ostrel::engine::ff

@@ -1,0 +1,190 @@
+#include "engine/ffmpeg/input.h"
+
+extern "C" {
+#include <libavutil/display.h>
+}
+
+#include <cmath>
+#include <utility>
+
+namespace ostrel::engine::ff {
+
+Input::Input(const std::atomic<bool>* interrupt, InputLimits limits)
+    : interrupt_(interrupt), limits_(limits) {}
+
+int Input::InterruptCallback(void* opaque) {
+    auto* input = static_cast<Input*>(opaque);
+    if (input->Interrupted()) {
+        return 1;
+    }
+    if (std::chrono::steady_clock::now().time_since_epoch().count() > input->deadline_) {
+        input->timedOut_ = true;
+        return 1;
+    }
+    return 0;
+}
+
+void Input::StartDeadline() {
+    const auto deadline = std::chrono::steady_clock::now() + limits_.readTimeout;
+    deadline_ = deadline.time_since_epoch().count();
+}
+
+bool Input::Interrupted() const {
+    return interrupt_ != nullptr && interrupt_->load();
+}
+
+bool Input::Open(const std::string& path, const std::string& formatName) {
+    context_.reset();
+    video_.clear();
+    audio_.clear();
+    formatName_ = formatName;
+    timedOut_ = false;
+    failedStep_ = Step::None;
+    failedCode_ = 0;
+    auto fail = [this](Step step, int code) {
+        failedStep_ = step;
+        failedCode_ = code;
+        context_.reset();
+        return false;
+    };
+    const AVInputFormat* format = nullptr;
+    if (!formatName.empty()) {
+        format = av_find_input_format(formatName.c_str());
+        if (format == nullptr) {
+            return fail(Step::Format, AVERROR_DEMUXER_NOT_FOUND);
+        }
+    }
+    AVFormatContext* context = avformat_alloc_context();
+    if (context == nullptr) {
+        return fail(Step::Open, AVERROR(ENOMEM));
+    }
+    context->interrupt_callback = {&Input::InterruptCallback, this};
+    Dictionary options;
+    options.Set("probesize", std::to_string(limits_.probeSizeBytes));
+    options.Set("analyzeduration", std::to_string(limits_.analyzeDurationUs));
+    StartDeadline();
+    int ret = avformat_open_input(&context, path.c_str(), format, options.Address());
+    if (ret < 0) {
+        return fail(Step::Open, ret);  // the context is freed by the failed open
+    }
+    context_.reset(context);
+    StartDeadline();
+    ret = avformat_find_stream_info(context_.get(), nullptr);
+    if (ret < 0) {
+        return fail(Step::Probe, ret);
+    }
+    ListStreams();
+    return true;
+}
+
+std::string Input::ErrorText(const std::string& subject) const {
+    if (failedStep_ == Step::Format) {
+        return "Unknown input format: " + formatName_;
+    }
+    const std::string reason =
+        timedOut_ ? "no answer within " + std::to_string(limits_.readTimeout.count() / 1000) + " s"
+                  : ff::ErrorText(failedCode_);
+    const bool reading = failedStep_ == Step::Probe || failedStep_ == Step::Read;
+    return (reading ? "Cannot read " : "Cannot open ") + subject + ": " + reason;
+}
+
+void Input::ListStreams() {
+    for (unsigned i = 0; i < context_->nb_streams; ++i) {
+        const AVStream* stream = context_->streams[i];
+        const AVCodecParameters* parameters = stream->codecpar;
+        const InputStream entry{static_cast<int>(i), parameters->codec_type,
+                                avcodec_find_decoder(parameters->codec_id) != nullptr};
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+            video_.push_back(entry);
+        } else if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+            audio_.push_back(entry);
+        }
+    }
+}
+
+int Input::MainIndex(const std::vector<InputStream>& streams) {
+    for (const InputStream& stream : streams) {
+        if (stream.decodable) {
+            return stream.index;
+        }
+    }
+    return streams.empty() ? -1 : streams.front().index;
+}
+
+AVStream* Input::Stream(int index) const {
+    if (!context_ || index < 0 || index >= static_cast<int>(context_->nb_streams)) {
+        return nullptr;
+    }
+    return context_->streams[index];
+}
+
+bool Input::IsDecodable(int index) const {
+    for (const auto* list : {&video_, &audio_}) {
+        for (const InputStream& stream : *list) {
+            if (stream.index == index) {
+                return stream.decodable;
+            }
+        }
+    }
+    return false;
+}
+
+std::int64_t Input::DurationUs() const {
+    return context_ && context_->duration > 0 ? context_->duration : 0;
+}
+
+std::int64_t Input::StartTimeUs() const {
+    return context_ ? context_->start_time : AV_NOPTS_VALUE;
+}
+
+double Input::FrameRate() const {
+    AVStream* stream = Stream(VideoIndex());
+    if (stream == nullptr) {
+        return 0.0;
+    }
+    return av_q2d(av_guess_frame_rate(context_.get(), stream, nullptr));
+}
+
+int Input::Read(AVPacket* packet) {
+    StartDeadline();
+    const int ret = av_read_frame(context_.get(), packet);
+    if (ret < 0 && timedOut_) {
+        failedStep_ = Step::Read;
+        failedCode_ = ret;
+    }
+    return ret;
+}
+
+double NormaliseDegrees(double degrees) {
+    double normalised = std::fmod(degrees, 360.0);
+    if (normalised < 0.0) {
+        normalised += 360.0;
+    }
+    return normalised;
+}
+
+double DisplayRotationDegrees(const AVStream* stream) {
+    const std::uint8_t* matrix =
+        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (matrix == nullptr) {
+        return 0.0;
+    }
+    // av_display_rotation_get gives the counter-clockwise angle; turning upright is clockwise.
+    const double angle = av_display_rotation_get(reinterpret_cast<const std::int32_t*>(matrix));
+    if (std::isnan(angle)) {
+        return 0.0;
+    }
+    return NormaliseDegrees(-std::round(angle));
+}
+
+void UprightSize(const AVStream* stream, int& width, int& height) {
+    width = stream->codecpar->width;
+    height = stream->codecpar->height;
+    const double rotation = DisplayRotationDegrees(stream);
+    if (std::fabs(rotation - 90.0) < 1.0 || std::fabs(rotation - 270.0) < 1.0) {
+        std::swap(width, height);
+    }
+}
+
+}  // namespace ostrel::engine::ff

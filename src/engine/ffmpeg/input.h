@@ -1,0 +1,97 @@
+// An opened media file: the demuxer with its interrupt and read deadline, the probe limits
+// and the choice of the main video and audio streams. The probe, the conversion task and the
+// player open their files through it, so one set of rules decides what a file contains.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/ffmpeg/av_util.h"
+
+namespace ostrel::engine::ff {
+
+struct InputLimits {
+    // Opening reads the headers and at most this much data to learn the streams.
+    std::int64_t probeSizeBytes = 5'000'000;
+    std::int64_t analyzeDurationUs = 5'000'000;
+    // A single open, probe or read that takes longer is abandoned (a stalled network mount).
+    std::chrono::milliseconds readTimeout{10'000};
+};
+
+// One stream the input offers.
+struct InputStream {
+    int index = -1;
+    AVMediaType type = AVMEDIA_TYPE_UNKNOWN;
+    bool decodable = false;  // a decoder for its codec is built in
+};
+
+class Input {
+  public:
+    // interrupt, when given, is set by another object (a stop button, a player closing) to end
+    // every blocking call at once; it must outlive the input.
+    explicit Input(const std::atomic<bool>* interrupt = nullptr, InputLimits limits = {});
+    Input(const Input&) = delete;
+    Input& operator=(const Input&) = delete;
+
+    enum class Step { None, Format, Open, Probe, Read };
+    // Opens and probes the file; formatName is normally empty (probe the file). On failure
+    // FailedStep() and FailedCode() say why, and ErrorText names the file as subject.
+    bool Open(const std::string& path, const std::string& formatName);
+    Step FailedStep() const { return failedStep_; }
+    int FailedCode() const { return failedCode_; }
+    std::string ErrorText(const std::string& subject) const;
+
+    AVFormatContext* Context() const { return context_.get(); }
+    AVStream* Stream(int index) const;
+    // Attached pictures (cover art) are no video streams.
+    const std::vector<InputStream>& VideoStreams() const { return video_; }
+    const std::vector<InputStream>& AudioStreams() const { return audio_; }
+    // The main streams: the first one of each kind that can be decoded, else the first one of
+    // that kind; -1 when there is none.
+    int VideoIndex() const { return MainIndex(video_); }
+    int AudioIndex() const { return MainIndex(audio_); }
+    bool IsDecodable(int index) const;
+    std::int64_t DurationUs() const;   // 0 when unknown
+    std::int64_t StartTimeUs() const;  // AV_NOPTS_VALUE when unknown
+    // Average frame rate of the main video stream, 0 when unknown or when there is no video.
+    double FrameRate() const;
+
+    // Reads the next packet (av_read_frame); the read deadline starts anew with each call. A
+    // read that timed out sets FailedStep() to Read.
+    int Read(AVPacket* packet);
+    bool Interrupted() const;
+    bool TimedOut() const { return timedOut_; }
+
+  private:
+    static int InterruptCallback(void* opaque);
+    static int MainIndex(const std::vector<InputStream>& streams);
+    void StartDeadline();
+    void ListStreams();
+
+    const std::atomic<bool>* interrupt_;
+    InputLimits limits_;
+    std::string formatName_;
+    InputContextPtr context_;
+    std::vector<InputStream> video_;
+    std::vector<InputStream> audio_;
+    // Read by the interrupt callback, which a protocol may call from a thread of its own.
+    std::atomic<std::chrono::steady_clock::rep> deadline_{0};
+    std::atomic<bool> timedOut_{false};
+    Step failedStep_ = Step::None;
+    int failedCode_ = 0;
+};
+
+// An angle in degrees brought into [0, 360).
+double NormaliseDegrees(double degrees);
+
+// The clockwise rotation in degrees [0, 360) that turns a stream upright, from its display
+// matrix; 0 when there is none.
+double DisplayRotationDegrees(const AVStream* stream);
+
+// The picture size as shown: width and height swapped for a stream turned by 90 or 270 degrees.
+void UprightSize(const AVStream* stream, int& width, int& height);
+
+}  // namespace ostrel::engine::ff
