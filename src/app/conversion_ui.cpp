@@ -70,7 +70,7 @@ void ConversionUi::Private::StartRun() {
     // The window owns the run and shows it; the run follows the encoder's events itself.
     auto* window = new FormConverting(run, folder, mainWindow);
     progress = window;
-    window->setModal(true);
+    window->setWindowModality(Qt::WindowModal);
     QObject::connect(window, &QDialog::finished, window, [window] { window->deleteLater(); });
     // Tied to this object as well as the run: the handler reaches into this object.
     QObject::connect(run, &ConversionRun::queueEnded, q, [this] {
@@ -90,13 +90,15 @@ void ConversionUi::Private::StartRun() {
 
 ConversionUi::ConversionUi(QWidget* mainWindow, engine::Encoder& encoder, QString& outputFolder)
     : QObject(mainWindow), d_(new Private(this, mainWindow, encoder, outputFolder)) {
-    // The notice belongs to the main window and outlives every progress window.
+    // The notice outlives every progress window. It is a window of its own, on the main
+    // window's screen, so that the progress window does not block it.
     d_->notice = new CompletionNotice(mainWindow);
 }
 
 ConversionUi::~ConversionUi() {
     // The progress window's run calls the encoder: it goes before the encoder does.
     delete d_->progress;
+    delete d_->notice;
     delete d_;
 }
 
@@ -110,6 +112,10 @@ void ConversionUi::Convert(const QList<FileRow>& rows) {
 
 void ConversionUi::StopEncoder() {
     d_->encoder.StopTasks(false);
+}
+
+CompletionNotice* ConversionUi::Notice() const {
+    return d_->notice;
 }
 
 }  // namespace ostrel

@@ -16,6 +16,8 @@ namespace engine {
 class Encoder;
 }
 
+class CompletionNotice;
+
 class ConversionUi : public QObject {
     Q_OBJECT
 
@@ -31,6 +33,9 @@ class ConversionUi : public QObject {
 
     // Asks a running conversion to stop (the main window is closing).
     void StopEncoder();
+
+    // The completion notice, shown at the end of every run.
+    CompletionNotice* Notice() const;
 
   private:
     class Private;

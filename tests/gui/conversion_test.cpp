@@ -71,7 +71,7 @@ struct Harness {
         QVERIFY(outputDir.isValid());
         outputFolder = outputDir.path();
         ui = std::make_unique<ConversionUi>(&mainWindow, encoder, outputFolder);
-        notice = mainWindow.findChild<CompletionNotice*>();
+        notice = ui->Notice();
         QVERIFY(notice != nullptr);
         notice->SetFolderOpener([this](const QString& folder) { opened << "notice " + folder; });
     }
@@ -195,6 +195,7 @@ class ConversionTest : public QObject {
     void dialogIsCreatedOnce();
     void noticeClickZones_data();
     void noticeClickZones();
+    void noticeTakesClicksWhileTheProgressWindowIsOpen();
     void realEngineConvertsThroughTheDialog();
     void staysResponsiveWithTwentyFiles();
 };
@@ -403,6 +404,31 @@ void ConversionTest::noticeClickZones() {
     QTest::mouseClick(&notice, Qt::LeftButton, {}, point);
     QCOMPARE(notice.isVisible(), staysOpen);
     QCOMPARE(opened, opensFolder ? QStringList{"/srv/out/"} : QStringList{});
+}
+
+// The run ends with the progress window still open: the notice is not blocked by it, and a
+// click on its message opens the output folder.
+void ConversionTest::noticeTakesClicksWhileTheProgressWindowIsOpen() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    h.mainWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.mainWindow));
+    FormConverting* window = h.Run({VideoFileRow(h.In("a.avi"))});
+    QVERIFY(window != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    encoder.Finished(0, Outcome::Succeeded);
+    encoder.QueueEnded();
+    Deliver();
+    QVERIFY(window->isVisible());
+    QVERIFY(h.notice->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(h.notice));
+    // Through the window system, where a modal window blocks the windows it covers.
+    QTest::mouseClick(h.notice->windowHandle(), Qt::LeftButton, {}, QPoint(110, 40));
+    QCOMPARE(h.opened, QStringList{"notice " + h.outputFolder});
+    QVERIFY(!h.notice->isVisible());
+    // The main window itself still waits for the progress window.
+    QVERIFY(window->isModal());
+    window->close();
 }
 
 void ConversionTest::realEngineConvertsThroughTheDialog() {
