@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "filelist/file_row.h"
 
@@ -36,6 +37,8 @@ class ConversionUi : public QObject {
 
     // The completion notice, shown at the end of every run.
     CompletionNotice* Notice() const;
+    // What plays the completion sound (the desktop's sound unless a test replaces it).
+    void SetSoundPlayer(std::function<void()> player);
 
   private:
     class Private;
