@@ -1,5 +1,6 @@
 #include "app/format_dialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QFrame>
@@ -305,7 +306,10 @@ void FormVideoFormat::ApplyWidth() {
 }
 
 QString FormVideoFormat::CheckOutputFolder() {
-    const QString folder = NormaliseOutputFolder(model_.Settings().DestinationFolder);
+    // A relative or "~" folder is made absolute first, so that the rows, the open-folder
+    // requests and the stored folder all name the same place wherever the program started.
+    const QString folder = NormaliseOutputFolder(FormatDialogModel::AbsoluteDestination(
+        model_.Settings().DestinationFolder, QDir::homePath()));
     model_.SetDestinationFolder(folder);
     if (IsAcceptedOutputFolder(folder)) {
         return folder;

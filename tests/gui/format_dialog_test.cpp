@@ -1,9 +1,12 @@
 // The format dialog and its settings grid driven through real key, mouse and focus events.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -88,6 +91,8 @@ class FormatDialogTest : public QObject {
     void browseWritesTheChosenFolder();
     void invalidPathStopsTheRun_data();
     void invalidPathStopsTheRun();
+    void relativeDestinationBecomesAbsolute_data();
+    void relativeDestinationBecomesAbsolute();
 
   private:
     QTreeView* Tree() const { return dialog_->Grid()->Tree(); }
@@ -560,6 +565,72 @@ void FormatDialogTest::invalidPathStopsTheRun() {
     QCOMPARE(outputFolder, folder);
     QVERIFY(mainWindow.findChild<QDialog*>(QStringLiteral("FormConverting")) == nullptr);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void FormatDialogTest::relativeDestinationBecomesAbsolute_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("inHome");  // the folder it names, inside the home folder
+    QTest::newRow("relative") << "out"
+                              << "out";
+    QTest::newRow("relative with blanks") << "  out  "
+                                          << "out";
+    QTest::newRow("tilde") << "~/Videos"
+                           << "Videos";
+    QTest::newRow("a real name ending in a blank") << "out "
+                                                   << "out ";
+}
+
+// A relative destination is taken in the home folder, not in the folder the program was
+// started from, and everything after OK sees it absolute: the box, the rows and the folder
+// that is stored.
+void FormatDialogTest::relativeDestinationBecomesAbsolute() {
+    QFETCH(QString, typed);
+    QFETCH(QString, inHome);
+    dialog_.reset();
+    QTemporaryDir home;
+    QTemporaryDir elsewhere;
+    QVERIFY(home.isValid() && elsewhere.isValid());
+    for (const char* name : {"out", "Videos", "out "}) {
+        QVERIFY(QDir(home.path()).mkdir(QString::fromLatin1(name)));
+        QVERIFY(QDir(elsewhere.path()).mkdir(QString::fromLatin1(name)));
+    }
+    const QByteArray savedHome = qgetenv("HOME");
+    const QString savedCurrent = QDir::currentPath();
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QDir::setCurrent(elsewhere.path());
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", savedHome);
+        QDir::setCurrent(savedCurrent);
+    });
+
+    QWidget mainWindow;
+    testing::FakeEncoder encoder;
+    QString outputFolder = QStringLiteral("/tmp/");
+    ConversionUi ui(&mainWindow, encoder, outputFolder);
+    FileRow row;
+    row.FileName = elsewhere.path() + QStringLiteral("/in.avi");
+    ui.Convert({row});
+    auto* dialog = mainWindow.findChild<FormVideoFormat*>();
+    QVERIFY(dialog != nullptr);
+    QStringList messages;
+    dialog->SetErrorMessageFunction(
+        [&](QWidget*, const QString&, const QString& text) { messages << text; });
+    dialog->SetFolderChooser([](QWidget*) { return QString(); });
+    auto* box = Child<QLineEdit>(dialog, "TextFolder");
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, typed);
+    QTest::mouseClick(Child<QPushButton>(dialog, "BtnOK"), Qt::LeftButton);
+
+    const QString expected = home.path() + QLatin1Char('/') + inHome + QLatin1Char('/');
+    QCOMPARE(messages, QStringList());
+    QCOMPARE(outputFolder, expected);
+    QCOMPARE(box->text(), expected);
+    auto* progress = mainWindow.findChild<QDialog*>(QStringLiteral("FormConverting"));
+    QVERIFY(progress != nullptr);
+    auto* rows = progress->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    QCOMPARE(rows->model()->index(0, 0).data().toString(), expected + QStringLiteral("in.mp4"));
+    progress->close();
 }
 
 QTEST_MAIN(FormatDialogTest)
