@@ -162,6 +162,12 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
             [this](const QModelIndex& current) { ShowDescription(current); });
     connect(model_, &QAbstractItemModel::dataChanged, this, [this] {
         ApplyHiddenRows();
+        // An item that went out of sight (an audio profile hides the video settings, "Remove
+        // Audio" the audio ones) is no longer current, so nothing describes it.
+        if (IsHiddenInTree(tree_->currentIndex())) {
+            tree_->selectionModel()->clear();
+            tree_->setCurrentIndex(QModelIndex());
+        }
         ShowDescription(tree_->currentIndex());
     });
     ApplyHiddenRows();
@@ -169,6 +175,19 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
 
 QString SettingsGridView::DescriptionText() const {
     return description_->text();
+}
+
+QString SettingsGridView::DescriptionTitle() const {
+    return descriptionTitle_->text();
+}
+
+bool SettingsGridView::IsHiddenInTree(const QModelIndex& index) const {
+    for (QModelIndex at = index; at.isValid(); at = at.parent()) {
+        if (tree_->isRowHidden(at.row(), at.parent())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void SettingsGridView::SetCurrentItem(GridItem item) {

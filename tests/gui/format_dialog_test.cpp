@@ -84,6 +84,8 @@ class FormatDialogTest : public QObject {
     void gridEditsThroughTheView();
     void cropMarginsAndRemoveAudio();
     void descriptionFollowsTheCurrentItem();
+    void descriptionNeverDescribesAHiddenItem_data();
+    void descriptionNeverDescribesAHiddenItem();
     void profileMenuUnderTheBox();
     void audioProfileHidesVideoControls();
     void moreExpandsAndCollapses();
@@ -422,6 +424,45 @@ void FormatDialogTest::descriptionFollowsTheCurrentItem() {
                             "270"));
     dialog_->Grid()->SetCurrentItem(GridItem::Extension);
     QVERIFY(dialog_->Grid()->DescriptionText().isEmpty());
+}
+
+void FormatDialogTest::descriptionNeverDescribesAHiddenItem_data() {
+    QTest::addColumn<GridItem>("current");
+    QTest::addColumn<bool>("removeAudio");  // else: choose an audio profile
+    QTest::addColumn<QString>("description");
+    QTest::newRow("video item, audio profile") << GridItem::Rotate << false << QString();
+    QTest::newRow("crop margin, audio profile") << GridItem::CropTop << false << QString();
+    QTest::newRow("audio item, audio removed") << GridItem::SampleRate << true << QString();
+    // A current item that stays in sight keeps its description.
+    QTest::newRow("audio item, audio profile")
+        << GridItem::Channels << false
+        << QStringLiteral("Set number of audio channels. 1 - Mono, 2 - Stereo");
+}
+
+// Whatever hides the current item, the description panel does not go on describing it.
+void FormatDialogTest::descriptionNeverDescribesAHiddenItem() {
+    QFETCH(GridItem, current);
+    QFETCH(bool, removeAudio);
+    QFETCH(QString, description);
+    QTest::mouseClick(Child<QPushButton>(dialog_.get(), "BtnMore"), Qt::LeftButton);
+    dialog_->Grid()->SetCurrentItem(current);
+    QVERIFY(!dialog_->Grid()->DescriptionText().isEmpty() ||
+            current == GridItem::CropTop);  // the margins have no description of their own
+    if (removeAudio) {
+        // Checked with the mouse on its box, so the current item stays where it was.
+        const QModelIndex box =
+            GridModel()->IndexOfItem(GridItem::RemoveAudio, SettingsGridModel::ValueColumn);
+        QVERIFY(GridModel()->setData(box, Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(dialog_->Model().Settings().RemoveAudio);
+    } else {
+        FindProfileAction(dialog_->ProfileMenu(), "MP3 - MPEG Layer-3 Audio (*.mp3)")->trigger();
+    }
+    const QModelIndex shown = Tree()->currentIndex();
+    for (QModelIndex at = shown; at.isValid(); at = at.parent()) {
+        QVERIFY(!IsRowHidden(at.siblingAtColumn(0)));
+    }
+    QCOMPARE(dialog_->Grid()->DescriptionText(), description);
+    QCOMPARE(dialog_->Grid()->DescriptionTitle().isEmpty(), !shown.isValid());
 }
 
 void FormatDialogTest::profileMenuUnderTheBox() {
