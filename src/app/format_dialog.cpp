@@ -15,6 +15,7 @@
 #include <QSignalBlocker>
 
 #include "app/settings_grid_view.h"
+#include "app/window_placement.h"
 #include "common/rounding.h"
 #include "profiles/catalogue.h"
 #include "profiles/option_builder.h"
@@ -84,8 +85,8 @@ FormVideoFormat::FormVideoFormat(const QString& outputFolder, int processorCount
       folderChooser_(DefaultFolderChooser()) {
     setObjectName(QStringLiteral("FormVideoFormat"));
     setWindowTitle(QStringLiteral("Output Settings"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    // Its size is fixed (only "More" changes it): no maximise button.
+    setWindowFlags(DialogFlags(false));
     QFont dialogFont = font();
     dialogFont.setPointSize(9);
     setFont(dialogFont);
@@ -115,14 +116,15 @@ void FormVideoFormat::BuildControls() {
         labels_.append(result);
         return result;
     };
-    label(frame_, "Output Format:");
-    label(frame_, "Video Size:");
-    label(frame_, "Width:");
-    label(frame_, "Height:");
-    label(frame_, "Video Quality:");
-    label(frame_, "Audio Quality:");
-    label(this, "Destination:");
-    label(this, "CPU Cores:");
+    // The captions carry access keys: Alt and the underlined letter moves to the control.
+    label(frame_, "Output &Format:");
+    label(frame_, "Video &Size:");
+    label(frame_, "&Width:");
+    label(frame_, "&Height:");
+    label(frame_, "&Video Quality:");
+    label(frame_, "&Audio Quality:");
+    label(this, "&Destination:");
+    label(this, "C&PU Cores:");
 
     comboFormat_ = new ProfileComboBox(frame_);
     comboFormat_->setObjectName(QStringLiteral("ComboFormat"));
@@ -157,7 +159,7 @@ void FormVideoFormat::BuildControls() {
 
     textFolder_ = new QLineEdit(this);
     textFolder_->setObjectName(QStringLiteral("TextFolder"));
-    btnBrowse_ = new QPushButton(QStringLiteral("Browse..."), this);
+    btnBrowse_ = new QPushButton(QStringLiteral("&Browse..."), this);
     btnBrowse_->setObjectName(QStringLiteral("BtnBrowse"));
     btnBrowse_->setAutoDefault(false);
     comboCpu_ = new QComboBox(this);
@@ -171,6 +173,12 @@ void FormVideoFormat::BuildControls() {
 
     grid_ = new SettingsGridView(&model_.Grid(), this);
     grid_->setObjectName(QStringLiteral("SettingsGrid"));
+
+    const QList<QWidget*> named = {comboFormat_, comboSize_,   textW_,      textH_,
+                                   comboVideoQ_, comboAudioQ_, textFolder_, comboCpu_};
+    for (int i = 0; i < named.size(); ++i) {
+        labels_[i]->setBuddy(named[i]);
+    }
 
     connect(comboFormat_, &ProfileComboBox::dropDownRequested, this, [this] { ShowProfileMenu(); });
     connect(comboSize_, &QComboBox::activated, this,
@@ -245,6 +253,8 @@ void FormVideoFormat::PlaceControls() {
             setTabOrder(places[i - 1].control, place.control);
         }
     }
+    // The grid, when it is shown, comes after the left half.
+    setTabOrder(btnCancel_, grid_->Tree());
 }
 
 void FormVideoFormat::ShowProfileMenu() {
@@ -292,7 +302,7 @@ void FormVideoFormat::Refresh() {
         comboCpu_->setCurrentIndex(model_.CpuIndex());
     }
     SetTextIfDifferent(textFolder_, settings.DestinationFolder);
-    btnMore_->setText(model_.MoreButtonText());
+    btnMore_->setText(QLatin1Char('&') + model_.MoreButtonText());
     grid_->setVisible(model_.IsGridExpanded());
     ApplyWidth();
 }
@@ -303,6 +313,11 @@ void FormVideoFormat::ApplyWidth() {
     const int frameWidth = frameGeometry().width() - geometry().width();
     const int clientHeight = TwipsToPixels(kClientHeightTwips);
     setFixedSize(model_.DialogWidthPixels() - qMax(0, frameWidth), clientHeight);
+    // Grown near the right edge (or on a small screen), the dialog moves left or up so that
+    // the whole of it stays in sight.
+    if (isVisible()) {
+        KeepOnScreen(this);
+    }
 }
 
 QString FormVideoFormat::CheckOutputFolder() {

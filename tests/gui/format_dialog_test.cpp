@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -15,10 +16,13 @@
 #include "app/conversion_ui.h"
 #include "app/format_dialog.h"
 #include "app/settings_grid_view.h"
+#include "app/window_placement.h"
 #include "fake_encoder.h"
 #include "profiles/settings_grid_model.h"
+#include "shown_text.h"
 
 using namespace ostrel;
+using ostrel::testing::Shown;
 
 namespace {
 
@@ -89,6 +93,9 @@ class FormatDialogTest : public QObject {
     void profileMenuUnderTheBox();
     void audioProfileHidesVideoControls();
     void moreExpandsAndCollapses();
+    void positionInsideTheScreen_data();
+    void positionInsideTheScreen();
+    void expandedDialogStaysOnTheScreen();
     void cancelAndCloseBoxKeepTheChoice();
     void browseWritesTheChosenFolder();
     void invalidPathStopsTheRun_data();
@@ -177,7 +184,7 @@ void FormatDialogTest::loadState() {
     QCOMPARE(Items(cpu), (QStringList{"1", "2", "3", "4"}));
     QCOMPARE(cpu->currentText(), QStringLiteral("4"));
     QCOMPARE(Child<QLineEdit>(d, "TextFolder")->text(), QStringLiteral("/tmp"));
-    QCOMPARE(Child<QPushButton>(d, "BtnMore")->text(), QStringLiteral("More >>"));
+    QCOMPARE(Shown(Child<QPushButton>(d, "BtnMore")->text()), QStringLiteral("More >>"));
     QVERIFY(!d->Grid()->isVisible());
     QCOMPARE(d->frameGeometry().width(), 487);
 
@@ -514,16 +521,52 @@ void FormatDialogTest::audioProfileHidesVideoControls() {
 void FormatDialogTest::moreExpandsAndCollapses() {
     auto* more = Child<QPushButton>(dialog_.get(), "BtnMore");
     QTest::mouseClick(more, Qt::LeftButton);
-    QCOMPARE(more->text(), QStringLiteral("More <<"));
+    QCOMPARE(Shown(more->text()), QStringLiteral("More <<"));
     QVERIFY(dialog_->Grid()->isVisible());
     QCOMPARE(dialog_->frameGeometry().width(), 818);
     // The grid's category rows and items are all there, in order.
     QCOMPARE(GridModel()->rowCount(), 3);
     QCOMPARE(GridModel()->index(0, 0).data().toString(), QStringLiteral("Output File"));
     QTest::mouseClick(more, Qt::LeftButton);
-    QCOMPARE(more->text(), QStringLiteral("More >>"));
+    QCOMPARE(Shown(more->text()), QStringLiteral("More >>"));
     QVERIFY(!dialog_->Grid()->isVisible());
     QCOMPARE(dialog_->frameGeometry().width(), 487);
+}
+
+void FormatDialogTest::positionInsideTheScreen_data() {
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QPoint>("placed");
+    // In a screen area of 1024 x 768.
+    QTest::newRow("inside stays") << QRect(100, 100, 400, 300) << QPoint(100, 100);
+    QTest::newRow("past the right edge") << QRect(800, 100, 818, 400) << QPoint(206, 100);
+    QTest::newRow("past the bottom") << QRect(100, 600, 400, 300) << QPoint(100, 468);
+    QTest::newRow("left of the screen") << QRect(-50, -20, 400, 300) << QPoint(0, 0);
+    QTest::newRow("wider than the screen") << QRect(300, 0, 1200, 300) << QPoint(0, 0);
+}
+
+void FormatDialogTest::positionInsideTheScreen() {
+    QFETCH(QRect, frame);
+    QFETCH(QPoint, placed);
+    QCOMPARE(PositionInside(frame, QRect(0, 0, 1024, 768)), placed);
+}
+
+// "More" near the right edge of the screen moves the dialog left rather than past the edge.
+void FormatDialogTest::expandedDialogStaysOnTheScreen() {
+    const QRect area = dialog_->screen()->availableGeometry();
+    dialog_->move(area.right() - dialog_->frameGeometry().width() - 10, area.top() + 40);
+    QTest::mouseClick(Child<QPushButton>(dialog_.get(), "BtnMore"), Qt::LeftButton);
+    QVERIFY(dialog_->Model().IsGridExpanded());
+    const QRect frame = dialog_->frameGeometry();
+    QVERIFY(frame.width() > 487);
+    QVERIFY(frame.left() >= area.left());
+    if (frame.width() <= area.width()) {
+        QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                      .arg(frame.x())
+                                                      .arg(frame.y())
+                                                      .arg(frame.width())
+                                                      .arg(frame.height())));
+    }
+    QCOMPARE(frame.top(), area.top() + 40);
 }
 
 void FormatDialogTest::cancelAndCloseBoxKeepTheChoice() {
@@ -542,7 +585,8 @@ void FormatDialogTest::cancelAndCloseBoxKeepTheChoice() {
     dialog_->show();
     QCOMPARE(Child<QComboBox>(dialog_.get(), "ComboFormat")->currentText(),
              QStringLiteral("iPhone - H.264 Video"));
-    QCOMPARE(Child<QPushButton>(dialog_.get(), "BtnMore")->text(), QStringLiteral("More <<"));
+    QCOMPARE(Shown(Child<QPushButton>(dialog_.get(), "BtnMore")->text()),
+             QStringLiteral("More <<"));
 }
 
 void FormatDialogTest::browseWritesTheChosenFolder() {
