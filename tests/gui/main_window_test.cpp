@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -266,6 +267,30 @@ class MainWindowTest : public QObject {
         QMenu* file = window.menuBar()->actions().first()->menu();
         QTRY_VERIFY(file->isVisible());
         QTest::keyClick(file, Qt::Key_Escape);
+    }
+
+    // At the window's first size the eight columns are all in sight, each wide enough for its
+    // header, and the user can still resize them.
+    void allColumnsFitAtTheDefaultWidth() {
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        AddFakeRows(window, 3);
+        QHeaderView* header = window.ListView()->header();
+        QCOMPARE(header->count(), 8);
+        const int available = window.ListView()->viewport()->width();
+        int used = 0;
+        for (int column = 0; column < header->count(); ++column) {
+            const QString caption = FileListModel::Columns().at(column).Header;
+            QVERIFY2(
+                header->sectionSize(column) >= header->fontMetrics().horizontalAdvance(caption),
+                qPrintable(caption));
+            QCOMPARE(header->sectionResizeMode(column), QHeaderView::Interactive);
+            used += header->sectionSize(column);
+        }
+        QVERIFY2(used <= available, qPrintable(QStringLiteral("%1 > %2").arg(used).arg(available)));
+        QVERIFY(used >= available - 8);  // and the room is used
+        QCOMPARE(window.ListView()->textElideMode(), Qt::ElideMiddle);
     }
 
     void barsInOrder() {
