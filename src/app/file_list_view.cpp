@@ -85,6 +85,7 @@ void FileListView::ApplyDefaultWidths() {
     constexpr int kWishedPathWidth = 220;
     constexpr int kLeastPathWidth = 120;
     constexpr int kPadding = 16;
+    constexpr int kLeastPadding = 10;
     const QFontMetrics headerMetrics = header()->fontMetrics();
     const QFontMetrics textMetrics = fontMetrics();
     const int path = FileListModel::ColumnFileName;
@@ -92,12 +93,15 @@ void FileListView::ApplyDefaultWidths() {
     QList<int> least;
     int totalRelative = 0;
     for (int column = 0; column < columns.size(); ++column) {
-        const int headerWidth =
-            headerMetrics.horizontalAdvance(columns.at(column).Header) + kPadding;
-        const int textWidth = textMetrics.horizontalAdvance(kTypicalTexts.value(column)) + kPadding;
-        wished.append(column == path ? std::max(headerWidth, kWishedPathWidth)
-                                     : std::max(headerWidth, textWidth));
-        least.append(column == path ? std::max(headerWidth, kLeastPathWidth) : headerWidth);
+        const int headerWidth = headerMetrics.horizontalAdvance(columns.at(column).Header);
+        const int textWidth = textMetrics.horizontalAdvance(kTypicalTexts.value(column));
+        wished.append(column == path ? std::max(headerWidth + kPadding, kWishedPathWidth)
+                                     : std::max(headerWidth, textWidth) + kPadding);
+        // The time of day is the end of the modification time: that column keeps its whole
+        // text; the others may go down to their header.
+        const int leastText = column == FileListModel::ColumnModified ? textWidth : 0;
+        least.append(column == path ? std::max(headerWidth + kLeastPadding, kLeastPathWidth)
+                                    : std::max(headerWidth, leastText) + kLeastPadding);
         totalRelative += columns.at(column).RelativeWidth;
     }
     const int available = viewport()->width();

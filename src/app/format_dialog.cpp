@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QSignalBlocker>
 
 #include "app/settings_grid_view.h"
@@ -29,6 +30,10 @@ QRect FromTwips(int left, int top, int width, int height) {
 }
 
 constexpr int kClientHeightTwips = 5715;
+constexpr int kGridLeftTwips = 7080;
+constexpr int kGridTopTwips = 255;
+constexpr int kGridWidthTwips = 4920;
+constexpr int kGridHeightTwips = 5040;
 
 // Places a caption label; the label grows to the font's line height, centred on its design
 // rectangle, so that a system font larger than the designed one is not clipped. A text wider
@@ -232,7 +237,7 @@ void FormVideoFormat::PlaceControls() {
     PlaceLabel(labels_[5], 195, 2670, 1140, 210, 1755);
     PlaceLabel(labels_[6], 285, 4575, 975, 210, 1320);
     PlaceLabel(labels_[7], 285, 5145, 900, 210, 1320);
-    grid_->setGeometry(FromTwips(7080, 255, 4920, 5040));
+    grid_->setGeometry(FromTwips(kGridLeftTwips, kGridTopTwips, kGridWidthTwips, kGridHeightTwips));
     // The controls in tab order, which follows the form from top to bottom, with their design
     // rectangles in twips: left, top, width, height.
     const struct {
@@ -310,9 +315,19 @@ void FormVideoFormat::Refresh() {
 void FormVideoFormat::ApplyWidth() {
     // The designed widths are outer widths; the window frame, when there is one, is taken
     // off so that the whole window has the designed size.
-    const int frameWidth = frameGeometry().width() - geometry().width();
+    const int frameWidth = qMax(0, frameGeometry().width() - geometry().width());
     const int clientHeight = TwipsToPixels(kClientHeightTwips);
-    setFixedSize(model_.DialogWidthPixels() - qMax(0, frameWidth), clientHeight);
+    // On a screen narrower than the expanded dialog (a small or scaled screen) the dialog takes
+    // the screen's width and the grid gives up what is missing.
+    int outerWidth = model_.DialogWidthPixels();
+    if (screen() != nullptr) {
+        outerWidth = qMin(outerWidth, screen()->availableGeometry().width());
+    }
+    const int clientWidth = outerWidth - frameWidth;
+    const QRect grid = FromTwips(kGridLeftTwips, kGridTopTwips, kGridWidthTwips, kGridHeightTwips);
+    grid_->setGeometry(grid.left(), grid.top(), qMin(grid.width(), clientWidth - grid.left() - 4),
+                       grid.height());
+    setFixedSize(clientWidth, clientHeight);
     // Grown near the right edge (or on a small screen), the dialog moves left or up so that
     // the whole of it stays in sight.
     if (isVisible()) {

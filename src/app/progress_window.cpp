@@ -36,6 +36,7 @@ const QString kCopyErrorText = QStringLiteral("Copy Error");
 constexpr int kProgressWidth = 90;
 constexpr int kLeastStatusWidth = 170;
 constexpr int kLeastOutputWidth = 200;
+constexpr int kWishedOutputWidth = 360;
 constexpr int kCellPadding = 16;
 constexpr int kRefreshMs = 1000;
 
@@ -322,7 +323,7 @@ void FormConverting::FitColumns() {
     const int available = list_->viewport()->width();
     const int progress = header->sectionSize(RunRowsModel::ProgressColumn);
     // A long error first makes the window wider, as far as the screen allows.
-    const int wanted = kLeastOutputWidth + progress + widestStatus_ + kCellPadding;
+    const int wanted = kWishedOutputWidth + progress + widestStatus_ + kCellPadding;
     if (wanted > available && isVisible() && !isMaximized() && screen() != nullptr) {
         const int frame = frameGeometry().width() - width();
         const int widest = screen()->availableGeometry().width() - frame;

@@ -12,6 +12,8 @@
 namespace ostrel {
 namespace {
 
+constexpr int kCaptionWidth = 170;
+
 GridItemKind KindOf(const QModelIndex& index) {
     return static_cast<GridItemKind>(index.data(SettingsGridModel::KindRole).toInt());
 }
@@ -131,7 +133,7 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
     tree_->setSelectionBehavior(QAbstractItemView::SelectRows);
     tree_->header()->setStretchLastSection(true);
     tree_->header()->setSectionResizeMode(SettingsGridModel::CaptionColumn, QHeaderView::Fixed);
-    tree_->header()->resizeSection(SettingsGridModel::CaptionColumn, 170);
+    tree_->header()->resizeSection(SettingsGridModel::CaptionColumn, kCaptionWidth);
     tree_->setIndentation(14);
     tree_->expandAll();
 
@@ -171,6 +173,13 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
         ShowDescription(tree_->currentIndex());
     });
     ApplyHiddenRows();
+}
+
+void SettingsGridView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // A grid made narrow by a small screen still leaves room for the values.
+    tree_->header()->resizeSection(SettingsGridModel::CaptionColumn,
+                                   qMin(kCaptionWidth, width() * 3 / 5));
 }
 
 QString SettingsGridView::DescriptionText() const {

@@ -52,6 +52,9 @@ class SettingsGridView : public QWidget {
     // Makes an item current (and scrolls to it), so its description shows.
     void SetCurrentItem(GridItem item);
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void ApplyHiddenRows();
     // True when the row or one of the rows it sits under is hidden.

@@ -64,6 +64,7 @@ RunProgressFigures MeasureRunProgress(const QList<RunRow>& rows, const QList<dou
     RunProgressFigures figures;
     figures.Total = static_cast<int>(rows.size());
     figures.ElapsedMs = std::max<std::int64_t>(0, elapsedMs);
+    figures.Running = running;
 
     // The mean known length stands in for files whose length nobody knows; with no length
     // known at all every file weighs the same.
@@ -83,6 +84,7 @@ RunProgressFigures MeasureRunProgress(const QList<RunRow>& rows, const QList<dou
     for (qsizetype i = 0; i < rows.size(); ++i) {
         const RunRow& row = rows[i];
         figures.Ended += IsEnded(row.Status) ? 1 : 0;
+        figures.Converted += row.Status == RunRowStatus::Succeeded ? 1 : 0;
         if (row.Task < 0) {
             continue;  // never queued: no work, no time
         }
@@ -127,7 +129,12 @@ QString RunProgressText(const RunProgressFigures& figures) {
     // Whole seconds: the elapsed time rounded down, the remaining time up, so the clock never
     // shows a second that has not passed nor promises one too few.
     const QString separator = QStringLiteral("  \u00b7  ");
-    QString text = QStringLiteral("%1 of %2 done").arg(figures.Ended).arg(FilesText(figures.Total));
+    QString text =
+        figures.Running
+            ? QStringLiteral("%1 of %2 done").arg(figures.Ended).arg(FilesText(figures.Total))
+            : QStringLiteral("%1 of %2 converted")
+                  .arg(figures.Converted)
+                  .arg(FilesText(figures.Total));
     text += separator + QStringLiteral("Elapsed ") +
             FormatDuration(static_cast<double>(figures.ElapsedMs / 1000));
     if (figures.RemainingMs) {

@@ -37,8 +37,10 @@ RunEndTexts EndOfRunTexts(const RunCounts& counts, bool stopRequested);
 QString FilesText(int count);
 
 struct RunProgressFigures {
-    int Ended = 0;  // rows that are done, whatever their outcome
+    int Ended = 0;      // rows that are done, whatever their outcome
+    int Converted = 0;  // of which converted
     int Total = 0;
+    bool Running = false;
     int Percent = 0;  // of the whole run's work, 0..100
     std::int64_t ElapsedMs = 0;
     std::optional<std::int64_t> RemainingMs;  // none until the speed is known, or when not running
@@ -55,8 +57,9 @@ inline constexpr std::int64_t kRemainingAfterMs = 3000;
 RunProgressFigures MeasureRunProgress(const QList<RunRow>& rows, const QList<double>& sourceSeconds,
                                       std::int64_t elapsedMs, bool running);
 
-// "12 of 50 files done  ·  Elapsed 00:01:23  ·  Remaining about 00:04:10" (the last part only
-// while the remaining time is known).
+// While running, "12 of 50 files done  ·  Elapsed 00:01:23  ·  Remaining about 00:04:10" (the
+// last part only while the remaining time is known); once the run is over, how many files were
+// converted: "5 of 50 files converted  ·  Elapsed 00:00:06".
 QString RunProgressText(const RunProgressFigures& figures);
 
 }  // namespace ostrel

@@ -495,6 +495,10 @@ void ConversionTest::endOfRunSaysWhatHappened() {
     encoder.QueueEnded();
     Deliver();
     QCOMPARE(window->windowTitle(), caption);
+    const auto converted = static_cast<int>(outcomes.count(static_cast<int>(Outcome::Succeeded)));
+    QVERIFY2(window->RunLabel()->text().startsWith(
+                 QStringLiteral("%1 of %2 files converted").arg(converted).arg(outcomes.size())),
+             qPrintable(window->RunLabel()->text()));
     QVERIFY(h.notice->isVisible());
     QCOMPARE(h.notice->Message(), notice);
     QCOMPARE(h.sounds, sound ? 1 : 0);

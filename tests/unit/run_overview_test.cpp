@@ -178,6 +178,7 @@ TEST(RunOverviewTest, WholeRunFiguresFromDurationsAndSpeed) {
             MeasureRunProgress(c.rows, c.listed, c.elapsedMs, c.running);
         EXPECT_EQ(figures.Total, c.rows.size());
         EXPECT_EQ(figures.Ended, c.ended);
+        EXPECT_EQ(figures.Running, c.running);
         EXPECT_EQ(figures.Percent, c.percent);
         EXPECT_EQ(figures.RemainingMs, c.remainingMs);
     }
@@ -185,6 +186,7 @@ TEST(RunOverviewTest, WholeRunFiguresFromDurationsAndSpeed) {
 
 TEST(RunOverviewTest, ProgressTextInWholeSeconds) {
     RunProgressFigures figures;
+    figures.Running = true;
     figures.Ended = 12;
     figures.Total = 50;
     figures.ElapsedMs = 83'999;  // not yet 84 s
@@ -199,6 +201,14 @@ TEST(RunOverviewTest, ProgressTextInWholeSeconds) {
     figures.ElapsedMs = 59'600;
     figures.RemainingMs.reset();
     EXPECT_EQ(RunProgressText(figures), QString::fromUtf8("0 of 1 file done  ·  Elapsed 00:00:59"));
+    // Over: what counts is how many were converted, not how many were canceled.
+    figures.Running = false;
+    figures.Ended = 50;
+    figures.Converted = 5;
+    figures.Total = 50;
+    figures.ElapsedMs = 6'000;
+    EXPECT_EQ(RunProgressText(figures),
+              QString::fromUtf8("5 of 50 files converted  ·  Elapsed 00:00:06"));
 }
 
 }  // namespace
