@@ -184,10 +184,14 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
             folderOpener_(outputFolder_);
         }
     });
+    // The row the user picked (a click, the arrow keys) shows its whole error; the current row
+    // the list sets by itself does not.
     connect(list_, &QTreeView::clicked, this,
             [this](const QModelIndex& index) { ShowDetails(RowAt(index)); });
-    connect(list_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { ShowDetails(RowAt(current)); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = list_->selectionModel()->selectedRows();
+        ShowDetails(rows.isEmpty() ? -1 : RowAt(rows.first()));
+    });
     connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         const int row = RowAt(list_->indexAt(pos));
         if (row < 0) {
