@@ -35,9 +35,10 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
         QAction*& action = built.MenuActions[id];
         if (action == nullptr) {
             const Command* command = FindCommand(id);
-            action = NewAction(window, dispatcher, *command, command->Caption);
+            action = NewAction(window, dispatcher, *command, MenuCaption(*command));
             if (!command->Shortcut.isEmpty()) {
-                action->setShortcut(QKeySequence(command->Shortcut, QKeySequence::PortableText));
+                action->setShortcuts(
+                    QKeySequence::listFromString(command->Shortcut, QKeySequence::PortableText));
                 action->setShortcutContext(Qt::WindowShortcut);
                 // Bound to the whole window, not only while its menu is around.
                 window.addAction(action);
@@ -57,7 +58,7 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
 
     QMenuBar* bar = window.menuBar();
     for (const int menuId : layout.MenuBar) {
-        QMenu* menu = bar->addMenu(FindCommand(menuId)->Caption);
+        QMenu* menu = bar->addMenu(MenuCaption(*FindCommand(menuId)));
         fill(menu, layout.Menus.value(menuId));
     }
 
@@ -71,6 +72,10 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
         QAction* action = NewAction(window, dispatcher, *command, command->ToolbarCaption);
         built.ToolbarActions.insert(id, action);
         built.Toolbar->addAction(action);
+        // The buttons are in the window's tab order, so every command is reachable by keys.
+        if (QWidget* button = built.Toolbar->widgetForAction(action)) {
+            button->setFocusPolicy(Qt::TabFocus);
+        }
     }
     window.addToolBar(Qt::TopToolBarArea, built.Toolbar);
 

@@ -8,7 +8,7 @@ namespace ostrel {
 const QList<Command>& CommandTable() {
     static const QList<Command> table = [] {
         auto command = [](int id, const char* name, const char* caption, const char* toolbar,
-                          const char* tooltip, const char* shortcut) {
+                          const char* tooltip, const char* shortcut, char accessKey = 0) {
             Command entry;
             entry.Id = id;
             entry.Name = QString::fromLatin1(name);
@@ -16,31 +16,49 @@ const QList<Command>& CommandTable() {
             entry.ToolbarCaption = QString::fromLatin1(toolbar);
             entry.Tooltip = QString::fromLatin1(tooltip);
             entry.Shortcut = QString::fromLatin1(shortcut);
+            entry.AccessKey = QLatin1Char(accessKey);
             return entry;
         };
         return QList<Command>{
-            command(ID_FILE, "ID_FILE", "File", "", "File", ""),
-            command(ID_ADDFILES, "ID_ADDFILES", "Add Files", "Add", "Add Files", "Ctrl+O"),
-            command(ID_EXIT, "ID_EXIT", "Exit     ", "", "Exit     ", "Ctrl+E"),
-            command(ID_LIST, "ID_LIST", "List", "", "List", ""),
-            command(ID_SELECTALL, "ID_SELECTALL", "Select All", "", "Select All", "Ctrl+A"),
+            command(ID_FILE, "ID_FILE", "File", "", "File", "", 'F'),
+            command(ID_ADDFILES, "ID_ADDFILES", "Add Files", "Add", "Add Files", "Ctrl+O", 'A'),
+            command(ID_EXIT, "ID_EXIT", "Exit     ", "", "Exit     ", "Ctrl+E", 'x'),
+            command(ID_LIST, "ID_LIST", "List", "", "List", "", 'L'),
+            command(ID_SELECTALL, "ID_SELECTALL", "Select All", "", "Select All", "Ctrl+A", 'S'),
             command(ID_INVERTSELECTION, "ID_INVERTSELECTION", "Invert Selection", "",
-                    "Invert Selection   ", "Ctrl+Alt+I"),
-            command(ID_CLEARALL, "ID_CLEARALL", "Clear All", "", "Clear All", "Ctrl+L"),
+                    "Invert Selection   ", "Ctrl+Alt+I", 'I'),
+            command(ID_CLEARALL, "ID_CLEARALL", "Clear All", "", "Clear All", "Ctrl+L", 'C'),
             command(ID_REMOVESELECTEDFILES, "ID_REMOVESELECTEDFILES", "Remove Selected Files",
-                    "Remove", "Remove Selected Files", "Del"),
-            command(ID_HELP, "ID_HELP", "Help", "", "Help", ""),
-            command(ID_ABOUT, "ID_ABOUT", "About...", "", "About", ""),
-            command(ID_WEBSITE, "ID_WEBSITE", "Website", "", "Website", ""),
+                    "Remove", "Remove Selected Files", "Del", 'R'),
+            command(ID_HELP, "ID_HELP", "Help", "", "Help", "", 'H'),
+            command(ID_ABOUT, "ID_ABOUT", "About...", "", "About", "", 'A'),
+            command(ID_WEBSITE, "ID_WEBSITE", "Website", "", "Website", "", 'W'),
             command(IDR_TOOBAR, "IDR_TOOBAR", "", "Toobar", "Toobar", ""),
-            command(ID_JOINTB, "ID_JOINTB", "Convert Files", "Convert", "Convert Files", ""),
+            // Ctrl+Return starts the run from anywhere in the window; the keypad's Enter
+            // does the same.
+            command(ID_JOINTB, "ID_JOINTB", "Convert Files", "Convert", "Convert Files",
+                    "Ctrl+Return; Ctrl+Enter", 'C'),
             command(ID_UP, "ID_UP", "", "Move Up", "Move Up", ""),
             command(ID_DOWN, "ID_DOWN", "", "Move Down", "Move Down", ""),
             command(ID_PLAY, "ID_PLAY", "", "Play", "Play", ""),
-            command(ID_HELPCONTENTS, "ID_HELPCONTENTS", "Help Contents", "", "Help Contents", "F1"),
+            command(ID_HELPCONTENTS, "ID_HELPCONTENTS", "Help Contents", "", "Help Contents", "F1",
+                    'C'),
         };
     }();
     return table;
+}
+
+QString MenuCaption(const Command& command) {
+    QString caption = command.Caption;
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    if (command.AccessKey.isNull()) {
+        return caption;
+    }
+    const qsizetype at = caption.indexOf(command.AccessKey, 0, Qt::CaseInsensitive);
+    if (at >= 0) {
+        caption.insert(at, QLatin1Char('&'));
+    }
+    return caption;
 }
 
 const Command* FindCommand(int id) {

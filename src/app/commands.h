@@ -37,8 +37,17 @@ struct Command {
     QString Caption;         // in menus (empty for toolbar-only commands)
     QString ToolbarCaption;  // on the toolbar (empty when the command is not there)
     QString Tooltip;
-    QString Shortcut;  // portable key text, "Ctrl+O"; also a binding of the whole window
+    // Portable key text, "Ctrl+O"; several keys are separated by "; ". Also bindings of the
+    // whole window.
+    QString Shortcut;
+    // The letter of Caption that Alt (in the menu bar) or the letter alone (in an open menu)
+    // chooses; nothing for commands that are not in a menu.
+    QChar AccessKey;
 };
+
+// The menu caption with its access key marked for the menus ("&Add Files"); what the user reads
+// is Caption itself.
+QString MenuCaption(const Command& command);
 
 const QList<Command>& CommandTable();
 // Null for an identifier that is not in the table.

@@ -83,9 +83,10 @@ const CompletionNotice::ItemInfo& CompletionNotice::InfoOf(Item item) {
     return none;
 }
 
-CompletionNotice::CompletionNotice(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                          Qt::WindowDoesNotAcceptFocus),
+CompletionNotice::CompletionNotice(const QWidget* screenOwner)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                           Qt::WindowDoesNotAcceptFocus),
+      screenOwner_(screenOwner),
       folderOpener_(DefaultFolderOpener()) {
     setObjectName(QStringLiteral("CompletionNotice"));
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -96,16 +97,24 @@ CompletionNotice::CompletionNotice(QWidget* parent)
     connect(&autoClose_, &QTimer::timeout, this, [this] { hide(); });
 }
 
-void CompletionNotice::ShowNotice(const QString& outputFolder) {
+void CompletionNotice::ShowNotice(const QString& outputFolder, const QString& message) {
     outputFolder_ = outputFolder;
+    message_ = message.isEmpty() ? InfoOf(Item::Message).Text : message;
     hovered_ = Item::None;
+    // The notice keeps its width and grows downwards until the whole message fits.
+    const QRect messageRect = InfoOf(Item::Message).Rect;
+    const QRect needed = fontMetrics().boundingRect(
+        QRect(messageRect.left(), messageRect.top(), messageRect.width(), 10000),
+        Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, message_);
+    setFixedSize(kWidth, qMax(kHeight, needed.bottom() + 1 + 8));
+
     const QScreen* screen = QGuiApplication::primaryScreen();
-    if (parentWidget() != nullptr && parentWidget()->screen() != nullptr) {
-        screen = parentWidget()->screen();
+    if (screenOwner_ != nullptr && screenOwner_->screen() != nullptr) {
+        screen = screenOwner_->screen();
     }
     if (screen != nullptr) {
         const QRect area = screen->availableGeometry();
-        move(area.right() - kWidth + 1 - 4, area.bottom() - kHeight + 1 - 4);
+        move(area.right() - width() + 1 - 4, area.bottom() - height() + 1 - 4);
     }
     show();
     raise();
@@ -113,11 +122,19 @@ void CompletionNotice::ShowNotice(const QString& outputFolder) {
     autoClose_.start();
 }
 
-CompletionNotice::Item CompletionNotice::ItemAt(const QPoint& point) {
+QRect CompletionNotice::ItemRect(Item item) const {
+    QRect rect = InfoOf(item).Rect;
+    if (item == Item::Background || item == Item::Message) {
+        rect.setBottom(qMax(rect.bottom(), height() - 1));
+    }
+    return rect;
+}
+
+CompletionNotice::Item CompletionNotice::ItemAt(const QPoint& point) const {
     // Later items lie on top of earlier ones.
     const auto& items = Items();
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
-        if (it->Rect.contains(point)) {
+        if (ItemRect(it->Kind).contains(point)) {
             return it->Kind;
         }
     }
@@ -156,13 +173,12 @@ void CompletionNotice::paintEvent(QPaintEvent* event) {
     painter.setFont(titleFont);
     painter.drawText(title.Rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, title.Text);
 
-    const ItemInfo& message = InfoOf(Item::Message);
     QFont messageFont = font();
     messageFont.setUnderline(hovered_ == Item::Message);
     painter.setFont(messageFont);
     painter.setPen(hovered_ == Item::Message ? QColor(0, 0, 200) : kBorder);
-    painter.drawText(message.Rect, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                     message.Text);
+    painter.drawText(ItemRect(Item::Message), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                     message_);
 
     // The close button: a small cross, framed while the pointer is on it.
     const QRect button = InfoOf(Item::CloseButton).Rect;

@@ -8,6 +8,7 @@
 #include "app/format_dialog.h"
 #include "app/progress_window.h"
 #include "conversion/conversion_run.h"
+#include "conversion/run_overview.h"
 #include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 
@@ -32,6 +33,7 @@ class ConversionUi::Private {
     QPointer<FormVideoFormat> dialog;
     QPointer<FormConverting> progress;
     QPointer<CompletionNotice> notice;
+    std::function<void()> playSound = PlayCompletionSound;
 };
 
 FormVideoFormat* ConversionUi::Private::Dialog() {
@@ -67,16 +69,24 @@ void ConversionUi::Private::StartRun() {
     const int threads = qMax(1, model.Settings().CpuThreads.toInt());
     dialog->hide();
 
-    // The window owns the run and shows it; the run follows the encoder's events itself.
-    auto* window = new FormConverting(run, folder, mainWindow);
+    // The window owns the run and shows it; the run follows the encoder's events itself. The
+    // window is modal to the main window only: the notice stays clickable beside it.
+    QList<double> sourceSeconds;
+    for (const FileRow& row : rows) {
+        sourceSeconds.append(row.DurationSeconds);
+    }
+    auto* window = new FormConverting(run, folder, sourceSeconds, mainWindow);
     progress = window;
-    window->setModal(true);
+    window->setWindowModality(Qt::WindowModal);
     QObject::connect(window, &QDialog::finished, window, [window] { window->deleteLater(); });
     // Tied to this object as well as the run: the handler reaches into this object.
-    QObject::connect(run, &ConversionRun::queueEnded, q, [this] {
-        PlayCompletionSound();
+    QObject::connect(run, &ConversionRun::queueEnded, q, [this, run] {
+        const RunEndTexts texts = EndOfRunTexts(CountRows(run->Rows()), run->StopRequested());
+        if (texts.PlaysSound && playSound) {
+            playSound();
+        }
         if (notice != nullptr) {
-            notice->ShowNotice(outputFolder);
+            notice->ShowNotice(outputFolder, texts.Notice);
         }
     });
     // The machine stays awake until the run ends or is stopped, or the window goes.
@@ -90,13 +100,15 @@ void ConversionUi::Private::StartRun() {
 
 ConversionUi::ConversionUi(QWidget* mainWindow, engine::Encoder& encoder, QString& outputFolder)
     : QObject(mainWindow), d_(new Private(this, mainWindow, encoder, outputFolder)) {
-    // The notice belongs to the main window and outlives every progress window.
+    // The notice outlives every progress window. It is a window of its own, on the main
+    // window's screen, so that the progress window does not block it.
     d_->notice = new CompletionNotice(mainWindow);
 }
 
 ConversionUi::~ConversionUi() {
     // The progress window's run calls the encoder: it goes before the encoder does.
     delete d_->progress;
+    delete d_->notice;
     delete d_;
 }
 
@@ -110,6 +122,14 @@ void ConversionUi::Convert(const QList<FileRow>& rows) {
 
 void ConversionUi::StopEncoder() {
     d_->encoder.StopTasks(false);
+}
+
+CompletionNotice* ConversionUi::Notice() const {
+    return d_->notice;
+}
+
+void ConversionUi::SetSoundPlayer(std::function<void()> player) {
+    d_->playSound = std::move(player);
 }
 
 }  // namespace ostrel

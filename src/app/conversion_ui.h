@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 #include "filelist/file_row.h"
 
@@ -15,6 +16,8 @@ namespace ostrel {
 namespace engine {
 class Encoder;
 }
+
+class CompletionNotice;
 
 class ConversionUi : public QObject {
     Q_OBJECT
@@ -31,6 +34,11 @@ class ConversionUi : public QObject {
 
     // Asks a running conversion to stop (the main window is closing).
     void StopEncoder();
+
+    // The completion notice, shown at the end of every run.
+    CompletionNotice* Notice() const;
+    // What plays the completion sound (the desktop's sound unless a test replaces it).
+    void SetSoundPlayer(std::function<void()> player);
 
   private:
     class Private;

@@ -7,6 +7,8 @@
 #include <QScopedValueRollback>
 #include <QUrl>
 #include <algorithm>
+#include <cmath>
+#include <numeric>
 
 #include "filelist/file_list_model.h"
 
@@ -67,36 +69,69 @@ void FileListView::SetListModel(FileListModel* model) {
 void FileListView::ApplyDefaultWidths() {
     const QScopedValueRollback guard(applyingWidths_, true);
     const auto& columns = FileListModel::Columns();
-    // Each column first gets room for its header and a typical text; room left over is
-    // shared in the columns' default proportions, so a wide window widens the paths most.
+    // Each column would like room for its header and a typical text; room left over is shared
+    // in the columns' default proportions, so a wide window widens the paths most. When the
+    // list is too narrow for that, the path gives way first (it is elided in the middle, the
+    // whole path is its tooltip), then the others shrink towards their headers, so all eight
+    // columns stay in sight.
     static const QStringList kTypicalTexts = {QString(),
                                               QStringLiteral("MPEG"),
                                               QStringLiteral("00:00:00"),
                                               QStringLiteral("1920 X 1080"),
                                               QStringLiteral("1,234.5 MB"),
                                               QStringLiteral("2026/12/08 23:59:59"),
-                                              QStringLiteral("mpeg2video"),
-                                              QStringLiteral("pcm_s16le")};
-    constexpr int kMinimumPathWidth = 220;
-    constexpr int kPadding = 20;
+                                              QStringLiteral("mpeg4"),
+                                              QStringLiteral("aac")};
+    constexpr int kWishedPathWidth = 220;
+    constexpr int kLeastPathWidth = 120;
+    constexpr int kPadding = 16;
+    constexpr int kLeastPadding = 10;
     const QFontMetrics headerMetrics = header()->fontMetrics();
     const QFontMetrics textMetrics = fontMetrics();
-    QList<int> widths;
-    int used = 0;
+    const int path = FileListModel::ColumnFileName;
+    QList<int> wished;
+    QList<int> least;
     int totalRelative = 0;
     for (int column = 0; column < columns.size(); ++column) {
-        const int width =
-            std::max({headerMetrics.horizontalAdvance(columns.at(column).Header) + kPadding,
-                      textMetrics.horizontalAdvance(kTypicalTexts.value(column)) + kPadding,
-                      column == FileListModel::ColumnFileName ? kMinimumPathWidth : 0});
-        widths.append(width);
-        used += width;
+        const int headerWidth = headerMetrics.horizontalAdvance(columns.at(column).Header);
+        const int textWidth = textMetrics.horizontalAdvance(kTypicalTexts.value(column));
+        wished.append(column == path ? std::max(headerWidth + kPadding, kWishedPathWidth)
+                                     : std::max(headerWidth, textWidth) + kPadding);
+        // The time of day is the end of the modification time: that column keeps its whole
+        // text; the others may go down to their header.
+        const int leastText = column == FileListModel::ColumnModified ? textWidth : 0;
+        least.append(column == path ? std::max(headerWidth + kLeastPadding, kLeastPathWidth)
+                                    : std::max(headerWidth, leastText) + kLeastPadding);
         totalRelative += columns.at(column).RelativeWidth;
     }
-    const int spare = std::max(0, viewport()->width() - used);
+    const int available = viewport()->width();
+    const int wishedSum = std::accumulate(wished.begin(), wished.end(), 0);
+    QList<int> widths = wished;
+    if (wishedSum <= available) {
+        const int spare = available - wishedSum;
+        for (int column = 0; column < columns.size(); ++column) {
+            widths[column] += spare * columns.at(column).RelativeWidth / totalRelative;
+        }
+    } else {
+        const int others = wishedSum - wished.at(path);
+        widths[path] = std::max(least.at(path), available - others);
+        const int deficit = others + widths.at(path) - available;
+        int shrinkable = 0;
+        for (int column = 0; column < columns.size(); ++column) {
+            shrinkable += column == path ? 0 : wished.at(column) - least.at(column);
+        }
+        if (deficit > 0 && shrinkable > 0) {
+            const double share = std::min(1.0, static_cast<double>(deficit) / shrinkable);
+            for (int column = 0; column < columns.size(); ++column) {
+                if (column != path) {
+                    const int room = wished.at(column) - least.at(column);
+                    widths[column] -= static_cast<int>(std::ceil(room * share));
+                }
+            }
+        }
+    }
     for (int column = 0; column < columns.size(); ++column) {
-        header()->resizeSection(
-            column, widths.at(column) + spare * columns.at(column).RelativeWidth / totalRelative);
+        header()->resizeSection(column, widths.at(column));
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/app_shell.h"
 #include "app/icons.h"
+#include "app/window_placement.h"
 #include "common/messages.h"
 
 namespace ostrel {
@@ -48,7 +49,7 @@ QPixmap Picture() {
 
 FormFlash::FormFlash(QWidget* owner, std::function<void()> openWebsite) : QDialog(owner) {
     setWindowTitle(QStringLiteral("Start..."));
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setWindowFlags(DialogFlags(false) | Qt::WindowStaysOnTopHint);
     setFixedSize(kWidth, kHeight);
 
     picture_ = new QLabel(this);

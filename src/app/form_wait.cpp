@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/icons.h"
+#include "app/window_placement.h"
 
 namespace ostrel {
 
@@ -15,8 +16,9 @@ FormWait::FormWait(QWidget* owner) : QDialog(owner) {
     label->setAlignment(Qt::AlignCenter);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
-    // 4410 x 915 twips.
-    resize(294, 61);
+    // 4410 x 915 twips, fixed: no maximise button.
+    setWindowFlags(DialogFlags(false));
+    setFixedSize(QSize(294, 61).expandedTo(sizeHint()));
     setWindowIcon(AppIcon());
 }
 

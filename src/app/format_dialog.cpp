@@ -1,5 +1,6 @@
 #include "app/format_dialog.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QFrame>
@@ -11,9 +12,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QSignalBlocker>
 
 #include "app/settings_grid_view.h"
+#include "app/window_placement.h"
 #include "common/rounding.h"
 #include "profiles/catalogue.h"
 #include "profiles/option_builder.h"
@@ -27,6 +30,10 @@ QRect FromTwips(int left, int top, int width, int height) {
 }
 
 constexpr int kClientHeightTwips = 5715;
+constexpr int kGridLeftTwips = 7080;
+constexpr int kGridTopTwips = 255;
+constexpr int kGridWidthTwips = 4920;
+constexpr int kGridHeightTwips = 5040;
 
 // Places a caption label; the label grows to the font's line height, centred on its design
 // rectangle, so that a system font larger than the designed one is not clipped. A text wider
@@ -83,8 +90,8 @@ FormVideoFormat::FormVideoFormat(const QString& outputFolder, int processorCount
       folderChooser_(DefaultFolderChooser()) {
     setObjectName(QStringLiteral("FormVideoFormat"));
     setWindowTitle(QStringLiteral("Output Settings"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+    // Its size is fixed (only "More" changes it): no maximise button.
+    setWindowFlags(DialogFlags(false));
     QFont dialogFont = font();
     dialogFont.setPointSize(9);
     setFont(dialogFont);
@@ -114,14 +121,15 @@ void FormVideoFormat::BuildControls() {
         labels_.append(result);
         return result;
     };
-    label(frame_, "Output Format:");
-    label(frame_, "Video Size:");
-    label(frame_, "Width:");
-    label(frame_, "Height:");
-    label(frame_, "Video Quality:");
-    label(frame_, "Audio Quality:");
-    label(this, "Destination:");
-    label(this, "CPU Cores:");
+    // The captions carry access keys: Alt and the underlined letter moves to the control.
+    label(frame_, "Output &Format:");
+    label(frame_, "Video &Size:");
+    label(frame_, "&Width:");
+    label(frame_, "&Height:");
+    label(frame_, "&Video Quality:");
+    label(frame_, "&Audio Quality:");
+    label(this, "&Destination:");
+    label(this, "C&PU Cores:");
 
     comboFormat_ = new ProfileComboBox(frame_);
     comboFormat_->setObjectName(QStringLiteral("ComboFormat"));
@@ -156,7 +164,7 @@ void FormVideoFormat::BuildControls() {
 
     textFolder_ = new QLineEdit(this);
     textFolder_->setObjectName(QStringLiteral("TextFolder"));
-    btnBrowse_ = new QPushButton(QStringLiteral("Browse..."), this);
+    btnBrowse_ = new QPushButton(QStringLiteral("&Browse..."), this);
     btnBrowse_->setObjectName(QStringLiteral("BtnBrowse"));
     btnBrowse_->setAutoDefault(false);
     comboCpu_ = new QComboBox(this);
@@ -170,6 +178,12 @@ void FormVideoFormat::BuildControls() {
 
     grid_ = new SettingsGridView(&model_.Grid(), this);
     grid_->setObjectName(QStringLiteral("SettingsGrid"));
+
+    const QList<QWidget*> named = {comboFormat_, comboSize_,   textW_,      textH_,
+                                   comboVideoQ_, comboAudioQ_, textFolder_, comboCpu_};
+    for (int i = 0; i < named.size(); ++i) {
+        labels_[i]->setBuddy(named[i]);
+    }
 
     connect(comboFormat_, &ProfileComboBox::dropDownRequested, this, [this] { ShowProfileMenu(); });
     connect(comboSize_, &QComboBox::activated, this,
@@ -223,7 +237,7 @@ void FormVideoFormat::PlaceControls() {
     PlaceLabel(labels_[5], 195, 2670, 1140, 210, 1755);
     PlaceLabel(labels_[6], 285, 4575, 975, 210, 1320);
     PlaceLabel(labels_[7], 285, 5145, 900, 210, 1320);
-    grid_->setGeometry(FromTwips(7080, 255, 4920, 5040));
+    grid_->setGeometry(FromTwips(kGridLeftTwips, kGridTopTwips, kGridWidthTwips, kGridHeightTwips));
     // The controls in tab order, which follows the form from top to bottom, with their design
     // rectangles in twips: left, top, width, height.
     const struct {
@@ -244,6 +258,8 @@ void FormVideoFormat::PlaceControls() {
             setTabOrder(places[i - 1].control, place.control);
         }
     }
+    // The grid, when it is shown, comes after the left half.
+    setTabOrder(btnCancel_, grid_->Tree());
 }
 
 void FormVideoFormat::ShowProfileMenu() {
@@ -291,7 +307,7 @@ void FormVideoFormat::Refresh() {
         comboCpu_->setCurrentIndex(model_.CpuIndex());
     }
     SetTextIfDifferent(textFolder_, settings.DestinationFolder);
-    btnMore_->setText(model_.MoreButtonText());
+    btnMore_->setText(QLatin1Char('&') + model_.MoreButtonText());
     grid_->setVisible(model_.IsGridExpanded());
     ApplyWidth();
 }
@@ -299,13 +315,31 @@ void FormVideoFormat::Refresh() {
 void FormVideoFormat::ApplyWidth() {
     // The designed widths are outer widths; the window frame, when there is one, is taken
     // off so that the whole window has the designed size.
-    const int frameWidth = frameGeometry().width() - geometry().width();
+    const int frameWidth = qMax(0, frameGeometry().width() - geometry().width());
     const int clientHeight = TwipsToPixels(kClientHeightTwips);
-    setFixedSize(model_.DialogWidthPixels() - qMax(0, frameWidth), clientHeight);
+    // On a screen narrower than the expanded dialog (a small or scaled screen) the dialog takes
+    // the screen's width and the grid gives up what is missing.
+    int outerWidth = model_.DialogWidthPixels();
+    if (screen() != nullptr) {
+        outerWidth = qMin(outerWidth, screen()->availableGeometry().width());
+    }
+    const int clientWidth = outerWidth - frameWidth;
+    const QRect grid = FromTwips(kGridLeftTwips, kGridTopTwips, kGridWidthTwips, kGridHeightTwips);
+    grid_->setGeometry(grid.left(), grid.top(), qMin(grid.width(), clientWidth - grid.left() - 4),
+                       grid.height());
+    setFixedSize(clientWidth, clientHeight);
+    // Grown near the right edge (or on a small screen), the dialog moves left or up so that
+    // the whole of it stays in sight.
+    if (isVisible()) {
+        KeepOnScreen(this);
+    }
 }
 
 QString FormVideoFormat::CheckOutputFolder() {
-    const QString folder = NormaliseOutputFolder(model_.Settings().DestinationFolder);
+    // A relative or "~" folder is made absolute first, so that the rows, the open-folder
+    // requests and the stored folder all name the same place wherever the program started.
+    const QString folder = NormaliseOutputFolder(FormatDialogModel::AbsoluteDestination(
+        model_.Settings().DestinationFolder, QDir::homePath()));
     model_.SetDestinationFolder(folder);
     if (IsAcceptedOutputFolder(folder)) {
         return folder;

@@ -62,9 +62,10 @@ class FormVideoFormat : public QDialog {
         errorMessage_(this, caption, text);
     }
 
-    // The first step of OK: the folder text is trimmed and given its trailing separator; an
-    // unusable folder says "Invalid path!", puts the focus into the folder box and opens the
-    // folder chooser. Returns the accepted folder, or an empty text.
+    // The first step of OK: the folder text is made absolute (a leading "~" and a relative name
+    // are taken in the home folder, blanks around a name that is not a folder are dropped) and
+    // given its trailing separator; an unusable folder says "Invalid path!", puts the focus into
+    // the folder box and opens the folder chooser. Returns the accepted folder, or an empty text.
     QString CheckOutputFolder();
 
     // Opens the folder chooser and writes a chosen folder into the folder box.

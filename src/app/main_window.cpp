@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QUrl>
 
 #include "app/app_shell.h"
@@ -97,6 +98,16 @@ bool MainWindow::Start() {
     RegisterCommands();
     bars_ = BuildCommandBars(*this, dispatcher_);
     ApplySkin();
+    // Tab runs from the list through the toolbar's buttons in their order and back; the list
+    // has the focus first.
+    QWidget* previous = listView_;
+    for (const int id : CommandBars().Toolbar) {
+        if (QWidget* button = bars_.Toolbar->widgetForAction(bars_.ToolbarActions.value(id))) {
+            setTabOrder(previous, button);
+            previous = button;
+        }
+    }
+    listView_->setFocus(Qt::OtherFocusReason);
 
     // The two totals panes and the timer that keeps them current.
     totalFilesPane_ = new QLabel(totals_.FilesText(), this);

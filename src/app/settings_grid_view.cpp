@@ -12,6 +12,8 @@
 namespace ostrel {
 namespace {
 
+constexpr int kCaptionWidth = 170;
+
 GridItemKind KindOf(const QModelIndex& index) {
     return static_cast<GridItemKind>(index.data(SettingsGridModel::KindRole).toInt());
 }
@@ -131,7 +133,7 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
     tree_->setSelectionBehavior(QAbstractItemView::SelectRows);
     tree_->header()->setStretchLastSection(true);
     tree_->header()->setSectionResizeMode(SettingsGridModel::CaptionColumn, QHeaderView::Fixed);
-    tree_->header()->resizeSection(SettingsGridModel::CaptionColumn, 170);
+    tree_->header()->resizeSection(SettingsGridModel::CaptionColumn, kCaptionWidth);
     tree_->setIndentation(14);
     tree_->expandAll();
 
@@ -162,13 +164,39 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
             [this](const QModelIndex& current) { ShowDescription(current); });
     connect(model_, &QAbstractItemModel::dataChanged, this, [this] {
         ApplyHiddenRows();
+        // An item that went out of sight (an audio profile hides the video settings, "Remove
+        // Audio" the audio ones) is no longer current, so nothing describes it.
+        if (IsHiddenInTree(tree_->currentIndex())) {
+            tree_->selectionModel()->clear();
+            tree_->setCurrentIndex(QModelIndex());
+        }
         ShowDescription(tree_->currentIndex());
     });
     ApplyHiddenRows();
 }
 
+void SettingsGridView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    // A grid made narrow by a small screen still leaves room for the values.
+    tree_->header()->resizeSection(SettingsGridModel::CaptionColumn,
+                                   qMin(kCaptionWidth, width() * 3 / 5));
+}
+
 QString SettingsGridView::DescriptionText() const {
     return description_->text();
+}
+
+QString SettingsGridView::DescriptionTitle() const {
+    return descriptionTitle_->text();
+}
+
+bool SettingsGridView::IsHiddenInTree(const QModelIndex& index) const {
+    for (QModelIndex at = index; at.isValid(); at = at.parent()) {
+        if (tree_->isRowHidden(at.row(), at.parent())) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void SettingsGridView::SetCurrentItem(GridItem item) {

@@ -47,11 +47,18 @@ class SettingsGridView : public QWidget {
     SettingsGridModel* Model() const { return model_; }
     // The description of the current item, as shown under the tree.
     QString DescriptionText() const;
+    // The caption of the described item, empty when no item is current.
+    QString DescriptionTitle() const;
     // Makes an item current (and scrolls to it), so its description shows.
     void SetCurrentItem(GridItem item);
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void ApplyHiddenRows();
+    // True when the row or one of the rows it sits under is hidden.
+    bool IsHiddenInTree(const QModelIndex& index) const;
     void ShowDescription(const QModelIndex& current);
 
     SettingsGridModel* model_;

@@ -1,5 +1,7 @@
 #include "profiles/format_dialog_model.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 #include <thread>
 
@@ -206,6 +208,33 @@ bool FormatDialogModel::SelectCpu(int index) {
     ChangeBatch batch(*this);
     grid_.DialogFields().CpuThreads = cpuChoices_[index];
     return true;
+}
+
+QString FormatDialogModel::AbsoluteDestination(const QString& typed, const QString& home) {
+    const auto absolute = [&home](QString text) {
+        text = QDir::fromNativeSeparators(text);
+        if (text == QLatin1String("~")) {
+            text = home;
+        } else if (text.startsWith(QLatin1String("~/"))) {
+            text = home + text.mid(1);
+        }
+        QString folder = QDir::cleanPath(QDir(home).filePath(text));
+        if (!folder.endsWith(QLatin1Char('/'))) {
+            folder += QLatin1Char('/');
+        }
+        return folder;
+    };
+    const QString trimmed = typed.trimmed();
+    if (trimmed.isEmpty()) {
+        return {};
+    }
+    if (trimmed != typed) {
+        const QString asTyped = absolute(typed);
+        if (QFileInfo(asTyped).isDir()) {
+            return asTyped;
+        }
+    }
+    return absolute(trimmed);
 }
 
 void FormatDialogModel::SetDestinationFolder(const QString& folder) {

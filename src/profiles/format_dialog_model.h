@@ -30,6 +30,12 @@ class FormatDialogModel : public QObject {
     static int SystemProcessorCount();
     // Accepts a typed character for the width and height boxes: a digit or Backspace.
     static bool FilterSizeKey(QChar key);
+    // The destination as an absolute folder ending in "/": a leading "~" is the home folder,
+    // and a relative name is taken inside home, never inside the process's current folder.
+    // Blanks around the text are dropped unless the text as typed names an existing folder,
+    // so "  out  " is "out" while a real folder whose name ends in a blank is still found.
+    // An empty or blank text stays empty (and is rejected later).
+    static QString AbsoluteDestination(const QString& typed, const QString& home);
 
     // Runs the dialog's load sequence: the grid is built, the profile is "MP4 - H264 Video
     // (*.mp4)", the size is "Auto", both qualities "Normal", the destination is outputFolder,

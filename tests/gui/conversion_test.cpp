@@ -1,18 +1,22 @@
 // The road from OK to the notice: the run with a scripted encoder (progress texts, refused
 // files, Stop, the end of the run, the notice's click zones), then with the real engine.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMetaObject>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -30,12 +34,14 @@
 #include "engine/loader/engine_loader.h"
 #include "fake_encoder.h"
 #include "file_rows.h"
+#include "shown_text.h"
 
 using namespace ostrel;
 
 namespace {
 
 using Outcome = engine::TaskOutcome;
+using testing::Shown;
 using testing::VideoFileRow;
 
 // Runs the engine events that have been posted to the UI thread.
@@ -71,9 +77,10 @@ struct Harness {
         QVERIFY(outputDir.isValid());
         outputFolder = outputDir.path();
         ui = std::make_unique<ConversionUi>(&mainWindow, encoder, outputFolder);
-        notice = mainWindow.findChild<CompletionNotice*>();
+        notice = ui->Notice();
         QVERIFY(notice != nullptr);
         notice->SetFolderOpener([this](const QString& folder) { opened << "notice " + folder; });
+        ui->SetSoundPlayer([this] { ++sounds; });
     }
 
     // Convert, then OK in the dialog.
@@ -124,6 +131,7 @@ struct Harness {
     QPointer<CompletionNotice> notice;
     QStringList messages;
     QStringList opened;
+    int sounds = 0;
 };
 
 // Makes a short test clip with the ffmpeg tool.
@@ -195,6 +203,11 @@ class ConversionTest : public QObject {
     void dialogIsCreatedOnce();
     void noticeClickZones_data();
     void noticeClickZones();
+    void noticeTakesClicksWhileTheProgressWindowIsOpen();
+    void endOfRunSaysWhatHappened_data();
+    void endOfRunSaysWhatHappened();
+    void longErrorsCanBeReadAndCopied();
+    void manyFilesFollowTheRunAsAWhole();
     void realEngineConvertsThroughTheDialog();
     void staysResponsiveWithTwentyFiles();
 };
@@ -255,12 +268,17 @@ void ConversionTest::runFollowsTheEncodersEvents() {
 
     encoder.QueueEnded();
     Deliver();
-    QCOMPARE(window->windowTitle(), QStringLiteral("Convert Finished!"));
-    QCOMPARE(window->StopButton()->text(), QStringLiteral("Close"));
+    // One file converted, one refused, one failed: the run does not call itself a success.
+    QCOMPARE(window->windowTitle(), QStringLiteral("Convert Finished with errors!"));
+    QCOMPARE(Shown(window->StopButton()->text()), QStringLiteral("Close"));
     QVERIFY(window->OpenButton()->isEnabled());
     QCOMPARE(window->focusWidget(), window->OpenButton());
     QVERIFY(h.notice->isVisible());
-    QCOMPARE(h.notice->size(), QSize(220, 70));
+    QCOMPARE(
+        h.notice->Message(),
+        QStringLiteral("1 of 3 files converted, 2 failed. Click here to open the output folder"));
+    QCOMPARE(h.notice->width(), 220);
+    QVERIFY(h.notice->height() >= 70);
     const QRect screen = QApplication::primaryScreen()->availableGeometry();
     QVERIFY(screen.contains(h.notice->frameGeometry()));
     QVERIFY(h.notice->frameGeometry().right() > screen.right() - 20);
@@ -287,7 +305,7 @@ void ConversionTest::stopTwiceThenClose() {
     QTest::mouseClick(window->StopButton(), Qt::LeftButton);
     QCOMPARE(encoder.stopCount, 1);
     QCOMPARE(encoder.calls.back(), std::string("StopTasks 0"));
-    QCOMPARE(window->StopButton()->text(), QStringLiteral("Close"));
+    QCOMPARE(Shown(window->StopButton()->text()), QStringLiteral("Close"));
     QVERIFY(window->isVisible());
     QVERIFY(!window->OpenButton()->isEnabled());  // not before the queue has ended
     QCOMPARE(window->windowTitle(), QStringLiteral("Please wait..."));
@@ -358,7 +376,8 @@ void ConversionTest::filesThatCannotBeOpenedStillGetRows() {
     QCOMPARE(Cell(window, 1, 2), QStringLiteral("Error: No such file or directory"));
     // Nothing was queued, so no end of the queue will come: the window does not wait for it.
     QCOMPARE(encoder.calls.back().substr(0, 11), std::string("StartTasks "));
-    QCOMPARE(window->StopButton()->text(), QStringLiteral("Close"));
+    QCOMPARE(Shown(window->StopButton()->text()), QStringLiteral("Close"));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Convert Finished with errors!"));
     QVERIFY(window->OpenButton()->isEnabled());
     QVERIFY(!h.notice->isVisible());
     window->close();
@@ -403,6 +422,201 @@ void ConversionTest::noticeClickZones() {
     QTest::mouseClick(&notice, Qt::LeftButton, {}, point);
     QCOMPARE(notice.isVisible(), staysOpen);
     QCOMPARE(opened, opensFolder ? QStringList{"/srv/out/"} : QStringList{});
+}
+
+// The run ends with the progress window still open: the notice is not blocked by it, and a
+// click on its message opens the output folder.
+void ConversionTest::noticeTakesClicksWhileTheProgressWindowIsOpen() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    h.mainWindow.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&h.mainWindow));
+    FormConverting* window = h.Run({VideoFileRow(h.In("a.avi"))});
+    QVERIFY(window != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    encoder.Finished(0, Outcome::Succeeded);
+    encoder.QueueEnded();
+    Deliver();
+    QVERIFY(window->isVisible());
+    QVERIFY(h.notice->isVisible());
+    QVERIFY(QTest::qWaitForWindowExposed(h.notice));
+    // Through the window system, where a modal window blocks the windows it covers.
+    QTest::mouseClick(h.notice->windowHandle(), Qt::LeftButton, {}, QPoint(110, 40));
+    QCOMPARE(h.opened, QStringList{"notice " + h.outputFolder});
+    QVERIFY(!h.notice->isVisible());
+    // The main window itself still waits for the progress window.
+    QVERIFY(window->isModal());
+    window->close();
+}
+
+void ConversionTest::endOfRunSaysWhatHappened_data() {
+    QTest::addColumn<QList<int>>("outcomes");  // per file: an engine outcome, or -1 for none
+    QTest::addColumn<int>("stopAfter");        // press Stop after this many outcomes; -1: never
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<bool>("sound");
+    const int ok = static_cast<int>(Outcome::Succeeded);
+    const int failed = static_cast<int>(Outcome::Failed);
+    const int stopped = static_cast<int>(Outcome::Stopped);
+    QTest::newRow("all converted")
+        << QList<int>{ok, ok} << -1 << "Convert Finished!"
+        << "Convert Finished. Click here to open the output folder" << true;
+    QTest::newRow("stopped")
+        << QList<int>{ok, ok, stopped, stopped, stopped} << 2 << "Convert Stopped!"
+        << "Stopped: 2 of 5 files converted. Click here to open the output folder" << false;
+    QTest::newRow("with failures")
+        << QList<int>{ok, failed, ok, failed, ok} << -1 << "Convert Finished with errors!"
+        << "3 of 5 files converted, 2 failed. Click here to open the output folder" << true;
+}
+
+// The caption, the notice and the sound tell a finished run from a stopped one and from one
+// with failures.
+void ConversionTest::endOfRunSaysWhatHappened() {
+    QFETCH(QList<int>, outcomes);
+    QFETCH(int, stopAfter);
+    QFETCH(QString, caption);
+    QFETCH(QString, notice);
+    QFETCH(bool, sound);
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    QList<FileRow> rows;
+    for (int i = 0; i < outcomes.size(); ++i) {
+        rows.append(VideoFileRow(h.In(QStringLiteral("f%1.avi").arg(i))));
+    }
+    FormConverting* window = h.Run(rows);
+    QVERIFY(window != nullptr);
+    for (int task = 0; task < outcomes.size(); ++task) {
+        if (task == stopAfter) {
+            QTest::mouseClick(window->StopButton(), Qt::LeftButton);
+        }
+        encoder.Finished(task, static_cast<Outcome>(outcomes[task]), "Conversion failed");
+        Deliver();
+    }
+    encoder.QueueEnded();
+    Deliver();
+    QCOMPARE(window->windowTitle(), caption);
+    const auto converted = static_cast<int>(outcomes.count(static_cast<int>(Outcome::Succeeded)));
+    QVERIFY2(window->RunLabel()->text().startsWith(
+                 QStringLiteral("%1 of %2 files converted").arg(converted).arg(outcomes.size())),
+             qPrintable(window->RunLabel()->text()));
+    QVERIFY(h.notice->isVisible());
+    QCOMPARE(h.notice->Message(), notice);
+    QCOMPARE(h.sounds, sound ? 1 : 0);
+    // The whole message fits in the notice.
+    const QRect message = h.notice->ItemRect(CompletionNotice::Item::Message);
+    const QRect needed = h.notice->fontMetrics().boundingRect(
+        QRect(message.left(), message.top(), message.width(), 1000),
+        Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, notice);
+    QVERIFY(needed.bottom() < h.notice->height());
+    QCOMPARE(h.notice->width(), CompletionNotice::kWidth);
+    window->close();
+}
+
+// An error longer than its cell is shown whole: the status column takes the room it needs,
+// a click on the row shows the text in full, and "Copy Error" puts it on the clipboard.
+void ConversionTest::longErrorsCanBeReadAndCopied() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    FormConverting* window = h.Run({VideoFileRow(h.In("a.avi")), VideoFileRow(h.In("b.avi"))});
+    QVERIFY(window != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QString reason = QStringLiteral("Cannot open the output: No such file or directory");
+    encoder.Finished(0, Outcome::Failed, reason.toStdString());
+    Deliver();
+    const QString status = QStringLiteral("Error: ") + reason;
+    QCOMPARE(Cell(window, 0, 2), status);
+
+    QTreeView* list = window->List();
+    QHeaderView* header = list->header();
+    for (int column = 0; column < 3; ++column) {
+        QCOMPARE(header->sectionResizeMode(column), QHeaderView::Interactive);
+    }
+    QVERIFY2(header->sectionSize(2) >= list->fontMetrics().horizontalAdvance(status),
+             qPrintable(QString::number(header->sectionSize(2))));
+    QVERIFY(header->sectionSize(0) >= 150);  // the names keep a readable width
+    QCOMPARE(list->model()->index(0, 2).data(Qt::ToolTipRole).toString(), status);
+
+    // One click shows the whole text, selectable; a row that did not fail shows nothing.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 0)).center());
+    QVERIFY(window->StatusDetails()->isVisible());
+    QCOMPARE(window->StatusDetails()->text(), status);
+    QVERIFY(window->StatusDetails()->textInteractionFlags() & Qt::TextSelectableByMouse);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(1, 0)).center());
+    QVERIFY(!window->StatusDetails()->isVisible());
+
+    QApplication::clipboard()->clear();
+    std::unique_ptr<QMenu> menu(window->ContextMenuFor(0));
+    auto* copy = menu->findChild<QAction*>(QStringLiteral("CopyError"));
+    QVERIFY(copy != nullptr);
+    QCOMPARE(copy->text(), QStringLiteral("Copy Error"));
+    QVERIFY(copy->isEnabled());
+    copy->trigger();
+    QCOMPARE(QApplication::clipboard()->text(), status);
+    std::unique_ptr<QMenu> other(window->ContextMenuFor(1));
+    QVERIFY(!other->findChild<QAction*>(QStringLiteral("CopyError"))->isEnabled());
+
+    // A width the user drags stays when a longer error comes.
+    QWidget* handles = header->viewport();
+    const int edge = header->sectionViewportPosition(1);
+    const int middle = handles->height() / 2;
+    QTest::mousePress(handles, Qt::LeftButton, {}, QPoint(edge, middle));
+    QTest::mouseMove(handles, QPoint(edge - 60, middle));
+    QTest::mouseRelease(handles, Qt::LeftButton, {}, QPoint(edge - 60, middle));
+    const int dragged = header->sectionSize(0);
+    QVERIFY(dragged < edge);
+    encoder.Finished(1, Outcome::Failed, std::string(120, 'x'));
+    Deliver();
+    QCOMPARE(header->sectionSize(0), dragged);
+    window->close();
+}
+
+// With fifty files the window follows the file being converted, unless the user scrolled
+// away, and tells how far the whole run has come.
+void ConversionTest::manyFilesFollowTheRunAsAWhole() {
+    testing::FakeEncoder encoder;
+    Harness h(encoder);
+    QList<FileRow> rows;
+    for (int i = 0; i < 50; ++i) {
+        FileRow row = VideoFileRow(h.In(QStringLiteral("clip %1.avi").arg(i)));
+        row.DurationSeconds = 10;
+        rows.append(row);
+    }
+    FormConverting* window = h.Run(rows);
+    QVERIFY(window != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QTreeView* list = window->List();
+    const auto shown = [list](int row) {
+        return list->viewport()->rect().contains(list->visualRect(list->model()->index(row, 0)));
+    };
+    QVERIFY(window->RunLabel()->text().startsWith(QStringLiteral("0 of 50 files done")));
+    QVERIFY(!shown(30));
+
+    for (int task = 0; task < 30; ++task) {
+        encoder.Finished(task, Outcome::Succeeded);
+    }
+    encoder.Progress(30, 5'000'000, 10'000'000);
+    Deliver();
+    QVERIFY(shown(30));
+    QVERIFY(window->RunLabel()->text().startsWith(QStringLiteral("30 of 50 files done")));
+    QVERIFY(window->RunLabel()->text().contains(QStringLiteral("Elapsed ")));
+    QCOMPARE(window->RunBar()->value(), 61);  // 305 of 500 seconds
+
+    // The user scrolls to the top: the window leaves them there.
+    list->scrollToTop();
+    encoder.Finished(30, Outcome::Succeeded);
+    encoder.Progress(31, 1'000'000, 10'000'000);
+    Deliver();
+    QVERIFY(shown(0));
+    QVERIFY(!shown(31));
+    // Back at the row being converted, the window follows again.
+    list->scrollTo(list->model()->index(31, 0));
+    encoder.Finished(31, Outcome::Succeeded);
+    encoder.Progress(45, 1'000'000, 10'000'000);
+    Deliver();
+    QVERIFY(shown(45));
+    window->close();
 }
 
 void ConversionTest::realEngineConvertsThroughTheDialog() {
@@ -508,7 +722,7 @@ void ConversionTest::staysResponsiveWithTwentyFiles() {
     stopClock.start();
     QTest::mouseClick(window->StopButton(), Qt::LeftButton);
     QVERIFY(stopClock.elapsed() < 1000);
-    QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle() == QLatin1String("Convert Finished!"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(window->windowTitle() == QLatin1String("Convert Stopped!"), 5000);
     QVERIFY2(stopClock.elapsed() < 3000, qPrintable(QString::number(stopClock.elapsed())));
     qInfo(
         "longest wait of the UI thread %lld ms, %d repaints of the list in 1 s, queue ended "

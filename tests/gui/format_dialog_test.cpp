@@ -1,9 +1,13 @@
 // The format dialog and its settings grid driven through real key, mouse and focus events.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -12,10 +16,13 @@
 #include "app/conversion_ui.h"
 #include "app/format_dialog.h"
 #include "app/settings_grid_view.h"
+#include "app/window_placement.h"
 #include "fake_encoder.h"
 #include "profiles/settings_grid_model.h"
+#include "shown_text.h"
 
 using namespace ostrel;
+using ostrel::testing::Shown;
 
 namespace {
 
@@ -81,13 +88,20 @@ class FormatDialogTest : public QObject {
     void gridEditsThroughTheView();
     void cropMarginsAndRemoveAudio();
     void descriptionFollowsTheCurrentItem();
+    void descriptionNeverDescribesAHiddenItem_data();
+    void descriptionNeverDescribesAHiddenItem();
     void profileMenuUnderTheBox();
     void audioProfileHidesVideoControls();
     void moreExpandsAndCollapses();
+    void positionInsideTheScreen_data();
+    void positionInsideTheScreen();
+    void expandedDialogStaysOnTheScreen();
     void cancelAndCloseBoxKeepTheChoice();
     void browseWritesTheChosenFolder();
     void invalidPathStopsTheRun_data();
     void invalidPathStopsTheRun();
+    void relativeDestinationBecomesAbsolute_data();
+    void relativeDestinationBecomesAbsolute();
 
   private:
     QTreeView* Tree() const { return dialog_->Grid()->Tree(); }
@@ -170,7 +184,7 @@ void FormatDialogTest::loadState() {
     QCOMPARE(Items(cpu), (QStringList{"1", "2", "3", "4"}));
     QCOMPARE(cpu->currentText(), QStringLiteral("4"));
     QCOMPARE(Child<QLineEdit>(d, "TextFolder")->text(), QStringLiteral("/tmp"));
-    QCOMPARE(Child<QPushButton>(d, "BtnMore")->text(), QStringLiteral("More >>"));
+    QCOMPARE(Shown(Child<QPushButton>(d, "BtnMore")->text()), QStringLiteral("More >>"));
     QVERIFY(!d->Grid()->isVisible());
     QCOMPARE(d->frameGeometry().width(), 487);
 
@@ -419,6 +433,45 @@ void FormatDialogTest::descriptionFollowsTheCurrentItem() {
     QVERIFY(dialog_->Grid()->DescriptionText().isEmpty());
 }
 
+void FormatDialogTest::descriptionNeverDescribesAHiddenItem_data() {
+    QTest::addColumn<GridItem>("current");
+    QTest::addColumn<bool>("removeAudio");  // else: choose an audio profile
+    QTest::addColumn<QString>("description");
+    QTest::newRow("video item, audio profile") << GridItem::Rotate << false << QString();
+    QTest::newRow("crop margin, audio profile") << GridItem::CropTop << false << QString();
+    QTest::newRow("audio item, audio removed") << GridItem::SampleRate << true << QString();
+    // A current item that stays in sight keeps its description.
+    QTest::newRow("audio item, audio profile")
+        << GridItem::Channels << false
+        << QStringLiteral("Set number of audio channels. 1 - Mono, 2 - Stereo");
+}
+
+// Whatever hides the current item, the description panel does not go on describing it.
+void FormatDialogTest::descriptionNeverDescribesAHiddenItem() {
+    QFETCH(GridItem, current);
+    QFETCH(bool, removeAudio);
+    QFETCH(QString, description);
+    QTest::mouseClick(Child<QPushButton>(dialog_.get(), "BtnMore"), Qt::LeftButton);
+    dialog_->Grid()->SetCurrentItem(current);
+    QVERIFY(!dialog_->Grid()->DescriptionText().isEmpty() ||
+            current == GridItem::CropTop);  // the margins have no description of their own
+    if (removeAudio) {
+        // Checked with the mouse on its box, so the current item stays where it was.
+        const QModelIndex box =
+            GridModel()->IndexOfItem(GridItem::RemoveAudio, SettingsGridModel::ValueColumn);
+        QVERIFY(GridModel()->setData(box, Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(dialog_->Model().Settings().RemoveAudio);
+    } else {
+        FindProfileAction(dialog_->ProfileMenu(), "MP3 - MPEG Layer-3 Audio (*.mp3)")->trigger();
+    }
+    const QModelIndex shown = Tree()->currentIndex();
+    for (QModelIndex at = shown; at.isValid(); at = at.parent()) {
+        QVERIFY(!IsRowHidden(at.siblingAtColumn(0)));
+    }
+    QCOMPARE(dialog_->Grid()->DescriptionText(), description);
+    QCOMPARE(dialog_->Grid()->DescriptionTitle().isEmpty(), !shown.isValid());
+}
+
 void FormatDialogTest::profileMenuUnderTheBox() {
     auto* format = Child<QComboBox>(dialog_.get(), "ComboFormat");
     QMenu* menu = dialog_->ProfileMenu();
@@ -468,16 +521,56 @@ void FormatDialogTest::audioProfileHidesVideoControls() {
 void FormatDialogTest::moreExpandsAndCollapses() {
     auto* more = Child<QPushButton>(dialog_.get(), "BtnMore");
     QTest::mouseClick(more, Qt::LeftButton);
-    QCOMPARE(more->text(), QStringLiteral("More <<"));
+    QCOMPARE(Shown(more->text()), QStringLiteral("More <<"));
     QVERIFY(dialog_->Grid()->isVisible());
-    QCOMPARE(dialog_->frameGeometry().width(), 818);
+    // 818 pixels, or the screen's width on a narrower screen, with the whole grid inside.
+    const int screenWidth = dialog_->screen()->availableGeometry().width();
+    QCOMPARE(dialog_->frameGeometry().width(), qMin(818, screenWidth));
+    QVERIFY(dialog_->Grid()->geometry().right() < dialog_->width());
+    QVERIFY(dialog_->Grid()->width() > 200);
     // The grid's category rows and items are all there, in order.
     QCOMPARE(GridModel()->rowCount(), 3);
     QCOMPARE(GridModel()->index(0, 0).data().toString(), QStringLiteral("Output File"));
     QTest::mouseClick(more, Qt::LeftButton);
-    QCOMPARE(more->text(), QStringLiteral("More >>"));
+    QCOMPARE(Shown(more->text()), QStringLiteral("More >>"));
     QVERIFY(!dialog_->Grid()->isVisible());
     QCOMPARE(dialog_->frameGeometry().width(), 487);
+}
+
+void FormatDialogTest::positionInsideTheScreen_data() {
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QPoint>("placed");
+    // In a screen area of 1024 x 768.
+    QTest::newRow("inside stays") << QRect(100, 100, 400, 300) << QPoint(100, 100);
+    QTest::newRow("past the right edge") << QRect(800, 100, 818, 400) << QPoint(206, 100);
+    QTest::newRow("past the bottom") << QRect(100, 600, 400, 300) << QPoint(100, 468);
+    QTest::newRow("left of the screen") << QRect(-50, -20, 400, 300) << QPoint(0, 0);
+    QTest::newRow("wider than the screen") << QRect(300, 0, 1200, 300) << QPoint(0, 0);
+}
+
+void FormatDialogTest::positionInsideTheScreen() {
+    QFETCH(QRect, frame);
+    QFETCH(QPoint, placed);
+    QCOMPARE(PositionInside(frame, QRect(0, 0, 1024, 768)), placed);
+}
+
+// "More" near the right edge of the screen moves the dialog left rather than past the edge.
+void FormatDialogTest::expandedDialogStaysOnTheScreen() {
+    const QRect area = dialog_->screen()->availableGeometry();
+    dialog_->move(area.right() - dialog_->frameGeometry().width() - 10, area.top() + 40);
+    QTest::mouseClick(Child<QPushButton>(dialog_.get(), "BtnMore"), Qt::LeftButton);
+    QVERIFY(dialog_->Model().IsGridExpanded());
+    const QRect frame = dialog_->frameGeometry();
+    QVERIFY(frame.width() > 487);
+    QVERIFY(frame.left() >= area.left());
+    if (frame.width() <= area.width()) {
+        QVERIFY2(area.contains(frame), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                      .arg(frame.x())
+                                                      .arg(frame.y())
+                                                      .arg(frame.width())
+                                                      .arg(frame.height())));
+    }
+    QCOMPARE(frame.top(), area.top() + 40);
 }
 
 void FormatDialogTest::cancelAndCloseBoxKeepTheChoice() {
@@ -496,7 +589,8 @@ void FormatDialogTest::cancelAndCloseBoxKeepTheChoice() {
     dialog_->show();
     QCOMPARE(Child<QComboBox>(dialog_.get(), "ComboFormat")->currentText(),
              QStringLiteral("iPhone - H.264 Video"));
-    QCOMPARE(Child<QPushButton>(dialog_.get(), "BtnMore")->text(), QStringLiteral("More <<"));
+    QCOMPARE(Shown(Child<QPushButton>(dialog_.get(), "BtnMore")->text()),
+             QStringLiteral("More <<"));
 }
 
 void FormatDialogTest::browseWritesTheChosenFolder() {
@@ -560,6 +654,72 @@ void FormatDialogTest::invalidPathStopsTheRun() {
     QCOMPARE(outputFolder, folder);
     QVERIFY(mainWindow.findChild<QDialog*>(QStringLiteral("FormConverting")) == nullptr);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+void FormatDialogTest::relativeDestinationBecomesAbsolute_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("inHome");  // the folder it names, inside the home folder
+    QTest::newRow("relative") << "out"
+                              << "out";
+    QTest::newRow("relative with blanks") << "  out  "
+                                          << "out";
+    QTest::newRow("tilde") << "~/Videos"
+                           << "Videos";
+    QTest::newRow("a real name ending in a blank") << "out "
+                                                   << "out ";
+}
+
+// A relative destination is taken in the home folder, not in the folder the program was
+// started from, and everything after OK sees it absolute: the box, the rows and the folder
+// that is stored.
+void FormatDialogTest::relativeDestinationBecomesAbsolute() {
+    QFETCH(QString, typed);
+    QFETCH(QString, inHome);
+    dialog_.reset();
+    QTemporaryDir home;
+    QTemporaryDir elsewhere;
+    QVERIFY(home.isValid() && elsewhere.isValid());
+    for (const char* name : {"out", "Videos", "out "}) {
+        QVERIFY(QDir(home.path()).mkdir(QString::fromLatin1(name)));
+        QVERIFY(QDir(elsewhere.path()).mkdir(QString::fromLatin1(name)));
+    }
+    const QByteArray savedHome = qgetenv("HOME");
+    const QString savedCurrent = QDir::currentPath();
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QDir::setCurrent(elsewhere.path());
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", savedHome);
+        QDir::setCurrent(savedCurrent);
+    });
+
+    QWidget mainWindow;
+    testing::FakeEncoder encoder;
+    QString outputFolder = QStringLiteral("/tmp/");
+    ConversionUi ui(&mainWindow, encoder, outputFolder);
+    FileRow row;
+    row.FileName = elsewhere.path() + QStringLiteral("/in.avi");
+    ui.Convert({row});
+    auto* dialog = mainWindow.findChild<FormVideoFormat*>();
+    QVERIFY(dialog != nullptr);
+    QStringList messages;
+    dialog->SetErrorMessageFunction(
+        [&](QWidget*, const QString&, const QString& text) { messages << text; });
+    dialog->SetFolderChooser([](QWidget*) { return QString(); });
+    auto* box = Child<QLineEdit>(dialog, "TextFolder");
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    QTest::keyClicks(box, typed);
+    QTest::mouseClick(Child<QPushButton>(dialog, "BtnOK"), Qt::LeftButton);
+
+    const QString expected = home.path() + QLatin1Char('/') + inHome + QLatin1Char('/');
+    QCOMPARE(messages, QStringList());
+    QCOMPARE(outputFolder, expected);
+    QCOMPARE(box->text(), expected);
+    auto* progress = mainWindow.findChild<QDialog*>(QStringLiteral("FormConverting"));
+    QVERIFY(progress != nullptr);
+    auto* rows = progress->findChild<QTreeView*>(QStringLiteral("ListView1"));
+    QCOMPARE(rows->model()->index(0, 0).data().toString(), expected + QStringLiteral("in.mp4"));
+    progress->close();
 }
 
 QTEST_MAIN(FormatDialogTest)

@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,6 +17,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QUrl>
 #include <algorithm>
 #include <memory>
@@ -28,10 +30,12 @@
 #include "app/update_check.h"
 #include "common/settings_store.h"
 #include "fake_engine.h"
+#include "shown_text.h"
 
 using namespace ostrel;
 using ostrel::testing::FakeEngine;
 using ostrel::testing::FakeMedia;
+using ostrel::testing::Shown;
 
 namespace {
 
@@ -72,7 +76,7 @@ class RecordingShell : public Shell {
 QStringList ActionTexts(const QList<QAction*>& actions) {
     QStringList texts;
     for (const QAction* action : actions) {
-        texts.append(action->isSeparator() ? QStringLiteral("|") : action->text());
+        texts.append(action->isSeparator() ? QStringLiteral("|") : Shown(action->text()));
     }
     return texts;
 }
@@ -181,8 +185,11 @@ class MainWindowTest : public QObject {
                      inMenus || CommandBars().ContextMenu.contains(command.Id));
             if (menuAction != nullptr) {
                 ++menuEntries;
-                QCOMPARE(menuAction->text(), command.Caption);
-                QCOMPARE(menuAction->shortcut(), QKeySequence(command.Shortcut));
+                QCOMPARE(Shown(menuAction->text()), command.Caption);
+                QCOMPARE(menuAction->shortcuts(),
+                         command.Shortcut.isEmpty()
+                             ? QList<QKeySequence>()
+                             : QKeySequence::listFromString(command.Shortcut));
             }
             QAction* toolAction = window.Bars().ToolbarActions.value(command.Id);
             QCOMPARE(toolAction != nullptr, CommandBars().Toolbar.contains(command.Id));
@@ -203,12 +210,95 @@ class MainWindowTest : public QObject {
         }
     }
 
+    // Every menu and every entry of a menu opens by its own letter, and the letter is one of
+    // the caption's.
+    void accessKeysAreUniqueInEachMenu() {
+        MainWindow& window = Started();
+        const auto keyOf = [](const QAction* action) {
+            const QString text = action->text();
+            const qsizetype at = text.indexOf(QLatin1Char('&'));
+            return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
+        };
+        QList<QList<QAction*>> groups{window.menuBar()->actions()};
+        for (QAction* menu : window.menuBar()->actions()) {
+            groups.append(menu->menu()->actions());
+        }
+        for (const QList<QAction*>& group : groups) {
+            QList<QChar> keys;
+            for (const QAction* action : group) {
+                if (action->isSeparator()) {
+                    continue;
+                }
+                const QChar key = keyOf(action);
+                QVERIFY2(!key.isNull(), qPrintable(action->text()));
+                QVERIFY2(!keys.contains(key), qPrintable(action->text()));
+                keys.append(key);
+            }
+        }
+    }
+
+    // Alt+F opens the File menu, Ctrl+Return converts from the list, and Tab leaves the list
+    // for the toolbar's buttons and comes back.
+    void keyboardReachesEveryCommand() {
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(QApplication::focusWidget(), window.ListView());
+
+        QTest::keyClick(window.ListView(), Qt::Key_Return, Qt::ControlModifier);
+        QCOMPARE(shell_.messages.size(), 1);  // the empty list's reminder: Convert ran
+        QCOMPARE(shell_.messages.first().Text, kEmptyListText);
+        QTest::keyClick(window.ListView(), Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+        QCOMPARE(shell_.messages.size(), 2);
+
+        QStringList visited;
+        for (int press = 0; press < 7; ++press) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus != nullptr);
+            const auto* button = qobject_cast<QToolButton*>(focus);
+            visited.append(button != nullptr ? button->defaultAction()->text()
+                                             : focus->metaObject()->className());
+        }
+        QCOMPARE(visited, QStringList({"Add", "Remove", "Play", "Move Up", "Move Down", "Convert",
+                                       "ostrel::FileListView"}));
+
+        QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
+        QMenu* file = window.menuBar()->actions().first()->menu();
+        QTRY_VERIFY(file->isVisible());
+        QTest::keyClick(file, Qt::Key_Escape);
+    }
+
+    // At the window's first size the eight columns are all in sight, each wide enough for its
+    // header, and the user can still resize them.
+    void allColumnsFitAtTheDefaultWidth() {
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        AddFakeRows(window, 3);
+        QHeaderView* header = window.ListView()->header();
+        QCOMPARE(header->count(), 8);
+        const int available = window.ListView()->viewport()->width();
+        int used = 0;
+        for (int column = 0; column < header->count(); ++column) {
+            const QString caption = FileListModel::Columns().at(column).Header;
+            QVERIFY2(
+                header->sectionSize(column) >= header->fontMetrics().horizontalAdvance(caption),
+                qPrintable(caption));
+            QCOMPARE(header->sectionResizeMode(column), QHeaderView::Interactive);
+            used += header->sectionSize(column);
+        }
+        QVERIFY2(used <= available, qPrintable(QStringLiteral("%1 > %2").arg(used).arg(available)));
+        QVERIFY(used >= available - 8);  // and the room is used
+        QCOMPARE(window.ListView()->textElideMode(), Qt::ElideMiddle);
+    }
+
     void barsInOrder() {
         MainWindow& window = Started();
         QStringList menus;
         QList<QStringList> entries;
         for (QAction* action : window.menuBar()->actions()) {
-            menus.append(action->text());
+            menus.append(Shown(action->text()));
             entries.append(ActionTexts(action->menu()->actions()));
         }
         QCOMPARE(menus, QStringList({"File", "List", "Help"}));

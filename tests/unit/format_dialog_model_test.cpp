@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QStringList>
+#include <QTemporaryDir>
 
 static void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
@@ -409,6 +411,38 @@ TEST(FormatDialogModelTest, TellsViewsOncePerOperation) {
     const int before = changes;
     model.SetDestinationFolder(kFolder);
     EXPECT_EQ(changes, before);  // nothing changed, nothing told
+}
+
+TEST(FormatDialogModelTest, DestinationBecomesAbsoluteInTheHomeFolder) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString home = dir.path();
+    ASSERT_TRUE(QDir(home).mkpath(QStringLiteral("tail ")));  // a real name ending in a blank
+    ASSERT_TRUE(QDir(home).mkpath(QStringLiteral(" lead")));  // and one starting with one
+    const struct {
+        const char* typed;
+        QString expected;
+    } cases[] = {
+        {"out", home + "/out/"},
+        {"  out  ", home + "/out/"},
+        {"~/Videos", home + "/Videos/"},
+        {"~", home + "/"},
+        {"~/", home + "/"},
+        {"a/../b//c/", home + "/b/c/"},
+        {"/srv/videos", "/srv/videos/"},
+        {"  /srv/videos  ", "/srv/videos/"},
+        {"~other/x", home + "/~other/x/"},  // only the user's own "~" is expanded
+        {"tail ", home + "/tail /"},
+        {"tail  ", home + "/tail/"},  // not a folder as typed: the blanks go
+        {" lead", home + "/ lead/"},
+        {"", ""},
+        {"   ", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        EXPECT_EQ(FormatDialogModel::AbsoluteDestination(QString::fromUtf8(c.typed), home),
+                  c.expected);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+#include "conversion/run_overview.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/duration.h"
+
+namespace ostrel {
+namespace {
+
+const QString kOpenFolderText = QStringLiteral("Click here to open the output folder");
+
+bool IsEnded(RunRowStatus status) {
+    return status == RunRowStatus::Succeeded || status == RunRowStatus::Failed ||
+           status == RunRowStatus::Canceled;
+}
+
+// The length of a row's source in seconds; 0 when neither the encoder nor the list knows it.
+double KnownLength(const RunRow& row, double listed) {
+    if (row.DurationUs > 0) {
+        return static_cast<double>(row.DurationUs) / 1e6;
+    }
+    return std::isfinite(listed) && listed > 0 ? listed : 0.0;
+}
+
+}  // namespace
+
+RunCounts CountRows(const QList<RunRow>& rows) {
+    RunCounts counts;
+    counts.Total = static_cast<int>(rows.size());
+    for (const RunRow& row : rows) {
+        counts.Succeeded += row.Status == RunRowStatus::Succeeded ? 1 : 0;
+        counts.Failed += row.Status == RunRowStatus::Failed ? 1 : 0;
+        counts.Canceled += row.Status == RunRowStatus::Canceled ? 1 : 0;
+    }
+    return counts;
+}
+
+QString FilesText(int count) {
+    return QString::number(count) +
+           (count == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+}
+
+RunEndTexts EndOfRunTexts(const RunCounts& counts, bool stopRequested) {
+    const QString converted =
+        QStringLiteral("%1 of %2 converted").arg(counts.Succeeded).arg(FilesText(counts.Total));
+    if (counts.Succeeded == counts.Total) {
+        return {QStringLiteral("Convert Finished!"),
+                QStringLiteral("Convert Finished. ") + kOpenFolderText, !stopRequested};
+    }
+    if (stopRequested || counts.Canceled > 0) {
+        return {QStringLiteral("Convert Stopped!"),
+                QStringLiteral("Stopped: ") + converted + QStringLiteral(". ") + kOpenFolderText,
+                false};
+    }
+    // Rows the encoder never reported on are not converted either: the counts add up.
+    const int notConverted = counts.Total - counts.Succeeded;
+    return {QStringLiteral("Convert Finished with errors!"),
+            converted + QStringLiteral(", %1 failed. ").arg(notConverted) + kOpenFolderText, true};
+}
+
+RunProgressFigures MeasureRunProgress(const QList<RunRow>& rows, const QList<double>& sourceSeconds,
+                                      std::int64_t elapsedMs, bool running) {
+    RunProgressFigures figures;
+    figures.Total = static_cast<int>(rows.size());
+    figures.ElapsedMs = std::max<std::int64_t>(0, elapsedMs);
+    figures.Running = running;
+
+    // The mean known length stands in for files whose length nobody knows; with no length
+    // known at all every file weighs the same.
+    double knownSum = 0;
+    int knownCount = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const double length = KnownLength(rows[i], sourceSeconds.value(i));
+        if (length > 0) {
+            knownSum += length;
+            ++knownCount;
+        }
+    }
+    const double standIn = knownCount > 0 ? knownSum / knownCount : 1.0;
+
+    double work = 0;  // seconds of media the run converts
+    double done = 0;  // of which converted so far
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const RunRow& row = rows[i];
+        figures.Ended += IsEnded(row.Status) ? 1 : 0;
+        figures.Converted += row.Status == RunRowStatus::Succeeded ? 1 : 0;
+        if (row.Task < 0) {
+            continue;  // never queued: no work, no time
+        }
+        const double known = KnownLength(row, sourceSeconds.value(i));
+        const double length = known > 0 ? known : standIn;
+        const double position =
+            known > 0 ? std::clamp(static_cast<double>(row.PositionUs) / 1e6, 0.0, length) : 0.0;
+        switch (row.Status) {
+            case RunRowStatus::Succeeded:
+                work += length;
+                done += length;
+                break;
+            case RunRowStatus::Failed:
+                // Ended early: what it converted took time, the rest is no longer work.
+                work += position;
+                done += position;
+                break;
+            case RunRowStatus::Canceled:
+                // Only a stop cancels, and a stopped run shows how much of it was left undone.
+            case RunRowStatus::Converting:
+            case RunRowStatus::None:
+                work += length;
+                done += position;
+                break;
+        }
+    }
+    if (work > 0) {
+        figures.Percent = std::clamp(static_cast<int>(std::floor(done * 100.0 / work)), 0, 100);
+    } else if (figures.Total > 0 && figures.Ended == figures.Total) {
+        figures.Percent = 100;
+    }
+    if (running && figures.ElapsedMs >= kRemainingAfterMs && done > 0 && work > done) {
+        const double remaining = (work - done) * static_cast<double>(figures.ElapsedMs) / done;
+        figures.RemainingMs = static_cast<std::int64_t>(std::llround(remaining));
+    } else if (running && work > 0 && done >= work) {
+        figures.RemainingMs = 0;
+    }
+    return figures;
+}
+
+QString RunProgressText(const RunProgressFigures& figures) {
+    // Whole seconds: the elapsed time rounded down, the remaining time up, so the clock never
+    // shows a second that has not passed nor promises one too few.
+    const QString separator = QStringLiteral("  \u00b7  ");
+    QString text =
+        figures.Running
+            ? QStringLiteral("%1 of %2 done").arg(figures.Ended).arg(FilesText(figures.Total))
+            : QStringLiteral("%1 of %2 converted")
+                  .arg(figures.Converted)
+                  .arg(FilesText(figures.Total));
+    text += separator + QStringLiteral("Elapsed ") +
+            FormatDuration(static_cast<double>(figures.ElapsedMs / 1000));
+    if (figures.RemainingMs) {
+        text += separator + QStringLiteral("Remaining about ") +
+                FormatDuration(static_cast<double>((*figures.RemainingMs + 999) / 1000));
+    }
+    return text;
+}
+
+}  // namespace ostrel
