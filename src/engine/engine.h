@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ostrel::engine {
 
@@ -113,18 +114,102 @@ class Decoder {
     virtual void CloseFile() = 0;
 };
 
-// The preview player is added to this interface by the player's own work.
-class Player;
+// One picture for the host to show: 32-bit BGRA (byte order B, G, R, A; A always 255), rows of
+// `stride` bytes, already scaled to the player's display size with the picture's shape kept
+// (black bars where it does not fill the size). Frames are immutable once handed over.
+struct VideoFrame {
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    std::int64_t ptsUs = 0;  // the frame's presentation time in the media
+    std::vector<std::uint8_t> pixels;
+};
+
+// What the host implements to receive the player's pictures. PresentFrame is always called on
+// the host's thread, through the poster, with the newest frame to show (null: show black). The
+// host keeps the frame and repaints its video area from it. The player keeps at most two frames
+// posted and not yet presented; when the host falls behind, older frames are skipped.
+class VideoSurface {
+  public:
+    virtual ~VideoSurface() = default;
+    virtual void PresentFrame(std::shared_ptr<const VideoFrame> frame) = 0;
+};
+
+// Player states, as PlayState() returns them and StateChanged reports them.
+inline constexpr int kPlayerClosed = 0;   // no media open
+inline constexpr int kPlayerStopped = 1;  // media open, not started: a seek does not show its frame
+inline constexpr int kPlayerPlaying = 2;
+inline constexpr int kPlayerPaused = 3;   // a seek does not show its frame by itself either
+inline constexpr int kPlayerRepaint = 4;  // event only: the host repaints its video area
+inline constexpr int kPlayerEnded = 5;    // playback reached the end; the media stays open
+
+// Player events, run on the host's thread through the poster.
+struct PlayerEvents {
+    // Once per OpenMedia, before any position: the length in microseconds (0 when unknown), then
+    // the picture's upright size (0 x 0 without video), the audio's sample rate and channels.
+    std::function<void(std::int64_t durationUs, int videoWidth, int videoHeight, int sampleRate,
+                       int channels)>
+        DurationKnown;
+    // The time of the picture (or, without video, the sound) being played, in microseconds.
+    std::function<void(std::int64_t positionUs)> PositionChanged;
+    std::function<void(int state)> StateChanged;
+};
+
+// The preview player: plays one file at a time, picture to a VideoSurface, sound to the
+// system's audio output. Every call comes from the host's thread; the event contract of the
+// other engine objects holds (nothing is posted after CloseMedia or the destructor returned).
+class Player {
+  public:
+    virtual ~Player() = default;  // closes the media
+
+    virtual void SetEventPoster(EventPoster poster) = 0;
+    virtual void SetEvents(PlayerEvents events) = 0;
+
+    // Opens the file and starts playing it into surface (which must outlive the media; null
+    // plays the sound only). flag is reserved (pass false). False with LastError() set when the
+    // file cannot be played.
+    virtual bool OpenMedia(const std::string& path, VideoSurface* surface, bool flag) = 0;
+    // Stops every thread of the media and releases the audio device before it returns.
+    // flag is reserved (pass false).
+    virtual void CloseMedia(bool flag) = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    virtual void TogglePause() = 0;
+    // Moves to a position in microseconds, given as two 32-bit halves (the low half taken as
+    // unsigned). mode 0 lands on the last frame at or before the position; flag is reserved.
+    // Playing media goes on playing from there; paused or stopped media stays so.
+    virtual void Seek(std::int32_t positionLow, std::int32_t positionHigh, int mode, bool flag) = 0;
+    // The four size properties take effect: later frames come at the display size.
+    virtual void ApplyDisplaySize() = 0;
+    virtual std::int32_t OutputWidth() const = 0;
+    virtual void SetOutputWidth(std::int32_t width) = 0;
+    virtual std::int32_t OutputHeight() const = 0;
+    virtual void SetOutputHeight(std::int32_t height) = 0;
+    virtual std::int32_t DisplayWidth() const = 0;
+    virtual void SetDisplayWidth(std::int32_t width) = 0;
+    virtual std::int32_t DisplayHeight() const = 0;
+    virtual void SetDisplayHeight(std::int32_t height) = 0;
+    virtual std::string LastError() const = 0;
+    // The surface of the open media; null when none.
+    virtual VideoSurface* VideoWindow() const = 0;
+    // Output volume 0..128 (128 = full), taking effect at once.
+    virtual void SetAudioLevel(int level) = 0;
+    virtual int AudioLevel() const = 0;
+    virtual bool Muted() const = 0;
+    virtual void SetMuted(bool muted) = 0;
+    virtual bool IsPaused() const = 0;
+    virtual std::int32_t PlayState() const = 0;
+};
 
 // What the engine module exports through its one factory symbol.
 struct EngineApi {
     int abiVersion;
     Encoder* (*CreateEncoder)();
     Decoder* (*CreateDecoder)();
-    Player* (*CreatePlayer)();  // null until the player exists
+    Player* (*CreatePlayer)();
 };
 
-inline constexpr int kEngineAbiVersion = 1;
+inline constexpr int kEngineAbiVersion = 2;
 // extern "C" const EngineApi* ostrel_engine_api_v1(void);
 inline constexpr const char* kEngineFactorySymbol = "ostrel_engine_api_v1";
 inline constexpr const char* kEngineFolderName = "LibAV";
