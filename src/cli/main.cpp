@@ -270,7 +270,8 @@ int Run(const QStringList& arguments) {
             return StoppedBySignalStatus();
         }
         const QString path = AbsolutePath(argument);
-        if (listed.contains(SameFileKey(path))) {
+        const QString key = SameFileKey(path);
+        if (listed.contains(key)) {
             continue;
         }
         const ProbeResult probe = ProbeFile(*decoder, path);
@@ -279,7 +280,7 @@ int Run(const QStringList& arguments) {
             ++skipped;
             continue;
         }
-        listed.append(probe.Row.Identity);
+        listed.append(key);
         rows.append(probe.Row);
     }
     ConversionRun run;
