@@ -118,6 +118,10 @@ QString LocalFilePath(const QUrl& url) {
     return DecodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
 }
 
+QUrl LocalFileUrl(const QString& path) {
+    return QUrl::fromEncoded("file://" + EncodeFileName(path).toPercentEncoding("/"));
+}
+
 QString AbsolutePath(const QString& path) {
     if (path.startsWith(QLatin1Char('/'))) {
         return QDir::cleanPath(path);

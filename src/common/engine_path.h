@@ -28,6 +28,8 @@ QStringList ArgumentsOf(int argc, const char* const argv[]);
 // The local file a "file:" address names, from the bytes its percent-encoding spells (what
 // QUrl::toLocalFile would read as UTF-8); empty when the address names no local file.
 QString LocalFilePath(const QUrl& url);
+// The "file:" address of a local path, its bytes percent-encoded.
+QUrl LocalFileUrl(const QString& path);
 
 // An absolute, clean path: a relative one is taken from the current folder.
 QString AbsolutePath(const QString& path);

@@ -109,7 +109,13 @@ TEST(EnginePathTest, ArgumentsAndAddressesKeepTheirBytes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.address);
         EXPECT_EQ(EncodeFileName(LocalFilePath(QUrl(QString::fromUtf8(c.address)))), c.bytes);
+        if (!c.bytes.isEmpty()) {
+            EXPECT_EQ(EncodeFileName(LocalFilePath(LocalFileUrl(DecodeFileName(c.bytes)))),
+                      c.bytes);
+        }
     }
+    EXPECT_EQ(LocalFileUrl(QStringLiteral("/m/Ü a.mp3")),
+              QUrl::fromLocalFile(QStringLiteral("/m/Ü a.mp3")));
 }
 
 TEST(EnginePathTest, RelativePathsAreTakenFromTheCurrentFolder) {
