@@ -18,7 +18,7 @@ ProbeResult ProbeFile(engine::Decoder& decoder, const QString& path) {
         return result;
     }
     if (!decoder.OpenFile(ToEnginePath(path), std::string())) {
-        result.Error = QString::fromStdString(decoder.LastError());
+        result.Error = FromEnginePath(decoder.LastError());  // it may name the file
         return result;
     }
     result.Opened = true;
