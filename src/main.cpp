@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/open_with.h"
 #include "app/startup_options.h"
+#include "common/engine_path.h"
 #include "desktop/single_instance.h"
 
 int main(int argc, char* argv[]) {
@@ -20,8 +21,10 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(ostrel::AppIcon());
     QGuiApplication::setDesktopFileName(ostrel::kDesktopEntryId);
 
+    // From argv's bytes (what QApplication left of it), so that names that are not UTF-8 stay
+    // whole.
     const ostrel::StartupOptions options =
-        ostrel::ParseStartupOptions(QCoreApplication::arguments());
+        ostrel::ParseStartupOptions(ostrel::ArgumentsOf(argc, argv));
     ostrel::SingleInstance instance;
     if (const std::optional<int> status = ostrel::HandToRunningWindow(instance, options)) {
         return *status;

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <array>
 
+#include "common/engine_path.h"
 #include "common/messages.h"
 
 namespace ostrel {
@@ -56,7 +57,7 @@ ca_context* SoundContext() {
 }  // namespace
 
 FolderOpenerFunction DefaultFolderOpener() {
-    return [](const QString& folder) { QDesktopServices::openUrl(QUrl::fromLocalFile(folder)); };
+    return [](const QString& folder) { QDesktopServices::openUrl(LocalFileUrl(folder)); };
 }
 
 void PlayCompletionSound() {

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "common/engine_path.h"
 #include "filelist/file_list_model.h"
 
 namespace ostrel {
@@ -22,7 +23,7 @@ QStringList LocalFiles(const QMimeData* mime) {
     }
     for (const QUrl& url : mime->urls()) {
         if (url.isLocalFile()) {
-            paths.append(url.toLocalFile());
+            paths.append(LocalFilePath(url));
         }
     }
     return paths;

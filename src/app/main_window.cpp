@@ -23,6 +23,7 @@
 #include "app/ui_poster.h"
 #include "app/update_check.h"
 #include "common/engine_path.h"
+#include "common/file_info.h"
 #include "common/messages.h"
 #include "common/settings_store.h"
 #include "engine/engine.h"
@@ -260,7 +261,7 @@ void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
         if (closing_ || ending_) {
             break;
         }
-        if (skipFolders && QFileInfo(path).isDir()) {
+        if (skipFolders && KindOf(path) == FileKind::Folder) {
             continue;
         }
         AddOne(path);

@@ -1,7 +1,5 @@
 #include "app/open_with.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
@@ -11,6 +9,7 @@
 #include "app/app_shell.h"
 #include "app/main_window.h"
 #include "app/startup_options.h"
+#include "common/engine_path.h"
 #include "common/messages.h"
 #include "desktop/single_instance.h"
 
@@ -47,10 +46,10 @@ QString OpenWithPath(const QString& argument) {
     if (argument.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive)) {
         const QUrl url(argument);
         if (url.isLocalFile()) {
-            path = url.toLocalFile();
+            path = LocalFilePath(url);
         }
     }
-    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return path.isEmpty() ? QString() : AbsolutePath(path);
 }
 
 std::optional<int> AnswerInfoSwitches(int argc, const char* const argv[]) {

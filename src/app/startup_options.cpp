@@ -1,7 +1,6 @@
 #include "app/startup_options.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -11,6 +10,8 @@
 #include "app/app_shell.h"
 #include "app/main_window.h"
 #include "app/open_with.h"
+#include "common/engine_path.h"
+#include "common/file_info.h"
 
 namespace ostrel {
 namespace {
@@ -56,12 +57,7 @@ StartupOptions ParseStartupOptions(const QStringList& arguments) {
 }
 
 QStringList FilesOfFolder(const QString& folder) {
-    QStringList paths;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files, QDir::Name)) {
-        paths.append(dir.absoluteFilePath(name));
-    }
-    return paths;
+    return FilesInFolder(AbsolutePath(folder));
 }
 
 int AddFolderFiles(MainWindow& window, const StartupOptions& options) {

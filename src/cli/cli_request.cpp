@@ -124,7 +124,8 @@ QString CliUsage() {
     usage += QStringLiteral(
         "  --threads N         (default: the number of processors)\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
-        "Exit status: 0 all files converted, 1 some failed, 2 usage error.\n");
+        "Exit status: 0 all files converted, 1 some failed, 2 usage error,\n"
+        "128+N stopped by signal N (130 after Ctrl+C).\n");
     return usage;
 }
 

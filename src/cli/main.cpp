@@ -3,7 +3,6 @@
 // file from either.
 #include <unistd.h>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <atomic>
@@ -16,6 +15,7 @@
 #include "common/duration.h"
 #include "common/engine_path.h"
 #include "common/event_queue.h"
+#include "common/file_info.h"
 #include "common/messages.h"
 #include "conversion/conversion_run.h"
 #include "desktop/sleep_inhibitor.h"
@@ -31,20 +31,48 @@ namespace {
 
 enum ExitStatus : int { ExitAllConverted = 0, ExitSomeFailed = 1, ExitUsage = 2 };
 
-std::atomic<bool> g_interrupted{false};
+// The signal that asked the run to stop, or 0.
+std::atomic<int> g_stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set from a signal handler");
 
-void OnInterrupt(int) {
-    g_interrupted = true;
+extern "C" void OnStopSignal(int signal) {
+    // The first asks the run to stop, which removes what its tasks had written; a second
+    // one ends the program at once.
+    if (g_stopSignal.exchange(signal) != 0) {
+        ::_exit(128 + signal);
+    }
+}
+
+// SIGHUP (the terminal closed) stops the run as SIGINT and SIGTERM do. SIGPIPE is ignored: a
+// reader of the progress lines that went away (| head) must not end the conversion; the
+// writes then fail, and nothing depends on them.
+void HandleSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// The shell's convention: 128 + the signal's number (130 after Ctrl+C, 143 after SIGTERM).
+int StoppedBySignalStatus() {
+    return 128 + g_stopSignal.load();
+}
+
+// Texts hold file names, written as the very bytes the file system holds.
+void Write(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = EncodeFileName(text);
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
 }
 
 void PrintOut(const QString& text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    Write(stdout, text);
 }
 
 void PrintError(const QString& text) {
-    const QByteArray bytes = (QStringLiteral("ostrel-convert: ") + text + u'\n').toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
+    Write(stderr, QStringLiteral("ostrel-convert: ") + text + u'\n');
 }
 
 int UsageError(const QString& text) {
@@ -170,7 +198,7 @@ int Convert(ConversionRun& run, int threads, int skipped) {
     awake.Take(QStringLiteral("Converting files"));
     while (run.CurrentState() != ConversionRun::State::Finished) {
         queue.RunPending(std::chrono::milliseconds(100));
-        if (g_interrupted && !run.StopRequested()) {
+        if (g_stopSignal != 0 && !run.StopRequested()) {
             PrintOut(QStringLiteral("\nStopping...\n"));
             run.Stop();
         }
@@ -183,6 +211,9 @@ int Convert(ConversionRun& run, int threads, int skipped) {
                  .arg(run.RowCount() + skipped)
                  .arg(failed)
                  .arg(SecondsSince(started), 0, 'f', 1));
+    if (g_stopSignal != 0) {
+        return StoppedBySignalStatus();
+    }
     return failed == 0 && !run.StopRequested() ? ExitAllConverted : ExitSomeFailed;
 }
 
@@ -206,7 +237,7 @@ int Run(const QStringList& arguments) {
         return UsageError(
             QStringLiteral("unknown profile \"%1\" (see --list-profiles)").arg(request->Profile));
     }
-    const QString folder = NormaliseOutputFolder(QDir(request->Output).absolutePath());
+    const QString folder = NormaliseOutputFolder(AbsolutePath(request->Output));
     if (!IsAcceptedOutputFolder(folder)) {
         return UsageError(QStringLiteral("invalid output folder %1: it must exist and be writable")
                               .arg(request->Output));
@@ -228,14 +259,19 @@ int Run(const QStringList& arguments) {
         return ExitSomeFailed;
     }
 
-    // Probe in the order given, skipping files listed twice, then plan every output path.
+    // Probe in the order given, skipping files listed twice (under any name), then plan
+    // every output path.
     std::unique_ptr<engine::Decoder> decoder = CreateDecoder();
     QList<FileRow> rows;
     QStringList listed;
     int skipped = 0;
     for (const QString& argument : request->Files) {
-        const QString path = QFileInfo(argument).absoluteFilePath();
-        if (listed.contains(path)) {
+        if (g_stopSignal != 0) {
+            return StoppedBySignalStatus();
+        }
+        const QString path = AbsolutePath(argument);
+        const QString key = SameFileKey(path);
+        if (listed.contains(key)) {
             continue;
         }
         const ProbeResult probe = ProbeFile(*decoder, path);
@@ -244,7 +280,7 @@ int Run(const QStringList& arguments) {
             ++skipped;
             continue;
         }
-        listed.append(path);
+        listed.append(key);
         rows.append(probe.Row);
     }
     ConversionRun run;
@@ -260,8 +296,6 @@ int Run(const QStringList& arguments) {
         PrintError(QStringLiteral("no file to convert"));
         return ExitSomeFailed;
     }
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
     return Convert(run, threads, skipped);
 }
 
@@ -271,7 +305,10 @@ int Run(const QStringList& arguments) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ostrel-convert"));
-    QStringList arguments = QCoreApplication::arguments();
+    ostrel::HandleSignals();
+    // From argv's bytes, not QCoreApplication::arguments(), which loses names that are not
+    // UTF-8.
+    QStringList arguments = ostrel::ArgumentsOf(argc, argv);
     arguments.removeFirst();
     return ostrel::Run(arguments);
 }

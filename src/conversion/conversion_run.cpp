@@ -120,7 +120,7 @@ void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunct
         RunRow& runRow = rows_[i];
         const int input = encoder.OpenInput(ToEnginePath(runRow.InputPath), std::string());
         if (input < 0) {
-            const QString error = QString::fromStdString(encoder.LastError());
+            const QString error = FromEnginePath(encoder.LastError());  // it may name the file
             fail(runRow, {kApplicationTitle, CanNotOpenText(runRow.InputPath, error)}, error);
             continue;
         }
@@ -128,7 +128,7 @@ void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunct
             encoder.AddOutput(input, ToEnginePath(runRow.OutputPath), runRow.Options.toStdString());
         if (added < 0) {
             encoder.CloseInput(input);
-            const QString error = QString::fromStdString(encoder.LastError());
+            const QString error = FromEnginePath(encoder.LastError());  // it may name the file
             fail(runRow, CannotConvertMessage(runRow.OutputPath, error), error);
             continue;
         }

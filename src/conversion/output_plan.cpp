@@ -1,7 +1,7 @@
 #include "conversion/output_plan.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "common/engine_path.h"
+#include "common/file_info.h"
 
 namespace ostrel {
 namespace {
@@ -9,16 +9,18 @@ namespace {
 // The canonical form of a path whose file may not exist yet: the folder resolved through
 // links, the name kept as it is.
 QString CanonicalTarget(const QString& path) {
-    const QFileInfo info(path);
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? info.absoluteFilePath() : folder + QLatin1Char('/') + info.fileName();
+    const QString absolute = AbsolutePath(path);
+    const qsizetype slash = absolute.lastIndexOf(QLatin1Char('/'));
+    const QString folder = CanonicalPath(slash > 0 ? absolute.left(slash) : QStringLiteral("/"));
+    return folder.isEmpty() ? absolute
+                            : (folder.endsWith(QLatin1Char('/')) ? folder : folder + u'/') +
+                                  absolute.mid(slash + 1);
 }
 
 }  // namespace
 
 bool OutputPlanner::IsTaken(const QString& candidate, const QString& canonicalInput) const {
-    const QFileInfo info(candidate);
-    if (info.exists() || info.isSymLink()) {
+    if (PathTaken(candidate)) {
         return true;
     }
     const QString canonical = CanonicalTarget(candidate);
@@ -26,13 +28,13 @@ bool OutputPlanner::IsTaken(const QString& candidate, const QString& canonicalIn
 }
 
 QString OutputPlanner::Plan(const QString& inputPath, const QString& desiredPath) {
-    const QFileInfo input(inputPath);
+    const QString existingInput = CanonicalPath(inputPath);
     const QString canonicalInput =
-        input.exists() ? input.canonicalFilePath() : CanonicalTarget(inputPath);
+        existingInput.isEmpty() ? CanonicalTarget(inputPath) : existingInput;
 
-    const QFileInfo desired(desiredPath);
-    const QString folder = desiredPath.left(desiredPath.size() - desired.fileName().size());
-    const QString name = desired.fileName();
+    const qsizetype slash = desiredPath.lastIndexOf(QLatin1Char('/'));
+    const QString folder = desiredPath.left(slash + 1);
+    const QString name = desiredPath.mid(slash + 1);
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot > 0 ? name.left(dot) : name;
     const QString extension = dot > 0 ? name.mid(dot) : QString();

@@ -13,6 +13,8 @@
 #include <QtEndian>
 #include <utility>
 
+#include "common/engine_path.h"
+
 namespace ostrel {
 namespace {
 
@@ -41,8 +43,8 @@ QString DefaultInstanceSocket() {
 }
 
 // The message: its length, then the magic number, the number of paths and each path as its
-// length and its UTF-8 bytes; every number 32 bits, big-endian. Read with every length
-// checked against what is there, so no number in it can make the reader allocate.
+// length and its bytes as the file system holds them; every number 32 bits, big-endian. Read with
+// every length checked against what is there, so no number in it can make the reader allocate.
 QByteArray EncodeHandOver(const QStringList& paths) {
     QByteArray body;
     const auto appendNumber = [&body](quint32 number) {
@@ -53,9 +55,9 @@ QByteArray EncodeHandOver(const QStringList& paths) {
     appendNumber(kMagic);
     appendNumber(static_cast<quint32>(paths.size()));
     for (const QString& path : paths) {
-        const QByteArray utf8 = path.toUtf8();
-        appendNumber(static_cast<quint32>(utf8.size()));
-        body.append(utf8);
+        const QByteArray bytes = EncodeFileName(path);
+        appendNumber(static_cast<quint32>(bytes.size()));
+        body.append(bytes);
     }
     QByteArray message(kNumberBytes, '\0');
     qToBigEndian(static_cast<quint32>(body.size()), message.data());
@@ -94,7 +96,7 @@ qsizetype DecodeHandOver(const QByteArray& bytes, QStringList& paths) {
         if (!readNumber(size) || body.size() - at < static_cast<qsizetype>(size)) {
             return -1;
         }
-        received.append(QString::fromUtf8(body.sliced(at, size)));
+        received.append(DecodeFileName(body.sliced(at, size).toByteArray()));
         at += size;
     }
     if (at != body.size()) {

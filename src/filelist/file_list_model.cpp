@@ -108,7 +108,10 @@ Qt::DropActions FileListModel::supportedDropActions() const {
 }
 
 bool FileListModel::IsListed(const QString& path) const {
-    return std::ranges::find(rows_, path, &FileRow::FileName) != rows_.end();
+    const QString key = SameFileKey(path);
+    return std::ranges::any_of(rows_, [&](const FileRow& row) {
+        return row.FileName == path || (!row.Identity.isEmpty() && row.Identity == key);
+    });
 }
 
 int FileListModel::Append(const FileRow& row) {

@@ -61,7 +61,8 @@ class FileListModel : public QAbstractTableModel {
     // The text a column shows for a row: "N/A" marks a missing stream.
     static QString Text(const FileRow& row, int column, const QLocale& locale = QLocale());
 
-    // True when some row's path equals path exactly (case-sensitive).
+    // True when some row's path equals path exactly (case-sensitive), or names the same file
+    // through a link.
     bool IsListed(const QString& path) const;
     // Appends a row at the end, unselected; returns its index.
     int Append(const FileRow& row);

@@ -9,6 +9,7 @@ namespace ostrel {
 
 struct FileRow {
     QString FileName;  // the full path exactly as it was added
+    QString Identity;  // the file's canonical path: every name of one file has the same
     double DurationSeconds = 0.0;
     double SizeBytes = 0.0;  // -1 when the file system could not tell
     QDateTime Modified;      // the last modification; invalid when unknown

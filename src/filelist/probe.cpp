@@ -1,24 +1,31 @@
 #include "filelist/probe.h"
 
-#include <QFileInfo>
-
 #include "common/duration.h"
 #include "common/engine_path.h"
 #include "common/file_info.h"
+#include "common/messages.h"
 #include "engine/engine.h"
 
 namespace ostrel {
 
 ProbeResult ProbeFile(engine::Decoder& decoder, const QString& path) {
     ProbeResult result;
+    // A named pipe would hold the probe until some writer appears; a missing file is left to
+    // the decoder, whose text says why.
+    if (const FileKind kind = KindOf(path);
+        kind != FileKind::Regular && kind != FileKind::Missing) {
+        result.Error = kNotRegularFileText;
+        return result;
+    }
     if (!decoder.OpenFile(ToEnginePath(path), std::string())) {
-        result.Error = QString::fromStdString(decoder.LastError());
+        result.Error = FromEnginePath(decoder.LastError());  // it may name the file
         return result;
     }
     result.Opened = true;
 
     FileRow& row = result.Row;
     row.FileName = path;
+    row.Identity = SameFileKey(path);
     const int audioIndex = decoder.AudioStreamIndex();
     const int videoIndex = decoder.VideoStreamIndex();
     row.AudioCodec = QString::fromStdString(decoder.AudioCodecName(audioIndex));
@@ -31,7 +38,7 @@ ProbeResult ProbeFile(engine::Decoder& decoder, const QString& path) {
         row.VideoHeight = decoder.VideoHeight(videoIndex);
     }
     row.SizeBytes = FileSizeBytes(path);
-    row.Modified = QFileInfo(path).lastModified();
+    row.Modified = ModifiedTime(path);
     decoder.CloseFile();
     return result;
 }

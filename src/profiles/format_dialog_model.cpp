@@ -1,11 +1,11 @@
 #include "profiles/format_dialog_model.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 #include <thread>
 
 #include "common/decimal_text.h"
+#include "common/file_info.h"
 #include "common/rounding.h"
 
 namespace ostrel {
@@ -230,7 +230,7 @@ QString FormatDialogModel::AbsoluteDestination(const QString& typed, const QStri
     }
     if (trimmed != typed) {
         const QString asTyped = absolute(typed);
-        if (QFileInfo(asTyped).isDir()) {
+        if (KindOf(asTyped) == FileKind::Folder) {
             return asTyped;
         }
     }

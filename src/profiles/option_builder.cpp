@@ -1,8 +1,8 @@
 #include "profiles/option_builder.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
-#include <QDir>
-#include <QFileInfo>
+
 #include <array>
 #include <limits>
 
@@ -374,7 +374,8 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
 }
 
 QString NormaliseOutputFolder(const QString& folderText) {
-    QString folder = folderText.trimmed();
+    // Blanks are part of a folder's name: "dir " and "dir" are two folders.
+    QString folder = folderText;
     if (!folder.endsWith(QLatin1Char('/'))) {
         folder += QLatin1Char('/');
     }
@@ -385,18 +386,17 @@ bool IsUsableFolder(const QString& folder) {
     if (folder.isEmpty()) {
         return false;
     }
-    const QFileInfo info(folder);
-    if (!info.isDir()) {
+    const QByteArray path = EncodeFileName(folder);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return false;
     }
     // access() answers for the real user. The superuser passes it for every folder, so for
     // it a folder counts as writable only when its permission bits allow writing at all.
-    if (::access(ToEnginePath(folder).c_str(), W_OK | X_OK) != 0) {
+    if (::access(path.constData(), W_OK | X_OK) != 0) {
         return false;
     }
-    constexpr auto anyWrite =
-        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
-    return ::geteuid() != 0 || (info.permissions() & anyWrite) != 0;
+    return ::geteuid() != 0 || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
 }
 
 bool IsAcceptedOutputFolder(const QString& normalisedFolder) {

@@ -63,7 +63,7 @@ QString BuildCropScale(const OutputSettings& settings, bool hasVideo, int source
 QString BuildFilterChain(const OutputSettings& settings, bool hasVideo, int sourceWidth,
                          int sourceHeight);
 
-// The output folder as typed, trimmed and ending in the path separator.
+// The output folder as given, ending in the path separator; blanks are kept.
 QString NormaliseOutputFolder(const QString& folderText);
 
 // True for an existing folder that the user can create files in.

@@ -1,5 +1,6 @@
 // Runs the real ostrel-convert binary (with the real engine module) on generated clips.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <cstring>
+#include <filesystem>
 
+#include "child_process.h"
 #include "qt_printers.h"
 
 namespace ostrel {
@@ -58,6 +62,10 @@ void GenerateMedia(const QString& folder) {
             "sine=frequency=660", "-t", "1.5", "-c:v", "mpeg4", "-c:a", "libmp3lame",
             path("Über clip with blanks.avi")});
     ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440", "-t", "1", path("song.mp3")});
+    // Long enough to be still converting when a test sends a signal.
+    ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=640x480:rate=25", "-f", "lavfi", "-i",
+            "sine=frequency=550", "-t", "20", "-c:v", "mpeg4", "-q:v", "8", "-c:a", "mp2",
+            path("long.avi")});
     QFile junk(path("junk.mp4"));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, '\x17'));
@@ -223,6 +231,193 @@ TEST_F(ConvertCommandTest, AFailingFileDoesNotStopTheRun) {
         << o.Out.toStdString();
     EXPECT_TRUE(QFile::exists(out + QStringLiteral("/song.mp3")));
     EXPECT_TRUE(QFile::exists(out + QStringLiteral("/clip.mp3")));
+}
+
+// The bytes of a path, as the system and the child's argv take them.
+std::string Bytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+// The program run with raw arguments; Err and Out are what it wrote.
+struct RawRun {
+    std::optional<int> Status;
+    std::string Out;
+    std::string Err;
+};
+
+RawRun RunRaw(const std::vector<std::string>& args, const QTemporaryDir& scratch,
+              std::chrono::seconds timeout = std::chrono::seconds(120)) {
+    const std::string out = Bytes(scratch.filePath(QStringLiteral("stdout")));
+    const std::string err = Bytes(scratch.filePath(QStringLiteral("stderr")));
+    std::vector<std::string> argv{OSTREL_CONVERT_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    testing::Child child(argv, out, err);
+    RawRun run;
+    run.Status = child.Wait(timeout);
+    run.Out = testing::ReadWhole(out);
+    run.Err = testing::ReadWhole(err);
+    return run;
+}
+
+TEST_F(ConvertCommandTest, OnlyRegularFilesAreProbed) {
+    // A named pipe would block the probe until a writer came; a device or a folder is no
+    // media file either. Each is refused at once, and the run goes on with the rest.
+    const QTemporaryDir scratch;
+    const QString pipe = scratch.filePath(QStringLiteral("pipe.mp4"));
+    const QString folder = scratch.filePath(QStringLiteral("folder.avi"));
+    ASSERT_EQ(::mkfifo(Bytes(pipe).c_str(), 0600), 0);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const RawRun run =
+        RunRaw({"--profile", "ID_MPB", "--output", Bytes(scratch.path()), "--dry-run", Bytes(pipe),
+                "/dev/null", Bytes(folder), Bytes(Path("song.mp3"))},
+               scratch, std::chrono::seconds(30));
+    ASSERT_TRUE(run.Status.has_value()) << "still probing after 30 s";
+    EXPECT_EQ(*run.Status, 1) << run.Err;
+    for (const QString& refused : {pipe, QStringLiteral("/dev/null"), folder}) {
+        EXPECT_NE(run.Err.find(Bytes(refused) + " Error: Not a regular file"), std::string::npos)
+            << run.Err;
+    }
+    EXPECT_NE(run.Out.find(Bytes(Path("song.mp3"))), std::string::npos) << run.Out;
+}
+
+TEST_F(ConvertCommandTest, AFileNamedTwiceThroughALinkIsConvertedOnce) {
+    const QTemporaryDir scratch;
+    const QString link = scratch.filePath(QStringLiteral("link to song.mp3"));
+    ASSERT_TRUE(QFile::link(Path("song.mp3"), link));
+    const Outcome o = Convert({"--profile", "ID_MPB", "--output", scratch.path(), "--dry-run", link,
+                               Path("song.mp3"), media_ + QStringLiteral("/./song.mp3")});
+    EXPECT_EQ(o.ExitCode, 0) << o.Err.toStdString();
+    EXPECT_EQ(o.Out.trimmed().split(u'\n').size(), 1) << o.Out.toStdString();
+}
+
+TEST_F(ConvertCommandTest, OutputFolderNamesKeepTheirBlanks) {
+    const struct {
+        const char* name;
+        bool trimmedAlsoExists;
+    } cases[] = {{"out ", false}, {"both ", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString base = OutputFolder();
+        const QString given = base + u'/' + QLatin1String(c.name);
+        const QString trimmed = given.trimmed();
+        ASSERT_TRUE(QDir().mkpath(given));
+        if (c.trimmedAlsoExists) {
+            ASSERT_TRUE(QDir().mkpath(trimmed));
+        }
+        const Outcome o = Convert({"--profile", "ID_MPB", "--output", given, Path("song.mp3")});
+        ASSERT_EQ(o.ExitCode, 0) << o.Out.toStdString() << o.Err.toStdString();
+        EXPECT_TRUE(QFile::exists(given + QStringLiteral("/song.mp3")));
+        EXPECT_FALSE(QFile::exists(trimmed + QStringLiteral("/song.mp3")));
+    }
+}
+
+// Removes paths by their bytes: Qt's own removal of a temporary folder skips names that are
+// not UTF-8.
+struct RemovedAtEnd {
+    std::vector<std::string> paths;
+    ~RemovedAtEnd() {
+        for (const std::string& path : paths) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    }
+};
+
+TEST_F(ConvertCommandTest, NamesThatAreNotUtf8AreConverted) {
+    // Latin-1 names, as an old disk or archive holds them: the input and the output folder.
+    const QTemporaryDir scratch;
+    const std::string root = Bytes(scratch.path());
+    const std::string input = root + "/chanson d'\xe9t\xe9.mp3";
+    const std::string folder = root + "/sortie \xe9";
+    const RemovedAtEnd cleanup{{input, folder}};
+    std::filesystem::copy_file(Bytes(Path("song.mp3")), input);
+    std::filesystem::create_directory(folder);
+    const RawRun run = RunRaw({"--profile", "ID_MPB", "--output", folder, input}, scratch);
+    ASSERT_EQ(run.Status, std::optional<int>(0)) << run.Out << run.Err;
+    const std::string output = folder + "/chanson d'\xe9t\xe9.mp3";
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"chanson d'\xe9t\xe9.mp3"});
+    EXPECT_GT(std::filesystem::file_size(output), 1000u);
+    // The line names the output as the file system does.
+    EXPECT_NE(run.Out.find(" -> " + output), std::string::npos) << run.Out;
+}
+
+// A conversion of the long clip, stopped by a signal once its output is being written.
+class StoppedRun {
+  public:
+    explicit StoppedRun(const QString& input, const QTemporaryDir& scratch) {
+        out_ = Bytes(scratch.filePath(QStringLiteral("out")));
+        std::filesystem::create_directory(out_);
+        child_ = std::make_unique<testing::Child>(
+            std::vector<std::string>{OSTREL_CONVERT_PATH, "--profile", "ID_MPH", "--threads", "1",
+                                     "--output", out_, Bytes(input)},
+            Bytes(scratch.filePath(QStringLiteral("stdout"))),
+            Bytes(scratch.filePath(QStringLiteral("stderr"))));
+    }
+
+    // True once the output folder holds something, while the conversion still runs.
+    bool WaitUntilWriting() {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < until && child_->Running()) {
+            if (!FolderEntries(out_).empty()) {
+                return child_->Running();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return false;
+    }
+
+    testing::Child& Child() { return *child_; }
+    const std::string& Out() const { return out_; }
+
+  private:
+    std::string out_;
+    std::unique_ptr<testing::Child> child_;
+};
+
+TEST_F(ConvertCommandTest, ASignalStopsTheRunAndLeavesNothing) {
+    const struct {
+        int signal;
+        int status;
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(strsignal(c.signal));
+        const QTemporaryDir scratch;
+        StoppedRun run(Path("long.avi"), scratch);
+        ASSERT_TRUE(run.WaitUntilWriting());
+        run.Child().Signal(c.signal);
+        EXPECT_EQ(run.Child().Wait(std::chrono::seconds(20)), std::optional<int>(c.status));
+        EXPECT_EQ(FolderEntries(run.Out()), std::vector<std::string>{});
+    }
+}
+
+TEST_F(ConvertCommandTest, ASecondInterruptEndsAtOnce) {
+    const QTemporaryDir scratch;
+    StoppedRun run(Path("long.avi"), scratch);
+    ASSERT_TRUE(run.WaitUntilWriting());
+    run.Child().Signal(SIGINT);
+    run.Child().Signal(SIGINT);
+    EXPECT_EQ(run.Child().Wait(std::chrono::seconds(5)), std::optional<int>(130));
+}
+
+TEST_F(ConvertCommandTest, AClosedStandardOutputDoesNotStopTheRun) {
+    // As under "ostrel-convert ... | head -1" once head has ended: every write to standard
+    // output fails, the files are converted all the same.
+    const QTemporaryDir scratch;
+    const std::string out = Bytes(scratch.filePath(QStringLiteral("out")));
+    std::filesystem::create_directory(out);
+    testing::Child child({OSTREL_CONVERT_PATH, "--profile", "ID_MPB", "--threads", "1", "--output",
+                          out, Bytes(Path("song.mp3")), Bytes(Path("clip.mp4"))},
+                         std::string(), Bytes(scratch.filePath(QStringLiteral("stderr"))), true);
+    EXPECT_EQ(child.Wait(std::chrono::seconds(120)), std::optional<int>(0));
+    EXPECT_EQ(FolderEntries(out).size(), 2u);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/engine_path.h"
 #include "desktop/single_instance.h"
 #include "qt_printers.h"
 
@@ -113,6 +114,7 @@ TEST(HandOverMessage, RoundTrips) {
         {QStringLiteral("/home/ann/a.wav")},
         {QStringLiteral("/média/ß clip.mkv"), QStringLiteral("/odd\nname.mp4"),
          QStringLiteral("/home/ann/a.wav"), QStringLiteral("/home/ann/a.wav")},
+        {ostrel::DecodeFileName("/old disk/caf\xe9.avi")},  // Latin-1, not UTF-8
     };
     for (const QStringList& paths : cases) {
         const QByteArray message = EncodeHandOver(paths);

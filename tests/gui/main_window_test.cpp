@@ -1,5 +1,6 @@
 // The main window driven through its dispatcher and model, headless. A fake engine stands in
 // where real media is not the point; the real engine module probes generated clips where it is.
+#include <sys/stat.h>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -19,7 +20,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 #include "app/app_shell.h"
@@ -28,6 +31,7 @@
 #include "app/form_wait.h"
 #include "app/main_window.h"
 #include "app/update_check.h"
+#include "common/engine_path.h"
 #include "common/settings_store.h"
 #include "fake_engine.h"
 #include "shown_text.h"
@@ -510,6 +514,39 @@ class MainWindowTest : public QObject {
         QVERIFY(shell_.messages.isEmpty());
     }
 
+    // Only regular files are probed: a named pipe would hold the window until a writer came,
+    // a device would be read for ever. Each is refused at once with the reason.
+    void pipesDevicesAndFoldersAreRefused() {
+        MainWindow& window = Started();
+        const QString pipe = MediaPath(QStringLiteral("pipe.mp4"));
+        const QString folder = MediaPath(QStringLiteral("folder.mkv"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QVERIFY(QDir().mkpath(folder));
+        shell_.chooseResults.append({pipe, QStringLiteral("/dev/zero"), folder});
+        window.Dispatch(ID_ADDFILES);
+        QFile::remove(pipe);
+        QCOMPARE(window.Model().Count(), 0);
+        QCOMPARE(engine_.decoder->openCount, 0);
+        QCOMPARE(shell_.messages.size(), 3);
+        for (const RecordingShell::Message& message : shell_.messages) {
+            QVERIFY2(message.Text.endsWith(QStringLiteral("Error: \nNot a regular file")),
+                     qPrintable(message.Text));
+        }
+    }
+
+    // The same file under a second name (a link to it) is listed once.
+    void aFileThroughALinkIsListedOnce() {
+        MainWindow& window = Started();
+        const QString file = MediaPath(QStringLiteral("linked.mp4"));
+        const QString link = MediaPath(QStringLiteral("link to linked.mp4"));
+        QFile(file).open(QIODevice::WriteOnly);
+        QVERIFY(QFile::link(file, link));
+        window.AddDroppedFiles({file, link});
+        window.AddDroppedFiles({link});
+        QCOMPARE(FileNames(window.Model()), QStringList({file}));
+        QCOMPARE(engine_.decoder->openCount, 1);
+    }
+
     // Rows removed while window events run between two probes: the add goes on with the
     // next file and nothing is written into a vanished row.
     void rowsRemovedDuringAdd() {
@@ -562,6 +599,32 @@ class MainWindowTest : public QObject {
         QVERIFY(text(FileListModel::ColumnFileSize).endsWith(QStringLiteral(" MB")));
         QCOMPARE(text(FileListModel::ColumnModified),
                  QFileInfo(path).lastModified().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss")));
+    }
+
+    // A file whose name is not UTF-8 (Latin-1, from an old disk), dropped from a file manager
+    // that names it by its bytes: the engine probes that very file.
+    void latin1NameIsListedAndProbed() {
+        MainWindow& window = StartedOnRealEngine();
+        window.show();
+        const QByteArray bytes = QFile::encodeName(mediaDir_.path()) + "/caf\xe9 cr\xe8me.avi";
+        std::filesystem::copy_file(QFile::encodeName(MediaPath(QStringLiteral("clip.avi"))).data(),
+                                   bytes.data());
+        QMimeData mime;
+        mime.setUrls({QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"))});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
+        QCoreApplication::sendEvent(window.ListView()->viewport(), &enter);
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.ListView()->viewport(), &drop);
+        QTRY_COMPARE(window.Model().Count() + shell_.messages.size(), 1);
+        QVERIFY2(shell_.messages.isEmpty(), qPrintable(shell_.messages.value(0).Text));
+        const FileRow& row = window.Model().Row(0);
+        QCOMPARE(EncodeFileName(row.FileName), bytes);
+        QCOMPARE(row.VideoWidth, 320);
+        QCOMPARE(row.SizeBytes,
+                 static_cast<double>(std::filesystem::file_size(bytes.toStdString())));
+        QVERIFY(row.Modified.isValid());
+        std::filesystem::remove(bytes.data());  // Qt's own removal would not find it
     }
 
     void corruptFileIsReported() {

@@ -280,8 +280,9 @@ TEST(AutoVideoBitrateTest, WorkedValues) {
 }
 
 TEST(OutputPathTest, FolderAndNames) {
-    EXPECT_EQ(NormaliseOutputFolder(QStringLiteral("  /home/u/Videos  ")),
-              QStringLiteral("/home/u/Videos/"));
+    // Blanks belong to the folder's name (the dialog trims what the user typed first).
+    EXPECT_EQ(NormaliseOutputFolder(QStringLiteral("/home/u/Videos ")),
+              QStringLiteral("/home/u/Videos /"));
     EXPECT_EQ(NormaliseOutputFolder(QStringLiteral("/home/u/Videos/")),
               QStringLiteral("/home/u/Videos/"));
     EXPECT_EQ(NormaliseOutputFolder(QString()), QStringLiteral("/"));

@@ -1,4 +1,6 @@
 // Probing: the streams, codecs, picture size and duration of one file.
+#include <sys/stat.h>
+
 #include <memory>
 #include <vector>
 
@@ -12,6 +14,13 @@ class FfmpegDecoder final : public Decoder {
   public:
     bool OpenFile(const std::string& path, const std::string& formatName) override {
         CloseFile();
+        // Told by stat, never by opening it: a named pipe would hold the probe until a
+        // writer appears, a device may never end.
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            lastError_ = "Not a regular file";
+            return false;
+        }
         auto input = std::make_unique<Input>();
         if (!input->Open(path, formatName)) {
             lastError_ = input->ErrorText(path);

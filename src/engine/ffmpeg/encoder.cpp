@@ -53,21 +53,22 @@ bool SamePath(const std::string& first, const std::string& second) {
     return a == b;
 }
 
-// Whether a file can be opened for reading; the reason when not.
+// Whether a file can be opened for reading; the reason when not. Only regular files are
+// taken, told by stat so that a named pipe or a device is never opened: the open could wait
+// for a writer, and the task would read on for ever.
 bool CanRead(const std::string& path, std::string& reason) {
-    // Non-blocking, so that a named pipe without a writer does not hold the caller.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        reason = "Not a regular file";
+        return false;
+    }
+    // Non-blocking all the same, should the file have been replaced by a pipe meanwhile.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         reason = ErrorText(AVERROR(errno));
         return false;
     }
-    struct stat info {};
-    const bool isFolder = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
     ::close(fd);
-    if (isFolder) {
-        reason = ErrorText(AVERROR(EISDIR));
-        return false;
-    }
     return true;
 }
 
