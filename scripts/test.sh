@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
 #   scripts/test.sh              normal build in build/
-#   scripts/test.sh --sanitize   ASan+UBSan build in build-asan/, unit and engine tests
-#   scripts/test.sh --tsan       ThreadSanitizer build in build-tsan/, engine and CLI tests
+#   scripts/test.sh --sanitize   ASan+UBSan build in build-asan/, unit, engine and player tests
+#   scripts/test.sh --tsan       ThreadSanitizer build in build-tsan/, engine, player and CLI tests
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,7 +16,7 @@ case "${1:-}" in
   --sanitize)
     build=build-asan
     cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON)
-    ctest_args+=(-L "unit|engine")
+    ctest_args+=(-L "unit|engine|player")
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ;;
@@ -27,8 +27,9 @@ case "${1:-}" in
     cmake_args+=("-DCMAKE_C_FLAGS=$tsan" "-DCMAKE_CXX_FLAGS=$tsan"
                  "-DCMAKE_EXE_LINKER_FLAGS=$tsan" "-DCMAKE_SHARED_LINKER_FLAGS=$tsan"
                  "-DCMAKE_MODULE_LINKER_FLAGS=$tsan")
-    build_args=(--target ostrel_engine_tests ostrel_cli_tests ostrel-convert ostrel-engine)
-    ctest_args+=(-L "engine|cli")
+    build_args=(--target ostrel_engine_tests ostrel_player_tests ostrel_cli_tests ostrel-convert
+                ostrel-engine)
+    ctest_args+=(-L "engine|player|cli")
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
     ;;
   "") ;;

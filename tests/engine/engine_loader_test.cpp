@@ -32,6 +32,11 @@ TEST(EngineLoader, BindsTheModuleAndRefusesOtherFolders) {
     ASSERT_NE(encoder, nullptr);
     EXPECT_LT(encoder->StartTasks(1), 0);
     EXPECT_FALSE(encoder->LastError().empty());
+    auto player = CreatePlayer();
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->PlayState(), engine::kPlayerClosed);
+    EXPECT_FALSE(player->OpenMedia((folder.Path() / "gone.mp4").string(), nullptr, false));
+    EXPECT_FALSE(player->LastError().empty());
 }
 
 }  // namespace

@@ -59,7 +59,8 @@ bool LoadEngine(const std::string& folder) {
     std::memcpy(&factory, &symbol, sizeof(factory));
     const engine::EngineApi* api = factory();
     if (api == nullptr || api->abiVersion != engine::kEngineAbiVersion ||
-        api->CreateEncoder == nullptr || api->CreateDecoder == nullptr) {
+        api->CreateEncoder == nullptr || api->CreateDecoder == nullptr ||
+        api->CreatePlayer == nullptr) {
         state.error = path + " is a different engine version";
         dlclose(handle);
         return false;
@@ -92,6 +93,15 @@ std::unique_ptr<engine::Decoder> CreateDecoder() {
         return nullptr;
     }
     return std::unique_ptr<engine::Decoder>(state.api->CreateDecoder());
+}
+
+std::unique_ptr<engine::Player> CreatePlayer() {
+    LoaderState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (state.api == nullptr) {
+        return nullptr;
+    }
+    return std::unique_ptr<engine::Player>(state.api->CreatePlayer());
 }
 
 }  // namespace ostrel

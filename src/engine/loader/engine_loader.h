@@ -22,5 +22,6 @@ std::string EngineLoadError();
 // New engine objects; null when the engine is not loaded.
 std::unique_ptr<engine::Encoder> CreateEncoder();
 std::unique_ptr<engine::Decoder> CreateDecoder();
+std::unique_ptr<engine::Player> CreatePlayer();
 
 }  // namespace ostrel

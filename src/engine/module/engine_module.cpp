@@ -1,6 +1,7 @@
 // The engine module's one exported symbol: the versioned factory table the host binds.
 #include "engine/engine.h"
 #include "engine/ffmpeg/ffmpeg_engine.h"
+#include "engine/ffmpeg/player/ffmpeg_player.h"
 
 namespace {
 
@@ -12,8 +13,12 @@ ostrel::engine::Decoder* CreateDecoder() {
     return ostrel::engine::ff::CreateFfmpegDecoder().release();
 }
 
+ostrel::engine::Player* CreatePlayer() {
+    return ostrel::engine::ff::CreateFfmpegPlayer().release();
+}
+
 const ostrel::engine::EngineApi kApi = {ostrel::engine::kEngineAbiVersion, &CreateEncoder,
-                                        &CreateDecoder, nullptr};
+                                        &CreateDecoder, &CreatePlayer};
 
 }  // namespace
 

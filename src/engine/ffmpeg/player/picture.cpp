@@ -1,0 +1,117 @@
+#include "engine/ffmpeg/player/picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace ostrel::engine::ff {
+namespace {
+
+constexpr int kMaxSide = 16384;
+
+void FillBlack(VideoFrame& frame) {
+    // B, G, R = 0 and A = 255 in every pixel.
+    for (int y = 0; y < frame.height; ++y) {
+        std::uint8_t* row = frame.pixels.data() + static_cast<std::size_t>(y) * frame.stride;
+        for (int x = 0; x < frame.width; ++x) {
+            row[x * 4 + 0] = 0;
+            row[x * 4 + 1] = 0;
+            row[x * 4 + 2] = 0;
+            row[x * 4 + 3] = 255;
+        }
+    }
+}
+
+std::shared_ptr<VideoFrame> NewFrame(int width, int height) {
+    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
+        return nullptr;
+    }
+    auto frame = std::make_shared<VideoFrame>();
+    frame->width = width;
+    frame->height = height;
+    frame->stride = width * 4;
+    frame->pixels.resize(static_cast<std::size_t>(frame->stride) * height);
+    return frame;
+}
+
+double PictureAspect(int width, int height, AVRational sar) {
+    double aspect = static_cast<double>(width) / height;
+    if (sar.num > 0 && sar.den > 0) {
+        aspect *= av_q2d(sar);
+    }
+    return aspect;
+}
+
+}  // namespace
+
+FitRect FitPicture(int width, int height, AVRational sar, int displayWidth, int displayHeight) {
+    FitRect rect;
+    if (width <= 0 || height <= 0 || displayWidth <= 0 || displayHeight <= 0) {
+        return rect;
+    }
+    const double aspect = PictureAspect(width, height, sar);
+    // As wide as the display, unless that makes it too high.
+    int fitWidth = displayWidth;
+    int fitHeight = static_cast<int>(std::lrint(displayWidth / aspect));
+    if (fitHeight > displayHeight) {
+        fitHeight = displayHeight;
+        fitWidth = static_cast<int>(std::lrint(displayHeight * aspect));
+    }
+    rect.width = std::clamp(fitWidth, 1, displayWidth);
+    rect.height = std::clamp(fitHeight, 1, displayHeight);
+    rect.x = (displayWidth - rect.width) / 2;
+    rect.y = (displayHeight - rect.height) / 2;
+    return rect;
+}
+
+void NaturalSize(int width, int height, AVRational sar, int& displayWidth, int& displayHeight) {
+    displayWidth = 0;
+    displayHeight = 0;
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    const double aspect = PictureAspect(width, height, sar);
+    displayHeight = height;
+    displayWidth = static_cast<int>(std::lrint(height * aspect));
+    displayWidth = std::max(2, displayWidth + (displayWidth & 1));
+}
+
+std::shared_ptr<const VideoFrame> PictureScaler::Scale(const AVFrame* picture, int displayWidth,
+                                                       int displayHeight, std::int64_t ptsUs) {
+    auto frame = NewFrame(displayWidth, displayHeight);
+    if (!frame || picture == nullptr || picture->width <= 0 || picture->height <= 0) {
+        return nullptr;
+    }
+    frame->ptsUs = ptsUs;
+    const FitRect rect = FitPicture(picture->width, picture->height, picture->sample_aspect_ratio,
+                                    displayWidth, displayHeight);
+    if (rect.width != displayWidth || rect.height != displayHeight) {
+        FillBlack(*frame);
+    }
+    context_ = sws_getCachedContext(
+        context_, picture->width, picture->height, static_cast<AVPixelFormat>(picture->format),
+        rect.width, rect.height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (owner_.get() != context_) {
+        owner_.release();  // sws_getCachedContext freed the old one
+        owner_.reset(context_);
+    }
+    if (context_ == nullptr) {
+        return nullptr;
+    }
+    std::uint8_t* planes[4] = {
+        frame->pixels.data() + static_cast<std::size_t>(rect.y) * frame->stride + rect.x * 4,
+        nullptr, nullptr, nullptr};
+    int strides[4] = {frame->stride, 0, 0, 0};
+    sws_scale(context_, picture->data, picture->linesize, 0, picture->height, planes, strides);
+    return frame;
+}
+
+std::shared_ptr<const VideoFrame> BlackFrame(int displayWidth, int displayHeight) {
+    auto frame = NewFrame(displayWidth, displayHeight);
+    if (frame) {
+        FillBlack(*frame);
+    }
+    return frame;
+}
+
+}  // namespace ostrel::engine::ff

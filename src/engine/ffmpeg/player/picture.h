@@ -1,0 +1,41 @@
+// Turns decoded pictures into the host's frames: BGRA at the display size, the picture's
+// shape kept inside it (black bars), scaled with swscale.
+#pragma once
+
+#include <memory>
+
+#include "engine/engine.h"
+#include "engine/ffmpeg/av_util.h"
+
+namespace ostrel::engine::ff {
+
+// Where a picture of this size and sample aspect lands inside a display of displayWidth x
+// displayHeight: the largest rectangle of its shape, centred.
+struct FitRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+FitRect FitPicture(int width, int height, AVRational sar, int displayWidth, int displayHeight);
+
+// The size a picture is shown at when the host has not set one: its width stretched by its
+// sample aspect ratio, rounded to even numbers.
+void NaturalSize(int width, int height, AVRational sar, int& displayWidth, int& displayHeight);
+
+class PictureScaler {
+  public:
+    // A new frame of displayWidth x displayHeight holding the picture; null when the sizes are
+    // unusable or swscale refuses the picture's format. ptsUs is stored in the frame.
+    std::shared_ptr<const VideoFrame> Scale(const AVFrame* picture, int displayWidth,
+                                            int displayHeight, std::int64_t ptsUs);
+
+  private:
+    SwsContext* context_ = nullptr;  // owned through owner_
+    SwsContextPtr owner_;
+};
+
+// A black frame of the display size (the picture of sound without video).
+std::shared_ptr<const VideoFrame> BlackFrame(int displayWidth, int displayHeight);
+
+}  // namespace ostrel::engine::ff

@@ -1,0 +1,243 @@
+#include "player_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "engine_fixture.h"
+
+namespace ostrel::engine::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+void MustRun(const std::string& command) {
+    if (!RunCommand(command)) {
+        std::fprintf(stderr, "fixture command failed: %s\n", command.c_str());
+        std::abort();
+    }
+}
+
+PlayerClips Paths(const fs::path& folder) {
+    PlayerClips clips;
+    clips.folder = folder;
+    clips.h264Aac = folder / "h264-aac.mp4";
+    clips.mpeg4Mp3 = folder / "mpeg4-mp3.avi";
+    clips.portrait = folder / "portrait.mp4";
+    clips.audioOnly = folder / "audio.wav";
+    clips.videoOnly = folder / "video.mp4";
+    clips.long905 = folder / "long.mp4";
+    clips.truncated = folder / "truncated.mp4";
+    return clips;
+}
+
+void Generate(const PlayerClips& clips) {
+    const std::string ffmpeg = "ffmpeg -nostdin -v error -y ";
+    const std::string sine = " -f lavfi -i sine=frequency=440:sample_rate=44100:duration=";
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=320x240:rate=25:duration=3" + sine +
+            "3 -ac 2 -c:v libx264 -preset superfast -bf 2 -g 50 -pix_fmt yuv420p -c:a aac "
+            "-shortest -movflags +faststart " +
+            Quote(clips.h264Aac));
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=320x240:rate=25:duration=2" + sine +
+            "2 -ac 2 -c:v mpeg4 -q:v 4 -c:a libmp3lame -shortest " + Quote(clips.mpeg4Mp3));
+    const fs::path landscape = clips.folder / "landscape.mp4";
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=320x240:rate=25:duration=1 -c:v libx264 "
+            "-preset ultrafast -pix_fmt yuv420p " +
+            Quote(landscape));
+    MustRun(ffmpeg + "-i " + Quote(landscape) + " -c copy -metadata:s:v rotate=90 " +
+            Quote(clips.portrait));
+    MustRun(ffmpeg + "-f lavfi -i sine=frequency=330:sample_rate=44100:duration=1.5 -ac 2 " +
+            Quote(clips.audioOnly));
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1.5 -c:v libx264 "
+            "-preset ultrafast -pix_fmt yuv420p " +
+            Quote(clips.videoOnly));
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=96x72:rate=10:duration=90.5 -f lavfi -i "
+            "sine=frequency=440:sample_rate=22050:duration=90.5 -ac 1 -c:v libx264 -preset "
+            "ultrafast -pix_fmt yuv420p -c:a aac -b:a 32k -shortest " +
+            Quote(clips.long905));
+    std::ifstream whole(clips.h264Aac, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(whole)),
+                            std::istreambuf_iterator<char>());
+    std::ofstream cut(clips.truncated, std::ios::binary);
+    cut.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
+}
+
+}  // namespace
+
+const PlayerClips& Clips() {
+    static const PlayerClips clips = [] {
+        fs::path folder;
+        bool temporary = false;
+        if (const char* shared = std::getenv("OSTREL_PLAYER_MEDIA_DIR"); shared && *shared) {
+            folder = shared;
+        } else {
+            folder = fs::temp_directory_path() /
+                     ("ostrel-player-media-" + std::to_string(static_cast<long>(getpid())));
+            temporary = true;
+        }
+        if (!fs::exists(folder / "ready")) {
+            // Made beside the target and renamed into place: parallel runs never see half a set.
+            const fs::path building =
+                folder.string() + ".building-" + std::to_string(static_cast<long>(getpid()));
+            fs::remove_all(building);
+            fs::create_directories(building);
+            Generate(Paths(building));
+            std::ofstream(building / "ready") << "ok\n";
+            std::error_code code;
+            fs::create_directories(folder.parent_path(), code);
+            fs::rename(building, folder, code);
+            if (code) {
+                fs::remove_all(building, code);
+            }
+        }
+        if (temporary) {
+            static const fs::path toRemove = folder;
+            std::atexit([] {
+                std::error_code code;
+                fs::remove_all(toRemove, code);
+            });
+        }
+        return Paths(folder);
+    }();
+    return clips;
+}
+
+void UseDiskAudio(const fs::path& file) {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+}
+
+void UseNoAudioDevice() {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+}
+
+void RecordingSurface::PresentFrame(std::shared_ptr<const VideoFrame> frame) {
+    if (std::this_thread::get_id() != hostThread) {
+        wrongThread = true;
+    }
+    shown.push_back({std::move(frame), std::chrono::steady_clock::now()});
+}
+
+PlayerHost::PlayerHost() {
+    player->SetEventPoster([this](std::function<void()> event) {
+        ++posted;
+        queue.Post(std::move(event));
+    });
+    const std::thread::id host = std::this_thread::get_id();
+    auto check = [this, host] {
+        if (std::this_thread::get_id() != host) {
+            wrongThread = true;
+        }
+    };
+    PlayerEvents events;
+    events.DurationKnown = [this, check](std::int64_t duration, int, int, int, int) {
+        check();
+        durationUs = duration;
+        ++durationEvents;
+    };
+    events.PositionChanged = [this, check](std::int64_t position) {
+        check();
+        if (durationEvents == 0) {
+            positionBeforeDuration = true;
+        }
+        positions.push_back(position);
+    };
+    events.StateChanged = [this, check](int state) {
+        check();
+        states.push_back(state);
+    };
+    player->SetEvents(std::move(events));
+}
+
+PlayerHost::~PlayerHost() {
+    player.reset();
+}
+
+bool PlayerHost::Open(const fs::path& path) {
+    return player->OpenMedia(path.string(), &surface, false);
+}
+
+bool PlayerHost::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    return queue.RunUntil(done, timeout);
+}
+
+void PlayerHost::RunFor(std::chrono::milliseconds time) {
+    const auto end = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < end) {
+        queue.RunPending(std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now()));
+    }
+}
+
+int PlayerHost::Count(int state) const {
+    int count = 0;
+    for (int s : states) {
+        count += s == state ? 1 : 0;
+    }
+    return count;
+}
+
+void PlayerHost::Seek(std::int64_t positionUs) {
+    const auto bits = static_cast<std::uint64_t>(positionUs);
+    player->Seek(static_cast<std::int32_t>(static_cast<std::uint32_t>(bits & 0xFFFFFFFFu)),
+                 static_cast<std::int32_t>(bits >> 32), 0, false);
+}
+
+std::uint64_t Checksum(const std::vector<std::uint8_t>& bytes) {
+    std::uint64_t hash = 1469598103934665603ull;
+    for (std::uint8_t byte : bytes) {
+        hash = (hash ^ byte) * 1099511628211ull;
+    }
+    return hash;
+}
+
+std::uint64_t Checksum(const VideoFrame& frame) {
+    std::vector<std::uint8_t> rows;
+    rows.reserve(static_cast<std::size_t>(frame.width) * frame.height * 4);
+    for (int y = 0; y < frame.height; ++y) {
+        const auto* row = frame.pixels.data() + static_cast<std::size_t>(y) * frame.stride;
+        rows.insert(rows.end(), row, row + static_cast<std::size_t>(frame.width) * 4);
+    }
+    return Checksum(rows);
+}
+
+std::vector<std::uint8_t> FfmpegFrameAt(const fs::path& clip, double seconds) {
+    char time[32];
+    std::snprintf(time, sizeof(time), "%.6f", seconds);
+    const std::string command = "ffmpeg -nostdin -v error -i " + Quote(clip) + " -ss " + time +
+                                " -frames:v 1 -pix_fmt bgra -f rawvideo -";
+    std::vector<std::uint8_t> bytes;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return bytes;
+    }
+    std::uint8_t buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    if (pclose(pipe) != 0) {
+        bytes.clear();
+    }
+    return bytes;
+}
+
+int ThreadCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
+}  // namespace ostrel::engine::testing
