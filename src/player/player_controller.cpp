@@ -60,6 +60,8 @@ void PlayerController::ApplySliderSettings() {
     volume_.SetValue(kVolumeMax);
     volume_.SetSmallChange(0);
     volume_.SetLargeChange(0);
+    // The fill shows the full volume from the start, as it will after every release.
+    volume_.SetSelLength(volume_.Value());
 }
 
 void PlayerController::HandleDurationKnown(std::int64_t durationUs) {

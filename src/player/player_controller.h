@@ -56,7 +56,7 @@ class PlayerController : public QObject {
     bool Closed() const { return closed_; }
 
     // The sliders' settings of the loaded window: no page or arrow steps on either, the volume
-    // at 128 of 128.
+    // at 128 of 128 with its fill up to there.
     void ApplySliderSettings();
 
     // Player events.

@@ -219,7 +219,7 @@ TEST(PlayerControllerTest, VolumeRelease) {
         window.controller.VolumeMouseUp(c.button, c.xTwips, c.widthPx);
         EXPECT_EQ(window.player.Take(), c.calls) << c.name;
         EXPECT_EQ(window.volume.Value(), c.value) << c.name;
-        EXPECT_EQ(window.volume.SelLength(), c.button == 1 ? c.value : 0) << c.name;
+        EXPECT_EQ(window.volume.SelLength(), c.button == 1 ? c.value : 128) << c.name;
     }
 }
 
@@ -230,6 +230,7 @@ TEST(PlayerControllerTest, LoadedSliderSettings) {
     EXPECT_EQ(window.seek.Max(), 1000);
     EXPECT_EQ(window.volume.Max(), 128);
     EXPECT_EQ(window.volume.Value(), 128);
+    EXPECT_EQ(window.volume.SelLength(), 128);
     EXPECT_EQ(window.volume.SmallChange(), 0);
     EXPECT_EQ(window.volume.LargeChange(), 0);
     EXPECT_EQ(window.controller.TimeText(), QStringLiteral("00:00:00/00:01:30"));

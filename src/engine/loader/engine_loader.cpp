@@ -94,4 +94,13 @@ std::unique_ptr<engine::Decoder> CreateDecoder() {
     return std::unique_ptr<engine::Decoder>(state.api->CreateDecoder());
 }
 
+std::unique_ptr<engine::Player> CreatePlayer() {
+    LoaderState& state = State();
+    std::lock_guard lock(state.mutex);
+    if (state.api == nullptr || state.api->CreatePlayer == nullptr) {
+        return nullptr;
+    }
+    return std::unique_ptr<engine::Player>(state.api->CreatePlayer());
+}
+
 }  // namespace ostrel

@@ -22,5 +22,7 @@ std::string EngineLoadError();
 // New engine objects; null when the engine is not loaded.
 std::unique_ptr<engine::Encoder> CreateEncoder();
 std::unique_ptr<engine::Decoder> CreateDecoder();
+// Also null when the loaded engine has no player.
+std::unique_ptr<engine::Player> CreatePlayer();
 
 }  // namespace ostrel
