@@ -103,6 +103,8 @@ void PlayerController::HandleStateChanged(int state) {
         }
         seek_.SetValue(0);
         seek_.SetSelLength(0);
+        // The text goes back with the thumb: a rewound position of 0 is never reported.
+        SetTimeText(FormatDuration(0.0) + u'/' + durationText_);
         SetPauseCaption(kPlayCaption);
     }
 }

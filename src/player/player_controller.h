@@ -59,7 +59,7 @@ class PlayerController : public QObject {
     // at 128 of 128 with its fill up to there.
     void ApplySliderSettings();
 
-    // Player events.
+    // Player events. The end of playback rewinds, pauses and shows the start again.
     void HandleDurationKnown(std::int64_t durationUs);
     void HandlePositionChanged(std::int64_t positionUs);
     void HandleStateChanged(int state);

@@ -259,6 +259,7 @@ class PlayerWindowTest : public QObject {
         QCOMPARE(player.Take(), Log({"Seek 0", "Pause"}));
         QCOMPARE(form.SeekSlider()->Value(), 0);
         QCOMPARE(form.SeekSlider()->SelLength(), 0);
+        QCOMPARE(form.TimeLabel()->text(), QStringLiteral("00:00:00/00:01:30"));
         QCOMPARE(form.PauseButtonCaption(), QStringLiteral("4"));
     }
 

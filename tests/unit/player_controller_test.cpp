@@ -242,10 +242,12 @@ TEST(PlayerControllerTest, EndOfPlaybackRewindsAndTheButtonPlaysAgain) {
     window.controller.HandleDurationKnown(10 * kSecond);
     window.controller.HandlePositionChanged(10 * kSecond);
     window.player.state = engine::kPlayerEnded;
+    EXPECT_EQ(window.controller.TimeText(), QStringLiteral("00:00:10/00:01:30"));
     window.controller.HandleStateChanged(engine::kPlayerEnded);
     EXPECT_EQ(window.player.Take(), Log({"Seek 0", "Pause"}));
     EXPECT_EQ(window.seek.Value(), 0);
     EXPECT_EQ(window.seek.SelLength(), 0);
+    EXPECT_EQ(window.controller.TimeText(), QStringLiteral("00:00:00/00:01:30"));
     EXPECT_EQ(window.controller.PauseButtonCaption(), kPlayCaption);
 
     // One click plays from the start.
