@@ -18,6 +18,7 @@
 #include "app/conversion_ui.h"
 #include "app/file_list_view.h"
 #include "app/form_flash.h"
+#include "app/form_player.h"
 #include "app/form_wait.h"
 #include "app/icons.h"
 #include "app/ui_poster.h"
@@ -65,6 +66,7 @@ EngineBinding EngineBinding::Module() {
     binding.Load = [](const QString& folder) { return LoadEngine(ToEnginePath(folder)); };
     binding.CreateEncoder = [] { return ostrel::CreateEncoder(); };
     binding.CreateDecoder = [] { return ostrel::CreateDecoder(); };
+    binding.CreatePlayer = [] { return ostrel::CreatePlayer(); };
     return binding;
 }
 
@@ -308,7 +310,11 @@ void MainWindow::Play() {
     if (current < 0 || model_.Row(current).FileName.isEmpty()) {
         return;
     }
-    emit playRequested(model_.Row(current));
+    // A new window each time; it reads the current row itself and closes its media on closing.
+    FormPlayer player(shell_, engineBinding_, appFolder_, model_, this);
+    if (player.Load()) {
+        shell_.RunModal(player);
+    }
 }
 
 void MainWindow::OpenHelp() {

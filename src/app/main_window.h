@@ -22,6 +22,7 @@ namespace ostrel {
 namespace engine {
 class Decoder;
 class Encoder;
+class Player;
 }  // namespace engine
 
 class ConversionUi;
@@ -35,6 +36,8 @@ struct EngineBinding {
     std::function<bool(const QString& folder)> Load;
     std::function<std::unique_ptr<engine::Encoder>()> CreateEncoder;
     std::function<std::unique_ptr<engine::Decoder>()> CreateDecoder;
+    // Null, or a null player, when the engine cannot play: the player window says so.
+    std::function<std::unique_ptr<engine::Player>()> CreatePlayer;
 
     static EngineBinding Module();
 };
@@ -78,10 +81,6 @@ class MainWindow : public QMainWindow {
     const QString& AppFolder() const { return appFolder_; }
     const QString& LastFolder() const { return lastFolder_; }
     QString& OutputFolder() { return outputFolder_; }
-
-  signals:
-    // The Play command with a current row; the player window answers it.
-    void playRequested(const FileRow& row);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
