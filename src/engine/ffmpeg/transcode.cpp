@@ -11,6 +11,7 @@ extern "C" {
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/filter_graph.h"
 #include "engine/ffmpeg/input.h"
+#include "engine/ffmpeg/metadata.h"
 #include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine/ffmpeg/stream_encoder.h"
@@ -288,9 +289,18 @@ class Task {
                 if (path->outStream == nullptr) {
                     return false;
                 }
+                CopyStreamTags(*path->inStream, *path->outStream, path->encoder.Context()->codec,
+                               Tags());
             }
         }
-        return output_.Open(job_.target, error_);
+        return CarryMetadata() && output_.Open(job_.target, error_);
+    }
+
+    // The input's tags go into the output's header.
+    TagPolicy Tags() const { return TagPolicy::Keep; }
+    bool CarryMetadata() {
+        CopyContainerTags(*input_.Context(), *output_.Context(), Tags());
+        return true;
     }
 
     bool Convert() {

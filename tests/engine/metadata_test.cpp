@@ -1,0 +1,294 @@
+// What a conversion carries besides pictures and sound: tags, dates, cover art, chapters and
+// subtitles. The ffmpeg tool converting the same file is the oracle for the tags.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <cctype>
+#include <cstdio>
+#include <sstream>
+
+#include "engine/ffmpeg/job.h"
+#include "engine_fixture.h"
+#include "profiles/catalogue.h"
+#include "profiles/format_dialog_model.h"
+#include "profiles/option_builder.h"
+
+namespace ostrel::engine::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+// One stream, chapter or the format as ffprobe lists it: its fields and its tags.
+struct Section {
+    std::map<std::string, std::string> fields;
+    std::map<std::string, std::string> tags;
+    // A tag by its key in any case ("LOCATION" in Matroska, "location" in MP4); "<none>".
+    std::string Tag(const std::string& key) const {
+        for (const auto& [name, value] : tags) {
+            if (Lower(name) == Lower(key)) {
+                return value;
+            }
+        }
+        return "<none>";
+    }
+    std::string Field(const std::string& key) const {
+        const auto found = fields.find(key);
+        return found == fields.end() ? "<none>" : found->second;
+    }
+};
+
+struct TagProbe {
+    bool ok = false;
+    Section format;
+    std::vector<Section> streams;  // codec_type "attached_pic" for cover art
+    std::vector<Section> chapters;
+    const Section* First(const std::string& type) const {
+        for (const Section& stream : streams) {
+            if (stream.Field("codec_type") == type) {
+                return &stream;
+            }
+        }
+        return nullptr;
+    }
+    int Count(const std::string& type) const {
+        int count = 0;
+        for (const Section& stream : streams) {
+            count += stream.Field("codec_type") == type ? 1 : 0;
+        }
+        return count;
+    }
+};
+
+TagProbe ProbeTags(const fs::path& file) {
+    TagProbe result;
+    const std::string command =
+        "ffprobe -v error -show_entries "
+        "format_tags:stream=codec_type,codec_name,width,height,sample_rate,channels:stream_tags:"
+        "stream_disposition="
+        "attached_pic:chapter=start_time,end_time:chapter_tags -of compact " +
+        Quote(file) + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    std::string output;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof(buffer), pipe) != nullptr) {
+        output += buffer;
+    }
+    result.ok = pclose(pipe) == 0;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        Section section;
+        std::istringstream parts(line);
+        std::string kind;
+        std::getline(parts, kind, '|');
+        std::string part;
+        while (std::getline(parts, part, '|')) {
+            const auto equals = part.find('=');
+            if (equals == std::string::npos) {
+                continue;
+            }
+            const std::string key = part.substr(0, equals);
+            const std::string value = part.substr(equals + 1);
+            if (key.rfind("tag:", 0) == 0) {
+                section.tags[key.substr(4)] = value;
+            } else {
+                section.fields[key] = value;
+            }
+        }
+        if (kind == "stream") {
+            if (section.Field("disposition:attached_pic") == "1") {
+                section.fields["codec_type"] = "attached_pic";
+            }
+            result.streams.push_back(section);
+        } else if (kind == "chapter") {
+            result.chapters.push_back(section);
+        } else if (kind == "format") {
+            result.format = section;
+        }
+    }
+    return result;
+}
+
+// The tags of expected missing from actual, as "key=value" lines. Matroska's DURATION is the
+// muxer's own measure of the track (which differs by the encoders' delays): it must be there.
+std::string MissingTags(const std::map<std::string, std::string>& expected,
+                        const std::map<std::string, std::string>& actual) {
+    std::string missing;
+    for (const auto& [key, value] : expected) {
+        const auto found = actual.find(key);
+        if (found == actual.end() || (found->second != value && key != "DURATION")) {
+            missing += "  " + key + "=" + value +
+                       " (ours: " + (found == actual.end() ? "none" : found->second) + ")\n";
+        }
+    }
+    return missing;
+}
+
+// A format key's option string and extension as the option builder makes them for a
+// 160x120 file with video and audio, with the profile's defaults.
+struct KeyJob {
+    std::string key;
+    std::string extension;
+    std::string options;
+};
+
+KeyJob JobFor(const QString& key) {
+    for (const ProfileEntry& entry : AllProfiles()) {
+        if (QLatin1String(entry.FormatKey) == key) {
+            FormatDialogModel model(QDir::tempPath(), 2);
+            model.ApplyProfile(entry);
+            OptionBuilder builder(model.Settings());
+            const OptionBuilderResult built = builder.BuildEncoderOptions({true, true, 160, 120});
+            return {key.toStdString(), built.OutputExtension.toStdString(),
+                    built.EncoderOptions.toStdString()};
+        }
+    }
+    ADD_FAILURE() << "no profile for " << key.toStdString();
+    return {};
+}
+
+std::vector<KeyJob> AllKeyJobs() {
+    std::vector<KeyJob> jobs;
+    for (const QStringList* keys : {&VideoFormatKeys(), &AudioFormatKeys()}) {
+        for (const QString& key : *keys) {
+            jobs.push_back(JobFor(key));
+        }
+    }
+    return jobs;
+}
+
+// The ffmpeg tool's command for the same conversion: the container and encoders our option
+// string names (or the container's defaults), the sizes and rates our output got, no subtitles.
+std::string OracleCommand(const fs::path& input, const fs::path& output, const KeyJob& job,
+                          const TagProbe& ours) {
+    ff::JobSpec spec;
+    std::string error;
+    EXPECT_TRUE(ff::ParseOptions(job.options, ff::InputFacts{25.0}, spec, error)) << error;
+    const auto container = ff::ContainerForOutput(job.extension, spec.muxer);
+    EXPECT_TRUE(container.has_value()) << job.key;
+    if (!container) {
+        return {};
+    }
+    std::string command = "ffmpeg -nostdin -v error -y -i " + Quote(input) + " -sn";
+    if (!spec.muxer.empty()) {
+        command += " -f " + spec.muxer;
+    }
+    const Section* video = ours.First("video");
+    if (video != nullptr) {
+        std::string encoder = spec.videoCodec.empty() ? container->videoCodec : spec.videoCodec;
+        if (encoder == "h263" && video->Field("codec_name") == "mpeg4") {
+            encoder = "mpeg4";  // 3gp sizes that h263 cannot take
+        }
+        command += " -c:v " + ff::ResolveEncoderName(encoder) + " -s " + video->Field("width") +
+                   "x" + video->Field("height");
+    } else {
+        command += " -vn";
+    }
+    const Section* audio = ours.First("audio");
+    if (audio != nullptr) {
+        const std::string encoder =
+            spec.audioCodec.empty() ? container->audioCodec : spec.audioCodec;
+        command += " -c:a " + ff::ResolveEncoderName(encoder) + " -ar " +
+                   audio->Field("sample_rate") + " -ac " + audio->Field("channels");
+    }
+    return command + " " + Quote(output);
+}
+
+// Our conversions of one input, all in one queue.
+std::vector<TagProbe> ConvertAll(const fs::path& input, const std::vector<fs::path>& outputs,
+                                 const std::vector<std::string>& options) {
+    QueueRun run;
+    std::vector<int> tasks;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        tasks.push_back(run.Add(input, outputs[i], options[i]));
+        EXPECT_GE(tasks.back(), 0) << options[i] << ": " << run.encoder->LastError();
+    }
+    EXPECT_TRUE(run.RunToEnd(2));
+    std::vector<TagProbe> probes;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const FinishedEvent* finished = run.Finished(tasks[i]);
+        EXPECT_TRUE(finished != nullptr && finished->success)
+            << outputs[i] << ": " << (finished != nullptr ? finished->text : "no event");
+        probes.push_back(ProbeTags(outputs[i]));
+    }
+    return probes;
+}
+
+TEST(Tags, EveryFormatKeyKeepsWhatTheFfmpegToolKeeps) {
+    const std::vector<KeyJob> jobs = AllKeyJobs();
+    ASSERT_EQ(jobs.size(), 31u);
+    TempFolder folder;
+    std::vector<fs::path> outputs;
+    std::vector<std::string> options;
+    for (const KeyJob& job : jobs) {
+        outputs.push_back(folder.Path() / (job.key + " – Grüße." + job.extension));
+        options.push_back(job.options);
+    }
+    const fs::path input = TestMedia().taggedMkv;
+    const std::vector<TagProbe> ours = ConvertAll(input, outputs, options);
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        SCOPED_TRACE(jobs[i].key + ": " + jobs[i].options);
+        ASSERT_TRUE(ours[i].ok);
+        const fs::path oracleOutput =
+            folder.Path() / ("oracle-" + jobs[i].key + "." + jobs[i].extension);
+        const std::string command = OracleCommand(input, oracleOutput, jobs[i], ours[i]);
+        ASSERT_TRUE(RunCommand(command)) << command;
+        const TagProbe oracle = ProbeTags(oracleOutput);
+        ASSERT_TRUE(oracle.ok);
+        EXPECT_EQ(MissingTags(oracle.format.tags, ours[i].format.tags), "") << command;
+        for (const std::string type : {"video", "audio"}) {
+            const Section* theirs = oracle.First(type);
+            const Section* mine = ours[i].First(type);
+            ASSERT_EQ(theirs == nullptr, mine == nullptr) << type;
+            if (theirs != nullptr) {
+                EXPECT_EQ(MissingTags(theirs->tags, mine->tags), "") << type << ": " << command;
+            }
+        }
+        // The title survives wherever the container has a place for it.
+        if (oracle.format.Tag("title") != "<none>") {
+            EXPECT_EQ(ours[i].format.Tag("title"), "Grüße aus Köln");
+        }
+    }
+}
+
+TEST(Tags, RecordingDateAndPlaceOfAPhoneVideo) {
+    struct Case {
+        const char* key;
+        bool location;  // the container has a place for it
+    };
+    const std::vector<Case> cases = {
+        {"mp4h264", true}, {"mov", true}, {"3gp", true}, {"mkv", true}, {"m4a", true}};
+    TempFolder folder;
+    std::vector<fs::path> outputs;
+    std::vector<std::string> options;
+    for (const Case& c : cases) {
+        const KeyJob job = JobFor(QLatin1String(c.key));
+        outputs.push_back(folder.Path() / ("date." + job.key + "." + job.extension));
+        options.push_back(job.options);
+    }
+    const std::vector<TagProbe> ours = ConvertAll(TestMedia().taggedMp4, outputs, options);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].key);
+        EXPECT_EQ(ours[i].format.Tag("creation_time"), "2020-05-17T10:20:30.000000Z");
+        if (cases[i].location) {
+            EXPECT_EQ(ours[i].format.Tag("location"), "+48.8577+002.2950/");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace ostrel::engine::testing
