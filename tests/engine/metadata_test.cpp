@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/job.h"
 #include "engine_fixture.h"
 #include "profiles/catalogue.h"
@@ -146,13 +147,13 @@ struct KeyJob {
     std::string options;
 };
 
-KeyJob JobFor(const QString& key) {
+KeyJob JobFor(const QString& key, const SourceFacts& facts = {true, true, 160, 120}) {
     for (const ProfileEntry& entry : AllProfiles()) {
         if (QLatin1String(entry.FormatKey) == key) {
             FormatDialogModel model(QDir::tempPath(), 2);
             model.ApplyProfile(entry);
             OptionBuilder builder(model.Settings());
-            const OptionBuilderResult built = builder.BuildEncoderOptions({true, true, 160, 120});
+            const OptionBuilderResult built = builder.BuildEncoderOptions(facts);
             return {key.toStdString(), built.OutputExtension.toStdString(),
                     built.EncoderOptions.toStdString()};
         }
@@ -208,13 +209,14 @@ std::string OracleCommand(const fs::path& input, const fs::path& output, const K
     return command + " " + Quote(output);
 }
 
-// Our conversions of one input, all in one queue.
-std::vector<TagProbe> ConvertAll(const fs::path& input, const std::vector<fs::path>& outputs,
+// Our conversions, all in one queue; inputs has one entry for all or one per output.
+std::vector<TagProbe> ConvertAll(const std::vector<fs::path>& inputs,
+                                 const std::vector<fs::path>& outputs,
                                  const std::vector<std::string>& options) {
     QueueRun run;
     std::vector<int> tasks;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
-        tasks.push_back(run.Add(input, outputs[i], options[i]));
+        tasks.push_back(run.Add(inputs[inputs.size() == 1 ? 0 : i], outputs[i], options[i]));
         EXPECT_GE(tasks.back(), 0) << options[i] << ": " << run.encoder->LastError();
     }
     EXPECT_TRUE(run.RunToEnd(2));
@@ -239,7 +241,7 @@ TEST(Tags, EveryFormatKeyKeepsWhatTheFfmpegToolKeeps) {
         options.push_back(job.options);
     }
     const fs::path input = TestMedia().taggedMkv;
-    const std::vector<TagProbe> ours = ConvertAll(input, outputs, options);
+    const std::vector<TagProbe> ours = ConvertAll({input}, outputs, options);
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         SCOPED_TRACE(jobs[i].key + ": " + jobs[i].options);
         ASSERT_TRUE(ours[i].ok);
@@ -280,13 +282,63 @@ TEST(Tags, RecordingDateAndPlaceOfAPhoneVideo) {
         outputs.push_back(folder.Path() / ("date." + job.key + "." + job.extension));
         options.push_back(job.options);
     }
-    const std::vector<TagProbe> ours = ConvertAll(TestMedia().taggedMp4, outputs, options);
+    const std::vector<TagProbe> ours = ConvertAll({TestMedia().taggedMp4}, outputs, options);
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].key);
         EXPECT_EQ(ours[i].format.Tag("creation_time"), "2020-05-17T10:20:30.000000Z");
         if (cases[i].location) {
             EXPECT_EQ(ours[i].format.Tag("location"), "+48.8577+002.2950/");
         }
+    }
+}
+
+TEST(CoverArt, KeptAsTheAttachedPictureOfAudioFiles) {
+    struct Case {
+        fs::path Media::*input;
+        const char* key;
+        std::string codec;  // of the cover; empty: none
+        std::string width;
+        std::string height;
+    };
+    const std::vector<Case> cases = {
+        {&Media::coverArtMp3, "m4a", "mjpeg", "64", "64"},
+        // MP4 and FLAC have no GIF covers: PNG, once, keeps its palette and size.
+        {&Media::taggedMp3, "m4a", "png", "64", "48"},
+        {&Media::taggedMp3, "flac", "png", "64", "48"},
+        {&Media::taggedM4a, "mp3", "png", "64", "48"},
+        {&Media::taggedFlac, "mp3", "png", "64", "48"},
+        // The OGG muxer has no place for a picture.
+        {&Media::taggedMp3, "ogg", "", "", ""},
+    };
+    TempFolder folder;
+    std::vector<fs::path> inputs;
+    std::vector<fs::path> outputs;
+    std::vector<std::string> options;
+    for (const Case& c : cases) {
+        const KeyJob job = JobFor(QLatin1String(c.key), {false, true, std::nullopt, std::nullopt});
+        inputs.push_back(TestMedia().*(c.input));
+        outputs.push_back(folder.Path() /
+                          ("cover " + std::to_string(outputs.size()) + "." + job.extension));
+        options.push_back(job.options);
+    }
+    const std::vector<TagProbe> ours = ConvertAll(inputs, outputs, options);
+    auto decoder = ff::CreateFfmpegDecoder();
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(inputs[i].filename().string() + " to " + c.key);
+        EXPECT_EQ(ours[i].Count("video"), 0);
+        EXPECT_EQ(ours[i].Count("audio"), 1);
+        EXPECT_EQ(ours[i].Count("attached_pic"), c.codec.empty() ? 0 : 1);
+        if (const Section* cover = ours[i].First("attached_pic")) {
+            EXPECT_EQ(cover->Field("codec_name"), c.codec);
+            EXPECT_EQ(cover->Field("width"), c.width);
+            EXPECT_EQ(cover->Field("height"), c.height);
+        }
+        // The probe sees an audio file: the cover is no video.
+        ASSERT_TRUE(decoder->OpenFile(outputs[i].string(), "")) << decoder->LastError();
+        EXPECT_EQ(decoder->VideoStreamCount(), 0);
+        EXPECT_EQ(decoder->AudioStreamCount(), 1);
+        decoder->CloseFile();
     }
 }
 

@@ -8,6 +8,7 @@ extern "C" {
 #include <chrono>
 
 #include "engine/ffmpeg/av_util.h"
+#include "engine/ffmpeg/cover_art.h"
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/filter_graph.h"
 #include "engine/ffmpeg/input.h"
@@ -293,14 +294,15 @@ class Task {
                                Tags());
             }
         }
-        return CarryMetadata() && output_.Open(job_.target, error_);
+        return CarryMetadata() && output_.Open(job_.target, error_) &&
+               cover_.Write(*output_.Context(), error_);
     }
 
-    // The input's tags go into the output's header.
+    // The input's tags and cover go into the output's header.
     TagPolicy Tags() const { return TagPolicy::Keep; }
     bool CarryMetadata() {
         CopyContainerTags(*input_.Context(), *output_.Context(), Tags());
-        return true;
+        return cover_.Add(*input_.Context(), *output_.Context(), Tags()) || Fail("Out of memory");
     }
 
     bool Convert() {
@@ -451,6 +453,7 @@ class Task {
     StreamPath video_;
     StreamPath audio_;
     Output output_;  // after the paths: closed first, then their encoders
+    CoverArt cover_;
     FramePtr filtered_;
     AudioKind audioKind_;
     std::int64_t expectedUs_ = 0;
