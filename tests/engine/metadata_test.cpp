@@ -9,6 +9,7 @@
 
 #include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/job.h"
+#include "engine/ffmpeg/metadata.h"
 #include "engine_fixture.h"
 #include "profiles/catalogue.h"
 #include "profiles/format_dialog_model.h"
@@ -340,6 +341,75 @@ TEST(CoverArt, KeptAsTheAttachedPictureOfAudioFiles) {
         EXPECT_EQ(decoder->AudioStreamCount(), 1);
         decoder->CloseFile();
     }
+}
+
+TEST(Chapters, KeptBetweenMatroskaAndMp4) {
+    struct Case {
+        fs::path Media::*input;
+        const char* key;
+    };
+    const std::vector<Case> cases = {
+        {&Media::taggedMkv, "mp4h264"},
+        {&Media::taggedMkv, "mov"},
+        {&Media::taggedMp4, "mkv"},
+        {&Media::taggedMp4, "m4a"},
+    };
+    TempFolder folder;
+    std::vector<fs::path> inputs;
+    std::vector<fs::path> outputs;
+    std::vector<std::string> options;
+    for (const Case& c : cases) {
+        const KeyJob job = JobFor(QLatin1String(c.key));
+        inputs.push_back(TestMedia().*(c.input));
+        outputs.push_back(folder.Path() /
+                          ("chapters " + std::to_string(outputs.size()) + "." + job.extension));
+        options.push_back(job.options);
+    }
+    const std::vector<TagProbe> ours = ConvertAll(inputs, outputs, options);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(inputs[i].filename().string() + " to " + cases[i].key);
+        ASSERT_EQ(ours[i].chapters.size(), 2u);
+        EXPECT_EQ(ours[i].chapters[0].Tag("title"), "Erstes Kapitel");
+        EXPECT_EQ(ours[i].chapters[1].Tag("title"), "Zweites – Kapitel");
+        EXPECT_NEAR(std::stod(ours[i].chapters[0].Field("start_time")), 0.0, 0.001);
+        EXPECT_NEAR(std::stod(ours[i].chapters[1].Field("start_time")), 0.5, 0.001);
+        EXPECT_NEAR(std::stod(ours[i].chapters[1].Field("end_time")), 1.0, 0.03);
+    }
+}
+
+// Chapters move with the input's start time and end with the converted length.
+TEST(Chapters, MovedAndTrimmedToTheOutput) {
+    AVFormatContext* input = avformat_alloc_context();
+    AVFormatContext* output = avformat_alloc_context();
+    ASSERT_NE(input, nullptr);
+    ASSERT_NE(output, nullptr);
+    const std::vector<std::pair<std::int64_t, std::int64_t>> spans = {
+        {0, 50}, {100, 600}, {600, 1600}, {1200, 1500}};  // ms
+    input->chapters = static_cast<AVChapter**>(av_calloc(spans.size(), sizeof(AVChapter*)));
+    for (const auto& [start, end] : spans) {
+        auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+        chapter->id = input->nb_chapters + 1;
+        chapter->time_base = {1, 1000};
+        chapter->start = start;
+        chapter->end = end;
+        av_dict_set(&chapter->metadata, "title", std::to_string(start).c_str(), 0);
+        input->chapters[input->nb_chapters++] = chapter;
+    }
+    // The input starts at 0.1 s; 1 s is converted.
+    ASSERT_TRUE(ff::CopyChapters(*input, *output, 100000, 1000000, ff::TagPolicy::Keep));
+    ASSERT_EQ(output->nb_chapters, 2u);
+    EXPECT_EQ(output->chapters[0]->start, 0);
+    EXPECT_EQ(output->chapters[0]->end, 500);
+    EXPECT_STREQ(av_dict_get(output->chapters[0]->metadata, "title", nullptr, 0)->value, "100");
+    EXPECT_EQ(output->chapters[1]->start, 500);
+    EXPECT_EQ(output->chapters[1]->end, 1000);
+    // Clean files get none.
+    AVFormatContext* clean = avformat_alloc_context();
+    ASSERT_TRUE(ff::CopyChapters(*input, *clean, 0, 0, ff::TagPolicy::Strip));
+    EXPECT_EQ(clean->nb_chapters, 0u);
+    avformat_free_context(clean);
+    avformat_free_context(output);
+    avformat_free_context(input);
 }
 
 }  // namespace

@@ -298,11 +298,14 @@ class Task {
                cover_.Write(*output_.Context(), error_);
     }
 
-    // The input's tags and cover go into the output's header.
+    // The input's tags, chapters and cover go into the output's header.
     TagPolicy Tags() const { return TagPolicy::Keep; }
     bool CarryMetadata() {
         CopyContainerTags(*input_.Context(), *output_.Context(), Tags());
-        return cover_.Add(*input_.Context(), *output_.Context(), Tags()) || Fail("Out of memory");
+        return (CopyChapters(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
+                             expectedUs_, Tags()) &&
+                cover_.Add(*input_.Context(), *output_.Context(), Tags())) ||
+               Fail("Out of memory");
     }
 
     bool Convert() {
