@@ -5,6 +5,7 @@
 #include <QDir>
 #include <cctype>
 #include <cstdio>
+#include <regex>
 #include <sstream>
 
 #include "engine/ffmpeg/ffmpeg_engine.h"
@@ -76,7 +77,8 @@ TagProbe ProbeTags(const fs::path& file) {
     TagProbe result;
     const std::string command =
         "ffprobe -v error -show_entries "
-        "format_tags:stream=codec_type,codec_name,width,height,sample_rate,channels:stream_tags:"
+        "format_tags:stream=codec_type,codec_name,width,height,sample_rate,channels,start_time:"
+        "stream_tags:"
         "stream_disposition="
         "attached_pic:chapter=start_time,end_time:chapter_tags -of compact " +
         Quote(file) + " 2>/dev/null";
@@ -174,9 +176,10 @@ std::vector<KeyJob> AllKeyJobs() {
 }
 
 // The ffmpeg tool's command for the same conversion: the container and encoders our option
-// string names (or the container's defaults), the sizes and rates our output got, no subtitles.
+// string names (or the container's defaults), the sizes and rates our output got, and no
+// subtitles unless their codec is given.
 std::string OracleCommand(const fs::path& input, const fs::path& output, const KeyJob& job,
-                          const TagProbe& ours) {
+                          const TagProbe& ours, const std::string& subtitleCodec = "") {
     ff::JobSpec spec;
     std::string error;
     EXPECT_TRUE(ff::ParseOptions(job.options, ff::InputFacts{25.0}, spec, error)) << error;
@@ -185,7 +188,8 @@ std::string OracleCommand(const fs::path& input, const fs::path& output, const K
     if (!container) {
         return {};
     }
-    std::string command = "ffmpeg -nostdin -v error -y -i " + Quote(input) + " -sn";
+    std::string command = "ffmpeg -nostdin -v error -y -i " + Quote(input) +
+                          (subtitleCodec.empty() ? " -sn" : " -c:s " + subtitleCodec);
     if (!spec.muxer.empty()) {
         command += " -f " + spec.muxer;
     }
@@ -410,6 +414,106 @@ TEST(Chapters, MovedAndTrimmedToTheOutput) {
     avformat_free_context(clean);
     avformat_free_context(output);
     avformat_free_context(input);
+}
+
+// The first subtitle track of a file as SubRip text on the file's own clock, by the ffmpeg tool.
+std::string SubtitleText(const fs::path& file) {
+    const std::string command = "ffmpeg -nostdin -v error -copyts -i " + Quote(file) +
+                                " -map 0:s:0 -c:s srt -f srt - 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return {};
+    }
+    std::string text;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof(buffer), pipe) != nullptr) {
+        text += buffer;
+    }
+    pclose(pipe);
+    return text;
+}
+
+struct SubtitleEvent {
+    double start = 0.0;  // s
+    double end = 0.0;
+    std::string text;
+};
+
+std::vector<SubtitleEvent> SubtitleEvents(const fs::path& file) {
+    const std::string text = SubtitleText(file);
+    const std::regex event(R"((\d+):(\d+):(\d+),(\d+) --> (\d+):(\d+):(\d+),(\d+)\n([^\n]*))");
+    std::vector<SubtitleEvent> events;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), event);
+         it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        auto seconds = [&m](int first) {
+            return std::stod(m[first]) * 3600 + std::stod(m[first + 1]) * 60 +
+                   std::stod(m[first + 2]) + std::stod(m[first + 3]) / 1000;
+        };
+        events.push_back({seconds(1), seconds(5), m[9]});
+    }
+    return events;
+}
+
+TEST(Subtitles, TextTracksInTheContainersThatHoldThem) {
+    struct Case {
+        fs::path Media::*input;
+        const char* key;
+        std::string codec;  // empty: no subtitle track
+        std::string title;  // empty: the input or the output has no place for it
+    };
+    const std::vector<Case> cases = {
+        {&Media::taggedMkv, "mp4h264", "mov_text", ""},
+        {&Media::taggedMkv, "3gp", "mov_text", ""},
+        {&Media::taggedMp4, "mkv", "subrip", ""},  // MP4 held no track title
+        {&Media::taggedMkv, "mkv", "subrip", "Français"},
+        {&Media::taggedMkv, "webm", "webvtt", "Français"},
+        {&Media::taggedMkv, "avi", "", ""},
+        {&Media::taggedMkv, "mp3", "", ""},
+    };
+    TempFolder folder;
+    std::vector<fs::path> inputs;
+    std::vector<fs::path> outputs;
+    std::vector<std::string> options;
+    for (const Case& c : cases) {
+        const KeyJob job = JobFor(QLatin1String(c.key));
+        inputs.push_back(TestMedia().*(c.input));
+        outputs.push_back(folder.Path() /
+                          ("subtitles " + std::to_string(outputs.size()) + "." + job.extension));
+        options.push_back(job.options);
+    }
+    const std::vector<TagProbe> ours = ConvertAll(inputs, outputs, options);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(inputs[i].filename().string() + " to " + c.key);
+        EXPECT_EQ(ours[i].Count("subtitle"), c.codec.empty() ? 0 : 1);
+        const Section* track = ours[i].First("subtitle");
+        if (track == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(track->Field("codec_name"), c.codec);
+        EXPECT_EQ(track->Tag("language"), "fre");
+        if (!c.title.empty()) {
+            EXPECT_EQ(track->Tag("title"), c.title);
+        }
+        // Both events with their letters, at the times the ffmpeg tool gives them in the same
+        // conversion (a muxer moves every stream by the audio encoder's delay).
+        const fs::path oracleOutput = folder.Path() / ("oracle " + outputs[i].filename().string());
+        const std::string command = OracleCommand(inputs[i], oracleOutput, JobFor(c.key), ours[i],
+                                                  track->Field("codec_name"));
+        ASSERT_TRUE(RunCommand(command)) << command;
+        const std::vector<SubtitleEvent> expected = SubtitleEvents(oracleOutput);
+        const std::vector<SubtitleEvent> events = SubtitleEvents(outputs[i]);
+        ASSERT_EQ(expected.size(), 2u) << command;
+        ASSERT_EQ(events.size(), 2u);
+        EXPECT_EQ(events[0].text, "Hallo Welt – ä");
+        EXPECT_EQ(events[1].text, "Zweite Zeile");
+        for (std::size_t e = 0; e < events.size(); ++e) {
+            EXPECT_NEAR(events[e].start, expected[e].start, 0.002) << command;
+            EXPECT_NEAR(events[e].end, expected[e].end, 0.002) << command;
+            EXPECT_NEAR(events[e].end - events[e].start, e == 0 ? 0.4 : 0.3, 0.002);
+        }
+    }
 }
 
 }  // namespace

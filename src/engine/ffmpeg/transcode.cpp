@@ -16,6 +16,7 @@ extern "C" {
 #include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine/ffmpeg/stream_encoder.h"
+#include "engine/ffmpeg/subtitles.h"
 
 namespace ostrel::engine::ff {
 namespace {
@@ -298,13 +299,15 @@ class Task {
                cover_.Write(*output_.Context(), error_);
     }
 
-    // The input's tags, chapters and cover go into the output's header.
+    // The input's tags, chapters, cover and subtitle tracks go into the output's header.
     TagPolicy Tags() const { return TagPolicy::Keep; }
     bool CarryMetadata() {
         CopyContainerTags(*input_.Context(), *output_.Context(), Tags());
         return (CopyChapters(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
                              expectedUs_, Tags()) &&
-                cover_.Add(*input_.Context(), *output_.Context(), Tags())) ||
+                cover_.Add(*input_.Context(), *output_.Context(), Tags()) &&
+                subtitles_.Add(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
+                               Tags())) ||
                Fail("Out of memory");
     }
 
@@ -331,6 +334,8 @@ class Task {
                 ok = video_.decoder.Decode(packet.get(), videoSink);
             } else if (audio_.wanted && packet->stream_index == audio_.inStream->index) {
                 ok = audio_.decoder.Decode(packet.get(), audioSink);
+            } else if (subtitles_.Carries(packet->stream_index)) {
+                ok = subtitles_.Write(*packet, *output_.Context(), error_);
             }
             av_packet_unref(packet.get());
             if (!ok) {
@@ -457,6 +462,7 @@ class Task {
     StreamPath audio_;
     Output output_;  // after the paths: closed first, then their encoders
     CoverArt cover_;
+    SubtitleTracks subtitles_;
     FramePtr filtered_;
     AudioKind audioKind_;
     std::int64_t expectedUs_ = 0;
