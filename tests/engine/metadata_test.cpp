@@ -176,10 +176,10 @@ std::vector<KeyJob> AllKeyJobs() {
 }
 
 // The ffmpeg tool's command for the same conversion: the container and encoders our option
-// string names (or the container's defaults), the sizes and rates our output got, and no
-// subtitles unless their codec is given.
+// string names (or the container's defaults), the sizes and rates our output got, and extra
+// options (by default no subtitles).
 std::string OracleCommand(const fs::path& input, const fs::path& output, const KeyJob& job,
-                          const TagProbe& ours, const std::string& subtitleCodec = "") {
+                          const TagProbe& ours, const std::string& extra = "-sn") {
     ff::JobSpec spec;
     std::string error;
     EXPECT_TRUE(ff::ParseOptions(job.options, ff::InputFacts{25.0}, spec, error)) << error;
@@ -188,8 +188,7 @@ std::string OracleCommand(const fs::path& input, const fs::path& output, const K
     if (!container) {
         return {};
     }
-    std::string command = "ffmpeg -nostdin -v error -y -i " + Quote(input) +
-                          (subtitleCodec.empty() ? " -sn" : " -c:s " + subtitleCodec);
+    std::string command = "ffmpeg -nostdin -v error -y -i " + Quote(input) + " " + extra;
     if (!spec.muxer.empty()) {
         command += " -f " + spec.muxer;
     }
@@ -416,6 +415,52 @@ TEST(Chapters, MovedAndTrimmedToTheOutput) {
     avformat_free_context(input);
 }
 
+// Clean files: the muxer's own tags only, as the ffmpeg tool's "-map_metadata -1" leaves them,
+// and neither chapters nor a cover.
+TEST(Tags, NoMetadataLeavesOnlyTheMuxersOwn) {
+    struct Case {
+        fs::path Media::*input;
+        const char* key;
+    };
+    const std::vector<Case> cases = {
+        {&Media::taggedMkv, "mkv"}, {&Media::taggedMkv, "mp4h264"}, {&Media::taggedMp4, "mov"},
+        {&Media::taggedMp3, "m4a"}, {&Media::taggedM4a, "mp3"},     {&Media::taggedMp3, "flac"},
+        {&Media::taggedMkv, "ogg"}, {&Media::taggedMkv, "wma"},
+    };
+    TempFolder folder;
+    std::vector<fs::path> inputs;
+    std::vector<fs::path> outputs;
+    std::vector<std::string> options;
+    std::vector<KeyJob> jobs;
+    for (const Case& c : cases) {
+        jobs.push_back(JobFor(QLatin1String(c.key)));
+        jobs.back().options += " -map_metadata -1";
+        inputs.push_back(TestMedia().*(c.input));
+        outputs.push_back(folder.Path() / ("clean " + std::to_string(outputs.size()) + "." +
+                                           jobs.back().extension));
+        options.push_back(jobs.back().options);
+    }
+    const std::vector<TagProbe> ours = ConvertAll(inputs, outputs, options);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(inputs[i].filename().string() + " to " + cases[i].key);
+        const fs::path oracleOutput = folder.Path() / ("oracle " + outputs[i].filename().string());
+        const std::string command =
+            OracleCommand(inputs[i], oracleOutput, jobs[i], ours[i], "-sn -map_metadata -1");
+        ASSERT_TRUE(RunCommand(command)) << command;
+        const TagProbe oracle = ProbeTags(oracleOutput);
+        EXPECT_EQ(MissingTags(ours[i].format.tags, oracle.format.tags), "") << command;
+        for (const std::string type : {"video", "audio"}) {
+            if (const Section* mine = ours[i].First(type)) {
+                ASSERT_NE(oracle.First(type), nullptr);
+                EXPECT_EQ(MissingTags(mine->tags, oracle.First(type)->tags), "") << type;
+            }
+        }
+        EXPECT_EQ(ours[i].format.Tag("title"), "<none>");
+        EXPECT_TRUE(ours[i].chapters.empty());
+        EXPECT_EQ(ours[i].Count("attached_pic"), 0);
+    }
+}
+
 // The first subtitle track of a file as SubRip text on the file's own clock, by the ffmpeg tool.
 std::string SubtitleText(const fs::path& file) {
     const std::string command = "ffmpeg -nostdin -v error -copyts -i " + Quote(file) +
@@ -500,7 +545,7 @@ TEST(Subtitles, TextTracksInTheContainersThatHoldThem) {
         // conversion (a muxer moves every stream by the audio encoder's delay).
         const fs::path oracleOutput = folder.Path() / ("oracle " + outputs[i].filename().string());
         const std::string command = OracleCommand(inputs[i], oracleOutput, JobFor(c.key), ours[i],
-                                                  track->Field("codec_name"));
+                                                  "-c:s " + track->Field("codec_name"));
         ASSERT_TRUE(RunCommand(command)) << command;
         const std::vector<SubtitleEvent> expected = SubtitleEvents(oracleOutput);
         const std::vector<SubtitleEvent> events = SubtitleEvents(outputs[i]);

@@ -113,14 +113,14 @@ bool CoverArt::Prepare(const AVStream& input, const std::vector<AVCodecID>& acce
 
 // One new encoding at the picture's size: PNG keeps transparency and palettes, JPEG suits
 // photographs.
-bool CoverArt::Reencode(const AVStream& input, AVCodecID fallback) {
+bool CoverArt::Reencode(const AVStream& input, AVCodecID photoCodec) {
     const FramePtr picture = DecodePicture(input);
     if (!picture) {
         return false;
     }
     const auto sourceFormat = static_cast<AVPixelFormat>(picture->format);
     const bool lossless = HasAlphaOrPalette(sourceFormat);
-    const AVCodec* codec = avcodec_find_encoder(lossless ? AV_CODEC_ID_PNG : fallback);
+    const AVCodec* codec = avcodec_find_encoder(lossless ? AV_CODEC_ID_PNG : photoCodec);
     if (codec == nullptr) {
         return false;
     }

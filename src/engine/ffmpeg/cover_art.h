@@ -26,7 +26,8 @@ class CoverArt {
   private:
     // The picture in a codec of the muxer's: a copy of the input's packet or a new encoding.
     bool Prepare(const AVStream& input, const std::vector<AVCodecID>& accepted);
-    bool Reencode(const AVStream& input, AVCodecID codec);
+    // photoCodec: the codec for pictures without transparency or a palette.
+    bool Reencode(const AVStream& input, AVCodecID photoCodec);
 
     struct ParametersDeleter {
         void operator()(AVCodecParameters* parameters) const {

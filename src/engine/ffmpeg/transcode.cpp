@@ -300,7 +300,7 @@ class Task {
     }
 
     // The input's tags, chapters, cover and subtitle tracks go into the output's header.
-    TagPolicy Tags() const { return TagPolicy::Keep; }
+    TagPolicy Tags() const { return job_.noMetadata ? TagPolicy::Strip : TagPolicy::Keep; }
     bool CarryMetadata() {
         CopyContainerTags(*input_.Context(), *output_.Context(), Tags());
         return (CopyChapters(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
