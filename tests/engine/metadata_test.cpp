@@ -2,6 +2,10 @@
 // subtitles. The ffmpeg tool converting the same file is the oracle for the tags.
 #include <gtest/gtest.h>
 
+extern "C" {
+#include <libavcodec/version.h>
+}
+
 #include <QDir>
 #include <cctype>
 #include <cstdio>
@@ -378,6 +382,37 @@ TEST(Chapters, KeptBetweenMatroskaAndMp4) {
         EXPECT_NEAR(std::stod(ours[i].chapters[1].Field("start_time")), 0.5, 0.001);
         EXPECT_NEAR(std::stod(ours[i].chapters[1].Field("end_time")), 1.0, 0.03);
     }
+}
+
+// Stream tags: the input's are kept, the encoder is ours, and an old "rotate" tag is dropped
+// (the picture was turned upright already).
+TEST(Tags, StreamTagsNameOurEncoderAndNoRotation) {
+    AVFormatContext* context = avformat_alloc_context();
+    ASSERT_NE(context, nullptr);
+    AVStream* input = avformat_new_stream(context, nullptr);
+    AVStream* output = avformat_new_stream(context, nullptr);
+    ASSERT_TRUE(input != nullptr && output != nullptr);
+    for (const auto& [key, value] :
+         std::vector<std::pair<const char*, const char*>>{{"language", "ger"},
+                                                          {"title", "Stereo – Deutsch"},
+                                                          {"ROTATE", "90"},
+                                                          {"ENCODER", "Old Tool"}}) {
+        av_dict_set(&input->metadata, key, value, 0);
+    }
+    const AVCodec* codec = avcodec_find_encoder_by_name("flac");
+    ASSERT_NE(codec, nullptr);
+    ff::CopyStreamTags(*input, *output, codec, ff::TagPolicy::Keep);
+    std::map<std::string, std::string> tags;
+    for (const AVDictionaryEntry* entry = nullptr;
+         (entry = av_dict_get(output->metadata, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr;) {
+        tags[entry->key] = entry->value;
+    }
+    const std::map<std::string, std::string> expected = {
+        {"language", "ger"},
+        {"title", "Stereo – Deutsch"},
+        {"encoder", std::string(LIBAVCODEC_IDENT) + " flac"}};
+    EXPECT_EQ(tags, expected);
+    avformat_free_context(context);
 }
 
 // Chapters move with the input's start time and end with the converted length.

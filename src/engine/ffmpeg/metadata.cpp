@@ -38,6 +38,9 @@ void CopyStreamTags(const AVStream& input, AVStream& output, const AVCodec* enco
     if (policy == TagPolicy::Keep) {
         av_dict_copy(&output.metadata, input.metadata, AV_DICT_DONT_OVERWRITE);
     }
+    // The picture is turned upright before it is encoded: a rotation tag of an older file
+    // would have players turn it once more.
+    RemoveKey(&output.metadata, "rotate");
     if (encoder != nullptr) {
         RemoveKey(&output.metadata, "encoder");
         av_dict_set(&output.metadata, "encoder",

@@ -25,6 +25,7 @@ void CopyContainerTags(const AVFormatContext& input, AVFormatContext& output, Ta
 
 // The input stream's tags (language, title, …) on the output stream, which encoder (its
 // name, e.g. "libx264") wrote; null encoder for a copied stream, which keeps its encoder tag.
+// A "rotate" tag is never carried: the engine turns pictures upright.
 void CopyStreamTags(const AVStream& input, AVStream& output, const AVCodec* encoder,
                     TagPolicy policy);
 
