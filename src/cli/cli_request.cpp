@@ -96,7 +96,8 @@ QString CliUsage() {
     QString usage = QStringLiteral(
         "Usage:\n"
         "  ostrel-convert --list-profiles\n"
-        "  ostrel-convert --profile P [settings...] --output DIR [--dry-run] FILE...\n"
+        "  ostrel-convert --profile P [settings...] --output DIR [--no-metadata] [--dry-run] "
+        "FILE...\n"
         "\n"
         "P is a command name (ID_IPHONEHVIDEO), a command id (1055) or an exact caption.\n"
         "Settings, applied after the profile in this order:\n"
@@ -123,6 +124,7 @@ QString CliUsage() {
     usage += line + u'\n';
     usage += QStringLiteral(
         "  --threads N         (default: the number of processors)\n"
+        "--no-metadata leaves the files' tags, chapters and covers behind (clean files).\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
         "Exit status: 0 all files converted, 1 some failed, 2 usage error,\n"
         "128+N stopped by signal N (130 after Ctrl+C).\n");
@@ -169,6 +171,7 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
         {QStringLiteral("-h"), &request.Help},
         {QStringLiteral("--list-profiles"), &request.ListProfiles},
         {QStringLiteral("--dry-run"), &request.DryRun},
+        {QStringLiteral("--no-metadata"), &request.NoMetadata},
     };
     std::map<QString, GridItem> gridFlags;
     for (const GridItemInfo& info : GridItemTable()) {

@@ -18,6 +18,7 @@ struct CliRequest {
     bool Help = false;
     bool ListProfiles = false;
     bool DryRun = false;
+    bool NoMetadata = false;  // outputs without the inputs' tags, chapters and covers
     QString Profile;
     std::optional<int> VideoQuality;
     std::optional<int> AudioQuality;

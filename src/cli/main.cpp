@@ -285,6 +285,9 @@ int Run(const QStringList& arguments) {
     }
     ConversionRun run;
     run.Plan(rows, model.Settings(), folder);
+    if (request->NoMetadata) {
+        run.AppendPlannedOptions(QStringLiteral("-map_metadata -1"));
+    }
 
     if (request->DryRun) {
         for (const RunRow& row : run.Rows()) {

@@ -106,6 +106,12 @@ void ConversionRun::Plan(const QList<FileRow>& rows, const OutputSettings& setti
     }
 }
 
+void ConversionRun::AppendPlannedOptions(const QString& options) {
+    for (RunRow& row : rows_) {
+        row.Options += u' ' + options;
+    }
+}
+
 void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunction& message) {
     const auto fail = [&](RunRow& runRow, const RunMessage& shown, const QString& error) {
         runRow.Status = RunRowStatus::Failed;

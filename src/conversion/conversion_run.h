@@ -82,6 +82,9 @@ class ConversionRun : public QObject {
     void Plan(const QList<FileRow>& rows, const OutputSettings& settings,
               const QString& outputFolder);
     void QueuePlanned(engine::Encoder& encoder, const RunMessageFunction& message);
+    // Appends options to every planned row's option string (the command line's
+    // "-map_metadata -1"), before QueuePlanned.
+    void AppendPlannedOptions(const QString& options);
 
     // Makes the run the receiver of the encoder's events (the host has given the encoder its
     // poster) and starts converting on threads workers. When nothing starts (no task was

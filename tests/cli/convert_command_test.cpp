@@ -145,6 +145,40 @@ TEST_F(ConvertCommandTest, DryRunPrintsTheBuilderStrings) {
     }
 }
 
+// The option string gets "-map_metadata -1" after the builder's own; the file keeps only
+// what the muxer writes of its own.
+TEST_F(ConvertCommandTest, NoMetadataLeavesTheTagsBehind) {
+    const QString out = OutputFolder();
+    const QString tagged = out + QStringLiteral("/tagged.mp3");
+    const Outcome made = RunProgram(
+        QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-i", Path("song.mp3"), "-metadata",
+                                   "title=Grüße", "-metadata", "artist=Zoë", "-c", "copy", tagged});
+    ASSERT_EQ(made.ExitCode, 0) << made.Err.toStdString();
+    const Outcome dry = Convert({"--profile", "ID_MPB", "--output", out + QStringLiteral("/"),
+                                 "--no-metadata", "--dry-run", tagged});
+    ASSERT_EQ(dry.ExitCode, 0) << dry.Err.toStdString();
+    EXPECT_TRUE(dry.Out.trimmed().endsWith(QStringLiteral("-ar 44100 -map_metadata -1")))
+        << dry.Out.toStdString();
+    const QString converted = out + QStringLiteral("/converted");
+    ASSERT_TRUE(QDir().mkpath(converted));
+    for (const bool clean : {false, true}) {
+        QStringList args = {"--profile", "ID_MPB", "--output", converted, tagged};
+        if (clean) {
+            args.prepend(QStringLiteral("--no-metadata"));
+        }
+        QFile::remove(converted + QStringLiteral("/tagged.mp3"));
+        const Outcome o = Convert(args);
+        ASSERT_EQ(o.ExitCode, 0) << o.Out.toStdString() << o.Err.toStdString();
+        const Outcome tags = RunProgram(QStringLiteral("ffprobe"),
+                                        {"-v", "error", "-show_entries", "format_tags", "-of",
+                                         "compact", converted + QStringLiteral("/tagged.mp3")});
+        EXPECT_EQ(tags.Out.contains(QStringLiteral("title=Grüße")), !clean)
+            << tags.Out.toStdString();
+        EXPECT_EQ(tags.Out.contains(QStringLiteral("artist=Zoë")), !clean);
+        EXPECT_TRUE(tags.Out.contains(QStringLiteral("encoder=Lavf"))) << tags.Out.toStdString();
+    }
+}
+
 TEST_F(ConvertCommandTest, OutputPathsArePlannedForTheWholeRun) {
     // Into the inputs' own folder: clip.mp4 must not overwrite itself, the second file must
     // not take the first one's name, and nothing existing is replaced.

@@ -320,14 +320,14 @@ TEST(EncoderConstraints, InputFormatChangesMidStream) {
     }
 }
 
-TEST(AudioContainers, NeverGetVideoOrCoverArt) {
+TEST(AudioContainers, NeverGetVideoButKeepTheCover) {
     for (const std::string extension : {"mp3", "m4a", "flac"}) {
         TempFolder folder;
         const fs::path output = folder.Path() / ("song." + extension);
         const ProbeResult probe =
             ConvertOne(TestMedia().coverArtMp3, output, "-ac 2 -vn -ab 128k -ar 44100");
         EXPECT_EQ(probe.Count("video"), 0) << extension;
-        EXPECT_EQ(probe.Count("attached_pic"), 0) << extension;
+        EXPECT_EQ(probe.Count("attached_pic"), 1) << extension;
         EXPECT_EQ(probe.Count("audio"), 1) << extension;
     }
     // Without "-vn" too: the container decides.

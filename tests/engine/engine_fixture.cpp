@@ -38,7 +38,50 @@ Media Paths(const fs::path& folder) {
     media.changing = folder / "changing.ts";
     media.corrupt = folder / "corrupt.mp4";
     media.truncated = folder / "truncated.mp4";
+    media.taggedMkv = folder / "tagged – Grüße.mkv";
+    media.taggedMp4 = folder / "phone – Köln.mp4";
+    media.taggedMp3 = folder / "Dvořák – Lied.mp3";
+    media.taggedM4a = folder / "Åsa – Lied.m4a";
+    media.taggedFlac = folder / "Zoë – Lied.flac";
     return media;
+}
+
+// The tagged clips: container tags, two chapters and a subtitle track in a file each, from an
+// FFMETADATA file and an SRT file written here.
+void GenerateTagged(const Media& media, const std::string& ffmpeg) {
+    const fs::path tags = media.folder / "tags.txt";
+    {
+        std::ofstream out(tags);
+        out << ";FFMETADATA1\n";
+        for (const auto& [key, value] : kFixtureTags) {
+            out << key << "=" << value << "\n";
+        }
+        out << "encoder=Old Tool 1.0\n"
+               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=500\ntitle=Erstes Kapitel\n"
+               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=500\nEND=1000\ntitle=Zweites – Kapitel\n";
+    }
+    const fs::path subtitles = media.folder / "lines.srt";
+    std::ofstream(subtitles) << "1\n00:00:00,100 --> 00:00:00,500\nHallo Welt – ä\n\n"
+                                "2\n00:00:00,600 --> 00:00:00,900\nZweite Zeile\n";
+    const std::string sources =
+        "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -f lavfi -i "
+        "sine=frequency=440:sample_rate=44100:duration=1 -i " +
+        Quote(subtitles) + " -i " + Quote(tags) +
+        " -map 0:v -map 1:a -map 2:s -map_metadata 3 -map_chapters 3 -ac 2 -c:v libx264 -preset "
+        "ultrafast -pix_fmt yuv420p -c:a aac -metadata:s:v language=eng -metadata:s:a "
+        "language=ger -metadata:s:a \"title=Stereo – Deutsch\" -metadata:s:s language=fre "
+        "-metadata:s:s title=Français -metadata creation_time=2020-05-17T10:20:30.000000Z ";
+    MustRun(ffmpeg + sources + "-c:s srt " + Quote(media.taggedMkv));
+    MustRun(ffmpeg + sources + "-c:s mov_text -metadata location=+48.8577+002.2950/ " +
+            Quote(media.taggedMp4));
+    const std::string audio =
+        "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 -f lavfi -i "
+        "testsrc2=size=64x48:rate=1:duration=1 -i " +
+        Quote(tags) +
+        " -map 0:a -map 1:v -map_metadata 2 -ac 2 -frames:v 1 -disposition:v attached_pic ";
+    MustRun(ffmpeg + audio + "-c:a libmp3lame -c:v gif -id3v2_version 3 " + Quote(media.taggedMp3));
+    MustRun(ffmpeg + audio + "-c:a aac -c:v png " + Quote(media.taggedM4a));
+    MustRun(ffmpeg + audio + "-c:a flac -c:v png " + Quote(media.taggedFlac));
 }
 
 void Generate(const Media& media) {
@@ -99,9 +142,24 @@ void Generate(const Media& media) {
         std::ofstream cut(media.truncated, std::ios::binary);
         cut.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
     }
+    GenerateTagged(media, ffmpeg);
 }
 
 }  // namespace
+
+const std::vector<std::pair<std::string, std::string>> kFixtureTags = {
+    {"title", "Grüße aus Köln"},
+    {"artist", "Zoë Ångström"},
+    {"album_artist", "Åsa"},
+    {"album", "Ünïcödé 日本"},
+    {"track", "3/12"},
+    {"disc", "1/2"},
+    {"date", "2021"},
+    {"genre", "Klassik"},
+    {"composer", "Dvořák"},
+    {"comment", "Ça va ?"},
+    {"copyright", "© 2021 Ostrel"},
+};
 
 bool RunCommand(const std::string& command) {
     const int status = std::system(command.c_str());

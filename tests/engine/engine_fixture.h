@@ -35,7 +35,16 @@ struct Media {
                                            // 160x120 + stereo 48 kHz for 1 s
     std::filesystem::path corrupt;         // random bytes
     std::filesystem::path truncated;       // videoWithAudio cut in the middle
+    // Tagged clips (see kFixtureTags): non-ASCII names and tags, two chapters, a subtitle track.
+    std::filesystem::path taggedMkv;   // 160x120 25 fps + stereo, 1 s, SubRip, creation_time
+    std::filesystem::path taggedMp4;   // the same with mov_text, creation_time and a location
+    std::filesystem::path taggedMp3;   // stereo 1 s with a GIF cover (64x48)
+    std::filesystem::path taggedM4a;   // AAC 1 s with a PNG cover (64x48)
+    std::filesystem::path taggedFlac;  // FLAC 1 s with a PNG cover (64x48)
 };
+
+// The container tags the tagged clips carry (key, value), as ffprobe reads them from the MKV.
+extern const std::vector<std::pair<std::string, std::string>> kFixtureTags;
 
 // The media folder comes from OSTREL_TEST_MEDIA_DIR (set by CTest's fixture, so the clips are
 // made once per test run) or is a temporary folder of this process.

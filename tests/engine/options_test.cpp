@@ -148,6 +148,7 @@ TEST(OptionValues, RefusalsNameTheToken) {
         {"-vf \"rotate=abc\"", "rotate=abc"},
         {"-vf \"vflip=1\"", "vflip=1"},
         {"vflip", "vflip"},
+        {"-map_metadata 1", "-map_metadata"},
     };
     for (const Case& c : cases) {
         JobSpec job;
@@ -189,6 +190,20 @@ TEST(OptionValues, RandomStringsAreParsedOrRefusedWithText) {
         if (!ParseOptions(text, InputFacts{25.0}, job, error)) {
             EXPECT_FALSE(error.empty()) << text;
         }
+    }
+}
+
+TEST(OptionValues, MapMetadataMinusOneMakesCleanFiles) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"-ac 2 -vn -ab 128k", false},
+        {"-ac 2 -vn -ab 128k -map_metadata -1", true},
+        {"-map_metadata -1 -map_metadata 0", false},  // the later one wins
+    };
+    for (const auto& [text, clean] : cases) {
+        JobSpec job;
+        std::string error;
+        ASSERT_TRUE(ParseOptions(text, InputFacts{25.0}, job, error)) << text << ": " << error;
+        EXPECT_EQ(job.noMetadata, clean) << text;
     }
 }
 

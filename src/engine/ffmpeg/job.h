@@ -58,6 +58,8 @@ struct JobSpec {
     std::string muxer;       // "-f" or the target's muxer
     TargetSettings target;
     std::vector<FilterStep> filters;
+    // "-map_metadata -1": clean files, without the input's tags, chapters and cover.
+    bool noMetadata = false;
 };
 
 // The one fact about the input that the option language depends on: a bare "-target dvd" or

@@ -369,6 +369,15 @@ const OptionRow kOptions[] = {
          state.job.muxer = value;
          return true;
      }},
+    // "-1" leaves the input's tags, chapters and cover behind; "0" (the first input) keeps them.
+    {"-map_metadata", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         if (value != "-1" && value != "0") {
+             return false;
+         }
+         state.job.noMetadata = value == "-1";
+         return true;
+     }},
     {"-target", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          return ApplyTargetName(value, state.facts, state.job);

@@ -39,6 +39,8 @@ class Output {
     bool Commit(std::string& error);
 
     const std::string& TemporaryPath() const { return temporaryPath_; }
+    // The muxer, for what goes into the header besides the streams (tags, chapters).
+    AVFormatContext* Context() const { return context_.get(); }
 
   private:
     std::string path_;

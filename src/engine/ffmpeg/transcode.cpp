@@ -8,12 +8,15 @@ extern "C" {
 #include <chrono>
 
 #include "engine/ffmpeg/av_util.h"
+#include "engine/ffmpeg/cover_art.h"
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/filter_graph.h"
 #include "engine/ffmpeg/input.h"
+#include "engine/ffmpeg/metadata.h"
 #include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine/ffmpeg/stream_encoder.h"
+#include "engine/ffmpeg/subtitles.h"
 
 namespace ostrel::engine::ff {
 namespace {
@@ -288,9 +291,24 @@ class Task {
                 if (path->outStream == nullptr) {
                     return false;
                 }
+                CopyStreamTags(*path->inStream, *path->outStream, path->encoder.Context()->codec,
+                               Tags());
             }
         }
-        return output_.Open(job_.target, error_);
+        return CarryMetadata() && output_.Open(job_.target, error_) &&
+               cover_.Write(*output_.Context(), error_);
+    }
+
+    // The input's tags, chapters, cover and subtitle tracks go into the output's header.
+    TagPolicy Tags() const { return job_.noMetadata ? TagPolicy::Strip : TagPolicy::Keep; }
+    bool CarryMetadata() {
+        CopyContainerTags(*input_.Context(), *output_.Context(), Tags());
+        return (CopyChapters(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
+                             expectedUs_, Tags()) &&
+                cover_.Add(*input_.Context(), *output_.Context(), Tags()) &&
+                subtitles_.Add(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
+                               Tags())) ||
+               Fail("Out of memory");
     }
 
     bool Convert() {
@@ -316,6 +334,8 @@ class Task {
                 ok = video_.decoder.Decode(packet.get(), videoSink);
             } else if (audio_.wanted && packet->stream_index == audio_.inStream->index) {
                 ok = audio_.decoder.Decode(packet.get(), audioSink);
+            } else if (subtitles_.Carries(packet->stream_index)) {
+                ok = subtitles_.Write(*packet, *output_.Context(), error_);
             }
             av_packet_unref(packet.get());
             if (!ok) {
@@ -441,6 +461,8 @@ class Task {
     StreamPath video_;
     StreamPath audio_;
     Output output_;  // after the paths: closed first, then their encoders
+    CoverArt cover_;
+    SubtitleTracks subtitles_;
     FramePtr filtered_;
     AudioKind audioKind_;
     std::int64_t expectedUs_ = 0;
