@@ -252,6 +252,10 @@ EncoderEvents EventLog::Handlers() {
             finished.push_back({task, outcome, success, !success, text});
         }
     };
+    events.OutputWritten = [this](int task, const std::string& path) {
+        wrongThread = wrongThread || std::this_thread::get_id() != testThread;
+        written[task] = path;
+    };
     return events;
 }
 

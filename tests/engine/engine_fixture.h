@@ -90,6 +90,7 @@ struct ProgressEvent {
 struct EventLog {
     std::vector<FinishedEvent> finished;
     std::vector<ProgressEvent> progress;
+    std::map<int, std::string> written;  // task → the path its output was written to
     int queueEnds = 0;
     bool wrongThread = false;
     std::thread::id testThread = std::this_thread::get_id();

@@ -58,12 +58,12 @@ class Task {
                         (!video_.wanted || SetupVideo()) && (!audio_.wanted || SetupAudio()) &&
                         OpenOutput() && Convert() && Finish();
         if (ok) {
-            return {TaskOutcome::Succeeded, {}};
+            return {TaskOutcome::Succeeded, {}, output_.WrittenPath()};
         }
         if (Cancelled()) {
-            return {TaskOutcome::Stopped, {}};
+            return {TaskOutcome::Stopped, {}, {}};
         }
-        return {TaskOutcome::Failed, error_.empty() ? "Out of memory" : error_};
+        return {TaskOutcome::Failed, error_.empty() ? "Out of memory" : error_, {}};
     }
 
   private:
