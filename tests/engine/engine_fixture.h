@@ -35,7 +35,29 @@ struct Media {
                                            // 160x120 + stereo 48 kHz for 1 s
     std::filesystem::path corrupt;         // random bytes
     std::filesystem::path truncated;       // videoWithAudio cut in the middle
+    // Headers that declare 20 s, data cut to a tenth.
+    std::filesystem::path cutAvi;  // 160x120 mpeg4 + mp3
+    std::filesystem::path cutWav;  // mono 8 kHz
+    // Complete files the length check must accept.
+    std::filesystem::path fps15;            // 1 s at 15 fps
+    std::filesystem::path fps5;             // 2 s at 5 fps
+    std::filesystem::path fps90;            // 5 frames at 90 fps
+    std::filesystem::path unequalMkv;       // video 1 s, audio 2 s, a subtitle until 4 s
+    std::filesystem::path slowMkv;          // 1 fps for 10 s
+    std::filesystem::path zeroTailMp3;      // 2 s of mp3, then 1 GB of zeros (sparse)
+    std::filesystem::path zeroPts;          // mp4 whose video packets all carry timestamp 0
+    std::filesystem::path emptyFirstAudio;  // MPEG-TS: the first audio stream has no packets
+    std::filesystem::path threeVideoWmv;    // three video streams: one frame, one frame, 2 s
+    // The 64x32 quadrant picture (grey levels 30, 90 / 150, 220 by row) under each of the
+    // eight display matrices of kOrientations.
+    std::vector<std::filesystem::path> orientations;
 };
+
+// The 2x2 part of the display matrices of Media::orientations, as {a, b, c, d}: a stored
+// point (x, y) from the centre is shown at (a x + c y, b x + d y).
+inline constexpr int kOrientations[8][4] = {{1, 0, 0, 1},  {0, 1, -1, 0}, {-1, 0, 0, -1},
+                                            {0, -1, 1, 0}, {-1, 0, 0, 1}, {1, 0, 0, -1},
+                                            {0, 1, 1, 0},  {0, -1, -1, 0}};
 
 // The media folder comes from OSTREL_TEST_MEDIA_DIR (set by CTest's fixture, so the clips are
 // made once per test run) or is a temporary folder of this process.

@@ -265,8 +265,17 @@ bool Output::Open(const TargetSettings& target, std::string& error) {
 bool Output::Write(AVPacket* packet, AVRational encoderTimeBase, const AVStream& stream,
                    std::string& error) {
     packet->stream_index = stream.index;
+    // Video encoders leave the duration out; a frame lasts one frame period, as in the ffmpeg
+    // tool, so the last picture counts and muxers know when the stream ends.
+    if (packet->duration <= 0 && stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0) {
+        packet->duration = av_rescale_q(1, av_inv_q(stream.avg_frame_rate), encoderTimeBase);
+    }
     av_packet_rescale_ts(packet, encoderTimeBase, stream.time_base);
-
+    if (packetsWritten_.size() <= static_cast<std::size_t>(stream.index)) {
+        packetsWritten_.resize(static_cast<std::size_t>(stream.index) + 1, 0);
+    }
+    ++packetsWritten_[static_cast<std::size_t>(stream.index)];
     if (packet->pts != AV_NOPTS_VALUE) {
         const std::int64_t endUs =
             av_rescale_q(packet->pts + std::max<std::int64_t>(packet->duration, 0),
@@ -279,6 +288,12 @@ bool Output::Write(AVPacket* packet, AVRational encoderTimeBase, const AVStream&
         return false;
     }
     return true;
+}
+
+std::int64_t Output::PacketsWritten(int streamIndex) const {
+    return streamIndex >= 0 && static_cast<std::size_t>(streamIndex) < packetsWritten_.size()
+               ? packetsWritten_[static_cast<std::size_t>(streamIndex)]
+               : 0;
 }
 
 // Flushes and frees the muxer's AVIOContext and closes the descriptor, with what went wrong.

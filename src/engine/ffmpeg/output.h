@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/ffmpeg/av_util.h"
 #include "engine/ffmpeg/job.h"
@@ -38,8 +39,10 @@ class Output {
     // Writes an encoded packet of the encoder's time base to its stream.
     bool Write(AVPacket* packet, AVRational encoderTimeBase, const AVStream& stream,
                std::string& error);
-    // The end time of the last packet written, in microseconds.
+    // The end time of the last packet written, in microseconds, its own duration counted.
     std::int64_t PositionUs() const { return positionUs_; }
+    // How many packets were written to a stream.
+    std::int64_t PacketsWritten(int streamIndex) const;
     // Writes the trailer and closes the file.
     bool Finish(std::string& error);
     // Gives the finished file its name: the planned one, or the next free " (n)" name when a
@@ -62,6 +65,7 @@ class Output {
     OutputContextPtr context_;
     std::unique_ptr<FileSink> sink_;
     std::int64_t positionUs_ = 0;
+    std::vector<std::int64_t> packetsWritten_;
     bool committed_ = false;
 };
 
