@@ -165,6 +165,11 @@ bool ConversionRun::Start(engine::Encoder& encoder, int threads) {
             run->OnTaskFinished(task, outcome, QString::fromStdString(errorText));
         }
     };
+    events.OutputWritten = [live](int task, const std::string& outputPath) {
+        if (ConversionRun* run = live()) {
+            run->OnOutputWritten(task, FromEnginePath(outputPath));
+        }
+    };
     encoder.SetEvents(std::move(events));
 
     // The encoder is started even with nothing queued. When it has nothing to start or cannot
@@ -228,6 +233,15 @@ void ConversionRun::OnTaskProgress(int task, std::int64_t positionUs, std::int64
         runRow.Percent = percent;
         runRow.Status = RunRowStatus::Converting;
     }
+    emit rowChanged(row);
+}
+
+void ConversionRun::OnOutputWritten(int task, const QString& outputPath) {
+    const int row = RowOfTask(task);
+    if (row < 0 || outputPath.isEmpty() || rows_[row].OutputPath == outputPath) {
+        return;
+    }
+    rows_[row].OutputPath = outputPath;
     emit rowChanged(row);
 }
 

@@ -47,9 +47,11 @@ enum class RunRowStatus : int {
 // One row of the run: one listed file.
 struct RunRow {
     QString InputPath;
-    QString OutputPath;  // the planned path the task writes
-    QString Options;     // the encoder option string built for the file
-    int Task = -1;       // the encoder's task number; -1 when the file was not queued
+    // The planned path the task writes; once it succeeded, the path it wrote (another " (n)"
+    // name when a file took the planned one during the run).
+    QString OutputPath;
+    QString Options;  // the encoder option string built for the file
+    int Task = -1;    // the encoder's task number; -1 when the file was not queued
     RunRowStatus Status = RunRowStatus::None;
     std::optional<int> Percent;  // the progress shown; none before the first that is known
     QString ErrorText;
@@ -120,6 +122,7 @@ class ConversionRun : public QObject {
     void SetState(State state);
     void OnTaskProgress(int task, std::int64_t positionUs, std::int64_t durationUs);
     void OnTaskFinished(int task, engine::TaskOutcome outcome, const QString& errorText);
+    void OnOutputWritten(int task, const QString& outputPath);
 
     QList<RunRow> rows_;
     QList<int> rowOfTask_;

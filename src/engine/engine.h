@@ -47,9 +47,14 @@ struct EncoderEvents {
     // (also after StopTasks): Succeeded when every task succeeded, Stopped when the run was
     // stopped, Failed otherwise. errorText is empty unless the outcome is Failed. A task that
     // fails names the reason: an input that cannot be read or decoded, an input without the
-    // streams its output needs, a missing encoder, an output that cannot be written or would be
-    // shorter than the input.
+    // streams its output needs, a missing encoder, an output that cannot be written, an input
+    // that ends before the length its container declares, an output that would be shorter than
+    // the input or holds no frames of a stream it was meant to convert.
     std::function<void(int task, TaskOutcome outcome, const std::string& errorText)> TaskFinished;
+    // Once per succeeded task, just before its TaskFinished: the path the output was written
+    // to. That is the planned path unless a file took that name during the run (the engine
+    // never replaces one); then it is the next free name with " (n)" before the extension.
+    std::function<void(int task, const std::string& outputPath)> OutputWritten;
 };
 
 // The conversion queue: one task per (input, output) pair, converted in the background.
@@ -209,7 +214,7 @@ struct EngineApi {
     Player* (*CreatePlayer)();
 };
 
-inline constexpr int kEngineAbiVersion = 2;
+inline constexpr int kEngineAbiVersion = 3;
 // extern "C" const EngineApi* ostrel_engine_api_v1(void);
 inline constexpr const char* kEngineFactorySymbol = "ostrel_engine_api_v1";
 inline constexpr const char* kEngineFolderName = "LibAV";

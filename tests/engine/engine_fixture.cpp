@@ -43,6 +43,20 @@ Media Paths(const fs::path& folder) {
     media.taggedMp3 = folder / "Dvořák – Lied.mp3";
     media.taggedM4a = folder / "Åsa – Lied.m4a";
     media.taggedFlac = folder / "Zoë – Lied.flac";
+    media.cutAvi = folder / "cut.avi";
+    media.cutWav = folder / "cut.wav";
+    media.fps15 = folder / "fps15.mp4";
+    media.fps5 = folder / "fps5.mp4";
+    media.fps90 = folder / "fps90.mp4";
+    media.unequalMkv = folder / "unequal.mkv";
+    media.slowMkv = folder / "slow.mkv";
+    media.zeroTailMp3 = folder / "zerotail.mp3";
+    media.zeroPts = folder / "zeropts.mp4";
+    media.emptyFirstAudio = folder / "emptyfirst.ts";
+    media.threeVideoWmv = folder / "three.wmv";
+    for (int i = 0; i < 8; ++i) {
+        media.orientations.push_back(folder / ("orientation" + std::to_string(i) + ".mp4"));
+    }
     return media;
 }
 
@@ -83,6 +97,8 @@ void GenerateTagged(const Media& media, const std::string& ffmpeg) {
     MustRun(ffmpeg + audio + "-c:a aac -c:v png " + Quote(media.taggedM4a));
     MustRun(ffmpeg + audio + "-c:a flac -c:v png " + Quote(media.taggedFlac));
 }
+
+void GenerateRealWorldCases(const Media& media);
 
 void Generate(const Media& media) {
     const std::string ffmpeg = "ffmpeg -nostdin -v error -y ";
@@ -143,6 +159,94 @@ void Generate(const Media& media) {
         cut.write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 2));
     }
     GenerateTagged(media, ffmpeg);
+    GenerateRealWorldCases(media);
+}
+
+// Keeps the first tenth of a file.
+void CutToATenth(const fs::path& whole, const fs::path& cut) {
+    std::ifstream in(whole, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(cut, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 10));
+}
+
+// Writes a display matrix into the first track header of an MP4 (its tkhd box, version 0).
+void SetTrackMatrix(const fs::path& file, const int (&abcd)[4]) {
+    std::fstream io(file, std::ios::binary | std::ios::in | std::ios::out);
+    std::string bytes((std::istreambuf_iterator<char>(io)), std::istreambuf_iterator<char>());
+    const std::size_t box = bytes.find("tkhd");
+    if (box == std::string::npos) {
+        std::abort();
+    }
+    // size(4) "tkhd" version+flags(4) times, track, reserved, duration(20) reserved(8)
+    // layer, group, volume, reserved(8): the nine matrix entries follow.
+    const std::size_t matrix = box - 4 + 48;
+    const std::int32_t values[9] = {
+        abcd[0] * 65536, abcd[1] * 65536, 0, abcd[2] * 65536, abcd[3] * 65536, 0, 0, 0, 1 << 30};
+    for (int i = 0; i < 9; ++i) {
+        const auto value = static_cast<std::uint32_t>(values[i]);
+        for (int b = 0; b < 4; ++b) {
+            bytes[matrix + static_cast<std::size_t>(i * 4 + b)] =
+                static_cast<char>((value >> (24 - 8 * b)) & 0xFF);
+        }
+    }
+    io.seekp(0);
+    io.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void GenerateRealWorldCases(const Media& media) {
+    const std::string ffmpeg = "ffmpeg -nostdin -v error -y ";
+    const fs::path wholeAvi = media.folder / "whole.avi";
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=160x120:rate=25:duration=20 -f lavfi -i "
+            "sine=duration=20 -c:v mpeg4 -q:v 10 -c:a libmp3lame -ab 32k " +
+            Quote(wholeAvi));
+    CutToATenth(wholeAvi, media.cutAvi);
+    const fs::path wholeWav = media.folder / "whole.wav";
+    MustRun(ffmpeg + "-f lavfi -i sine=sample_rate=8000:duration=20 " + Quote(wholeWav));
+    CutToATenth(wholeWav, media.cutWav);
+    const std::string x264 = " -c:v libx264 -preset ultrafast -pix_fmt yuv420p ";
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=160x120:rate=15:duration=1" + x264 +
+            Quote(media.fps15));
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=160x120:rate=5:duration=2" + x264 +
+            Quote(media.fps5));
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=160x120:rate=90 -frames:v 5" + x264 +
+            Quote(media.fps90));
+    const fs::path subtitle = media.folder / "late.srt";
+    std::ofstream(subtitle) << "1\n00:00:00,500 --> 00:00:04,000\nThe end comes late\n\n";
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -f lavfi -i "
+            "sine=duration=2 -i " +
+            Quote(subtitle) +
+            " -map 0 -map 1 -map 2 -c:v libx264 -preset ultrafast -c:a libvorbis -c:s srt " +
+            Quote(media.unequalMkv));
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=160x120:rate=1:duration=10 -c:v mpeg4 " +
+            Quote(media.slowMkv));
+    MustRun(ffmpeg + "-f lavfi -i sine=duration=2 -c:a libmp3lame -ab 64k " +
+            Quote(media.zeroTailMp3));
+    fs::resize_file(media.zeroTailMp3, std::uintmax_t{1} << 30);
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1" + x264 +
+            "-bsf:v setts=pts=0:dts=0 " + Quote(media.zeroPts));
+    MustRun(ffmpeg +
+            "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 -f lavfi -i "
+            "sine=duration=2 -f lavfi -i sine=duration=2:frequency=300 -map 0:v -map 1:a "
+            "-map 2:a -frames:a:0 0 -c:v mpeg2video -c:a mp2 " +
+            Quote(media.emptyFirstAudio));
+    const std::string frame = "-f lavfi -i testsrc2=size=160x120:rate=25:duration=0.04 ";
+    MustRun(ffmpeg + frame + frame +
+            "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 -map 0:v -map 1:v -map 2:v "
+            "-c:v wmv2 " +
+            Quote(media.threeVideoWmv));
+    const fs::path quadrants = media.folder / "quadrants.mp4";
+    MustRun(ffmpeg +
+            "-f lavfi -i nullsrc=size=64x32:rate=25:duration=1 -vf "
+            "\"geq=lum='if(lt(Y,H/2),if(lt(X,W/2),30,90),if(lt(X,W/2),150,220))':cb=128:cr=128,"
+            "format=yuv420p\" -c:v libx264 -preset ultrafast -qp 0 " +
+            Quote(quadrants));
+    for (int i = 0; i < 8; ++i) {
+        fs::copy_file(quadrants, media.orientations[static_cast<std::size_t>(i)]);
+        SetTrackMatrix(media.orientations[static_cast<std::size_t>(i)], kOrientations[i]);
+    }
 }
 
 }  // namespace
@@ -309,6 +413,10 @@ EncoderEvents EventLog::Handlers() {
             const bool success = outcome == TaskOutcome::Succeeded;
             finished.push_back({task, outcome, success, !success, text});
         }
+    };
+    events.OutputWritten = [this](int task, const std::string& path) {
+        wrongThread = wrongThread || std::this_thread::get_id() != testThread;
+        written[task] = path;
     };
     return events;
 }

@@ -41,10 +41,32 @@ struct Media {
     std::filesystem::path taggedMp3;   // stereo 1 s with a GIF cover (64x48)
     std::filesystem::path taggedM4a;   // AAC 1 s with a PNG cover (64x48)
     std::filesystem::path taggedFlac;  // FLAC 1 s with a PNG cover (64x48)
+    // Headers that declare 20 s, data cut to a tenth.
+    std::filesystem::path cutAvi;  // 160x120 mpeg4 + mp3
+    std::filesystem::path cutWav;  // mono 8 kHz
+    // Complete files the length check must accept.
+    std::filesystem::path fps15;            // 1 s at 15 fps
+    std::filesystem::path fps5;             // 2 s at 5 fps
+    std::filesystem::path fps90;            // 5 frames at 90 fps
+    std::filesystem::path unequalMkv;       // video 1 s, audio 2 s, a subtitle until 4 s
+    std::filesystem::path slowMkv;          // 1 fps for 10 s
+    std::filesystem::path zeroTailMp3;      // 2 s of mp3, then 1 GB of zeros (sparse)
+    std::filesystem::path zeroPts;          // mp4 whose video packets all carry timestamp 0
+    std::filesystem::path emptyFirstAudio;  // MPEG-TS: the first audio stream has no packets
+    std::filesystem::path threeVideoWmv;    // three video streams: one frame, one frame, 2 s
+    // The 64x32 quadrant picture (grey levels 30, 90 / 150, 220 by row) under each of the
+    // eight display matrices of kOrientations.
+    std::vector<std::filesystem::path> orientations;
 };
 
 // The container tags the tagged clips carry (key, value), as ffprobe reads them from the MKV.
 extern const std::vector<std::pair<std::string, std::string>> kFixtureTags;
+
+// The 2x2 part of the display matrices of Media::orientations, as {a, b, c, d}: a stored
+// point (x, y) from the centre is shown at (a x + c y, b x + d y).
+inline constexpr int kOrientations[8][4] = {{1, 0, 0, 1},  {0, 1, -1, 0}, {-1, 0, 0, -1},
+                                            {0, -1, 1, 0}, {-1, 0, 0, 1}, {1, 0, 0, -1},
+                                            {0, 1, 1, 0},  {0, -1, -1, 0}};
 
 // The media folder comes from OSTREL_TEST_MEDIA_DIR (set by CTest's fixture, so the clips are
 // made once per test run) or is a temporary folder of this process.
@@ -99,6 +121,7 @@ struct ProgressEvent {
 struct EventLog {
     std::vector<FinishedEvent> finished;
     std::vector<ProgressEvent> progress;
+    std::map<int, std::string> written;  // task → the path its output was written to
     int queueEnds = 0;
     bool wrongThread = false;
     std::thread::id testThread = std::this_thread::get_id();

@@ -89,6 +89,10 @@ class FakeEncoder : public engine::Encoder {
     void Finished(int task, Outcome outcome, const std::string& errorText = {}) {
         Post(events_.TaskFinished, task, outcome, errorText);
     }
+    // A succeeded task whose output took another name than the planned one.
+    void Written(int task, const std::string& outputPath) {
+        Post(events_.OutputWritten, task, outputPath);
+    }
     void QueueEnded(Outcome outcome = Outcome::Succeeded) { Finished(-1, outcome); }
 
     bool HasPoster() const { return static_cast<bool>(poster_); }

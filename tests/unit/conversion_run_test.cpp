@@ -327,6 +327,27 @@ TEST_F(ConversionRunTest, ANewQueueStartsAFreshRun) {
     EXPECT_EQ(run_.Rows()[0].OutputPath, Out("b.mp4"));
 }
 
+// A file that took the planned name during the run leaves the output another name; the
+// output column (and the command line's line, which reads the row) shows the one written.
+TEST_F(ConversionRunTest, TheOutputColumnShowsThePathWritten) {
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi"))});
+    RunRowsModel model(&run_);
+    ASSERT_TRUE(run_.Start(encoder_, 1));
+    std::vector<int> changedRows;
+    QObject::connect(&run_, &ConversionRun::rowChanged, &run_,
+                     [&changedRows](int row) { changedRows.push_back(row); });
+    encoder_.Written(0, ToEnginePath(Out("a (1).mp4")));
+    encoder_.Finished(0, Outcome::Succeeded);
+    encoder_.Written(1, ToEnginePath(Out("b.mp4")));  // the planned name: nothing changes
+    encoder_.Finished(1, Outcome::Succeeded);
+    Deliver();
+    EXPECT_EQ(run_.Rows()[0].OutputPath, Out("a (1).mp4"));
+    EXPECT_EQ(model.index(0, RunRowsModel::OutputColumn).data().toString(),
+              QDir::toNativeSeparators(Out("a (1).mp4")));
+    EXPECT_EQ(run_.Rows()[1].OutputPath, Out("b.mp4"));
+    EXPECT_EQ(changedRows, (std::vector<int>{0, 0, 1}));
+}
+
 TEST_F(ConversionRunTest, TheRowsModelDerivesItsTextsAndPercent) {
     Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi"))});
     RunRowsModel model(&run_);

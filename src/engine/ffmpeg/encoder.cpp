@@ -315,6 +315,17 @@ class FfmpegEncoder final : public Encoder {
         }
     }
 
+    void PostWritten(std::uint64_t serial, int task, const std::string& path) {
+        std::function<void(int, const std::string&)> handler;
+        {
+            std::lock_guard lock(mutex_);
+            handler = events_.OutputWritten;
+        }
+        if (handler) {
+            Post(serial, [handler, task, path]() { handler(task, path); });
+        }
+    }
+
     void PostProgress(std::uint64_t serial, int task, std::int64_t positionUs,
                       std::int64_t durationUs) {
         std::function<void(int, std::int64_t, std::int64_t)> handler;
@@ -331,6 +342,7 @@ class FfmpegEncoder final : public Encoder {
 
     void RunQueue(std::vector<QueuedTask> tasks, int threads, std::uint64_t serial) {
         const OwnerMark mark(this);
+        RemoveStaleFiles(tasks);
         const std::size_t count = tasks.size();
         const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), count);
         std::atomic<std::size_t> next{0};
@@ -362,6 +374,18 @@ class FfmpegEncoder final : public Encoder {
                      {});
     }
 
+    // Temporary files that killed runs left in the folders this run writes to.
+    static void RemoveStaleFiles(const std::vector<QueuedTask>& tasks) {
+        std::vector<std::string> folders;
+        for (const QueuedTask& task : tasks) {
+            std::string folder = std::filesystem::path(task.outputPath).parent_path().string();
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+                RemoveStaleTemporaryFiles(folder);
+                folders.push_back(std::move(folder));
+            }
+        }
+    }
+
     TaskOutcome RunTask(const QueuedTask& task, int threads, std::uint64_t serial) {
         if (cancel_) {
             PostFinished(serial, task.number, TaskOutcome::Stopped, {});
@@ -380,6 +404,9 @@ class FfmpegEncoder final : public Encoder {
             PostProgress(serial, number, positionUs, durationUs);
         };
         const TranscodeResult result = Transcode(request);
+        if (result.outcome == TaskOutcome::Succeeded) {
+            PostWritten(serial, task.number, result.outputPath);
+        }
         PostFinished(serial, task.number, result.outcome, result.errorText);
         return result.outcome;
     }

@@ -19,10 +19,14 @@ constexpr AVRational kMpeg2FrameRates[] = {{24000, 1001}, {24, 1}, {25, 1},
                                            {30000, 1001}, {30, 1}, {50, 1},
                                            {60000, 1001}, {60, 1}, {15, 1}};
 
+// Below the RealMedia muxer's 65535 bytes, with room for its packet header.
+constexpr int kRealMediaMaxFrameBytes = 60000;
+
 const VideoEncoderRule kVideoRules[] = {
     {.encoder = "h263", .sizeAlignment = 4, .sizes = kH263Sizes},
-    {.encoder = "rv10", .sizeAlignment = 16},
-    {.encoder = "rv20", .sizeAlignment = 4},
+    // The RealMedia muxer takes no packet over 64 kB.
+    {.encoder = "rv10", .sizeAlignment = 16, .maxFrameBytes = kRealMediaMaxFrameBytes},
+    {.encoder = "rv20", .sizeAlignment = 4, .maxFrameBytes = kRealMediaMaxFrameBytes},
     {.encoder = "mpeg1video", .frameRates = kMpeg1FrameRates},
     {.encoder = "mpeg2video", .frameRates = kMpeg2FrameRates},
     // x264 keeps its frame threads busy with about 1.5 threads per core (its own automatic rule,

@@ -31,6 +31,9 @@ struct VideoEncoderRule {
     bool takesX264Preset = false;
     bool alwaysYuv420p = false;  // 4:2:0 output whatever the source, which devices play
     int threadsPercent = 100;    // codec threads for each share of the task's threads
+    // The largest frame its container takes, in bytes (0: any): the rate control's buffer
+    // keeps every frame below it.
+    int maxFrameBytes = 0;
 };
 
 const VideoEncoderRule& VideoRuleFor(std::string_view encoder);

@@ -67,6 +67,10 @@ int FilterGraph::Push(AVFrame* frame) {
     return av_buffersrc_add_frame_flags(source_, frame, 0);
 }
 
+int FilterGraph::Close(std::int64_t endPts) {
+    return av_buffersrc_close(source_, endPts, AV_BUFFERSRC_FLAG_PUSH);
+}
+
 int FilterGraph::Pull(AVFrame* frame) {
     return av_buffersink_get_frame(sink_, frame);
 }
@@ -93,6 +97,31 @@ AVRational FilterGraph::TimeBase() const {
 
 void FilterGraph::SetFrameSize(int samples) {
     av_buffersink_set_frame_size(sink_, static_cast<unsigned>(samples));
+}
+
+std::string UprightFilter(const AVStream* stream) {
+    const auto* matrix = reinterpret_cast<const std::int32_t*>(
+        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+    const double degrees = DisplayRotationDegrees(stream);
+    if (matrix == nullptr) {
+        return {};
+    }
+    // A matrix that also reflects the picture: the ffmpeg tool's choice of filters for each
+    // of the eight orientations (the signs of the matrix tell the mirror).
+    auto near = [degrees](double value) { return std::fabs(degrees - value) < 1.0; };
+    if (near(90.0)) {
+        return matrix[3] > 0 ? "transpose=cclock_flip" : "transpose=clock";
+    }
+    if (near(270.0)) {
+        return matrix[3] < 0 ? "transpose=clock_flip" : "transpose=cclock";
+    }
+    if (near(180.0)) {
+        return JoinChain({matrix[0] < 0 ? "hflip" : "", matrix[4] < 0 ? "vflip" : ""});
+    }
+    if (near(0.0) || near(360.0)) {
+        return matrix[4] < 0 ? "vflip" : "";
+    }
+    return RotationFilter(degrees);
 }
 
 std::string RotationFilter(double degrees) {

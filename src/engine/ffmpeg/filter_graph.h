@@ -22,6 +22,9 @@ class FilterGraph {
 
     // Hands a frame to the graph (null: end of stream); the frame is left empty.
     int Push(AVFrame* frame);
+    // Ends the input at endPts (source time base): the end time of the stream, so that a
+    // frame-rate filter holds the last picture until then.
+    int Close(std::int64_t endPts);
     // The next filtered frame: 0, AVERROR(EAGAIN) when the graph needs more input, AVERROR_EOF
     // after the end, or another error.
     int Pull(AVFrame* frame);
@@ -44,6 +47,9 @@ class FilterGraph {
 // The chain that turns a picture clockwise by degrees: exact transposes and flips for right
 // angles, else the rotate filter with an output size rounded up to even numbers.
 std::string RotationFilter(double degrees);
+// The filters that show a stream as its display matrix asks: turned upright, and mirrored when
+// the matrix reflects the picture; empty when it needs none.
+std::string UprightFilter(const AVStream* stream);
 
 // The user's "-vf" steps as a chain; crop values round down to the chroma grid.
 std::string UserChain(const std::vector<FilterStep>& steps);

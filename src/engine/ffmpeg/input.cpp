@@ -21,7 +21,20 @@ int Input::InterruptCallback(void* opaque) {
         input->timedOut_ = true;
         return 1;
     }
+    // Called on the reading thread from within the reads, so the context is ours to look at.
+    const AVFormatContext* context = input->context_.get();
+    if (input->limits_.junkLimitBytes > 0 && context != nullptr && context->pb != nullptr &&
+        context->pb->pos - input->usablePosition_ > input->limits_.junkLimitBytes) {
+        input->hitJunk_ = true;
+        return 1;
+    }
     return 0;
+}
+
+void Input::MarkUsable() {
+    if (context_ && context_->pb != nullptr) {
+        usablePosition_ = context_->pb->pos;
+    }
 }
 
 void Input::StartDeadline() {
@@ -39,6 +52,8 @@ bool Input::Open(const std::string& path, const std::string& formatName) {
     audio_.clear();
     formatName_ = formatName;
     timedOut_ = false;
+    hitJunk_ = false;
+    usablePosition_ = 0;
     failedStep_ = Step::None;
     failedCode_ = 0;
     auto fail = [this](Step step, int code) {
@@ -74,6 +89,7 @@ bool Input::Open(const std::string& path, const std::string& formatName) {
         return fail(Step::Probe, ret);
     }
     ListStreams();
+    MarkUsable();
     return true;
 }
 
@@ -103,13 +119,42 @@ void Input::ListStreams() {
     }
 }
 
-int Input::MainIndex(const std::vector<InputStream>& streams) {
+// A stream worth converting: a decoder, a known format, and packets seen while probing (a
+// declared stream that holds none has no frame rate or sample rate either).
+bool Input::IsUsable(const InputStream& stream) const {
+    const AVCodecParameters* parameters = context_->streams[stream.index]->codecpar;
+    if (!stream.decodable) {
+        return false;
+    }
+    if (stream.type == AVMEDIA_TYPE_AUDIO) {
+        return parameters->sample_rate > 0 && parameters->ch_layout.nb_channels > 0;
+    }
+    return parameters->width > 0 && parameters->height > 0;
+}
+
+int Input::MainIndex(const std::vector<InputStream>& streams) const {
+    if (streams.empty()) {
+        return -1;
+    }
+    // FFmpeg ranks by disposition, then by the frames it decoded while probing, then by the bit
+    // rate; a stream it picks that is not ours (cover art) or not usable is passed over.
+    const int best = av_find_best_stream(context_.get(), streams.front().type, -1, -1, nullptr, 0);
+    for (const InputStream& stream : streams) {
+        if (stream.index == best && IsUsable(stream)) {
+            return best;
+        }
+    }
+    for (const InputStream& stream : streams) {
+        if (IsUsable(stream)) {
+            return stream.index;
+        }
+    }
     for (const InputStream& stream : streams) {
         if (stream.decodable) {
             return stream.index;
         }
     }
-    return streams.empty() ? -1 : streams.front().index;
+    return streams.front().index;
 }
 
 AVStream* Input::Stream(int index) const {

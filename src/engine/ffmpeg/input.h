@@ -19,6 +19,11 @@ struct InputLimits {
     std::int64_t analyzeDurationUs = 5'000'000;
     // A single open, probe or read that takes longer is abandoned (a stalled network mount).
     std::chrono::milliseconds readTimeout{10'000};
+    // Reading stops when this much of the file passed since the last data that could be used
+    // (see MarkUsable): a damaged tail, such as a preallocated download full of zeros, is not
+    // read to its end with the demuxer's buffers growing. 0: no limit (a caller that never
+    // marks usable data).
+    std::int64_t junkLimitBytes = 0;
 };
 
 // One stream the input offers.
@@ -49,8 +54,9 @@ class Input {
     // Attached pictures (cover art) are no video streams.
     const std::vector<InputStream>& VideoStreams() const { return video_; }
     const std::vector<InputStream>& AudioStreams() const { return audio_; }
-    // The main streams: the first one of each kind that can be decoded, else the first one of
-    // that kind; -1 when there is none.
+    // The main streams, chosen as av_find_best_stream does among the streams that can be
+    // decoded and hold packets with a known format; else the first one of that kind; -1 when
+    // there is none.
     int VideoIndex() const { return MainIndex(video_); }
     int AudioIndex() const { return MainIndex(audio_); }
     bool IsDecodable(int index) const;
@@ -64,10 +70,15 @@ class Input {
     int Read(AVPacket* packet);
     bool Interrupted() const;
     bool TimedOut() const { return timedOut_; }
+    // The caller got data it could use from the packets read so far (a decoded frame).
+    void MarkUsable();
+    // Reading was stopped because too much of the file could not be used since the last mark.
+    bool HitJunk() const { return hitJunk_; }
 
   private:
     static int InterruptCallback(void* opaque);
-    static int MainIndex(const std::vector<InputStream>& streams);
+    int MainIndex(const std::vector<InputStream>& streams) const;
+    bool IsUsable(const InputStream& stream) const;
     void StartDeadline();
     void ListStreams();
 
@@ -80,6 +91,8 @@ class Input {
     // Read by the interrupt callback, which a protocol may call from a thread of its own.
     std::atomic<std::chrono::steady_clock::rep> deadline_{0};
     std::atomic<bool> timedOut_{false};
+    std::int64_t usablePosition_ = 0;  // the file position at the last MarkUsable
+    bool hitJunk_ = false;
     Step failedStep_ = Step::None;
     int failedCode_ = 0;
 };

@@ -31,6 +31,15 @@ bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string&
         encoder->rc_min_rate = std::min(target.minRate, encoder->bit_rate);
         encoder->rc_buffer_size = target.bufferSize;
     }
+    if (rule.maxFrameBytes > 0 && encoder->rc_buffer_size == 0) {
+        // A rate-control buffer of the largest frame, refilled at once: frames are coded more
+        // coarsely rather than grow past it. The mean rate cannot exceed one buffer a frame.
+        const std::int64_t bufferBits = std::int64_t{rule.maxFrameBytes} * 8;
+        const std::int64_t mostBitrate = av_rescale_q(bufferBits, settings.frameRate, {1, 1});
+        encoder->rc_buffer_size = static_cast<int>(bufferBits);
+        encoder->rc_max_rate = mostBitrate;
+        encoder->bit_rate = std::min(encoder->bit_rate, mostBitrate * 9 / 10);
+    }
     if (settings.globalHeader) {
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }

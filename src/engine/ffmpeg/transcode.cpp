@@ -12,6 +12,7 @@ extern "C" {
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/filter_graph.h"
 #include "engine/ffmpeg/input.h"
+#include "engine/ffmpeg/length_check.h"
 #include "engine/ffmpeg/metadata.h"
 #include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/stream_decoder.h"
@@ -21,8 +22,15 @@ extern "C" {
 namespace ostrel::engine::ff {
 namespace {
 
-constexpr double kMinimumOutputShare = 0.9;  // shorter outputs count as failed
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+// How much of the input may pass without a decoded frame before its rest counts as damaged.
+constexpr std::int64_t kJunkLimitBytes = 64 * 1024 * 1024;
+
+InputLimits ConversionLimits() {
+    InputLimits limits;
+    limits.junkLimitBytes = kJunkLimitBytes;
+    return limits;
+}
 
 // One converted stream: decoder → filter graph → encoder → output stream.
 struct StreamPath {
@@ -48,7 +56,7 @@ class Task {
   public:
     explicit Task(const TranscodeRequest& request)
         : request_(request),
-          input_(request.cancel),
+          input_(request.cancel, ConversionLimits()),
           output_(request.outputPath, request.cancel),
           filtered_(av_frame_alloc()) {
         video_.name = "video";
@@ -61,12 +69,12 @@ class Task {
                         (!video_.wanted || SetupVideo()) && (!audio_.wanted || SetupAudio()) &&
                         OpenOutput() && Convert() && Finish();
         if (ok) {
-            return {TaskOutcome::Succeeded, {}};
+            return {TaskOutcome::Succeeded, {}, output_.WrittenPath()};
         }
         if (Cancelled()) {
-            return {TaskOutcome::Stopped, {}};
+            return {TaskOutcome::Stopped, {}, {}};
         }
-        return {TaskOutcome::Failed, error_.empty() ? "Out of memory" : error_};
+        return {TaskOutcome::Failed, error_.empty() ? "Out of memory" : error_, {}};
     }
 
   private:
@@ -101,16 +109,11 @@ class Task {
         }
         video_.inStream = input_.Stream(input_.VideoIndex());
         audio_.inStream = input_.Stream(input_.AudioIndex());
-        // The length the output must reach: the longest stream that is converted.
+        length_.Start(*input_.Context(), request_.inputPath);
         for (const StreamPath* path : {&video_, &audio_}) {
-            const AVStream* stream = path->inStream;
-            if (path->wanted && stream->duration > 0) {
-                expectedUs_ = std::max(
-                    expectedUs_, av_rescale_q(stream->duration, stream->time_base, AV_TIME_BASE_Q));
+            if (path->wanted) {
+                length_.Convert(path->inStream->index);
             }
-        }
-        if (expectedUs_ <= 0) {
-            expectedUs_ = input_.DurationUs();
         }
         return true;
     }
@@ -147,8 +150,8 @@ class Task {
         const std::string source =
             VideoSourceArgs(*decoder, video_.inStream->time_base, sar, decoder->framerate);
         // Phone videos are turned upright first, then the user's chain runs.
-        const std::string chain = JoinChain(
-            {RotationFilter(DisplayRotationDegrees(video_.inStream)), UserChain(job_.filters)});
+        const std::string chain =
+            JoinChain({UprightFilter(video_.inStream), UserChain(job_.filters)});
         // A trial graph tells the size the chain produces.
         FilterGraph trial;
         if (!trial.Build(AVMEDIA_TYPE_VIDEO, source, chain, request_.threads, error_)) {
@@ -317,7 +320,7 @@ class Task {
             return Fail("Out of memory");
         }
         const StreamDecoder::FrameSink videoSink = [this](AVFrame* frame) {
-            return PushFrame(video_, frame);
+            return PushVideoFrame(frame);
         };
         const StreamDecoder::FrameSink audioSink = [this](AVFrame* frame) {
             return PushAudioFrame(frame);
@@ -327,8 +330,15 @@ class Task {
                 if (input_.TimedOut()) {
                     return Fail(input_.ErrorText("the input file"));
                 }
+                if (input_.HitJunk()) {
+                    return Fail(
+                        Format("The rest of the input file is damaged: nothing could be "
+                               "read after %.1f s",
+                               static_cast<double>(output_.PositionUs()) / 1e6));
+                }
                 break;  // end of input; a damaged tail ends it too (the length check follows)
             }
+            length_.Saw(*packet);
             bool ok = true;
             if (video_.wanted && packet->stream_index == video_.inStream->index) {
                 ok = video_.decoder.Decode(packet.get(), videoSink);
@@ -346,13 +356,39 @@ class Task {
             return false;
         }
         // The end: decoders, then filters, then encoders give up what they hold.
-        return (!video_.wanted ||
-                (video_.decoder.Decode(nullptr, videoSink) && PushFrame(video_, nullptr))) &&
+        return (!video_.wanted || (video_.decoder.Decode(nullptr, videoSink) && CloseVideo())) &&
                (!audio_.wanted ||
                 (audio_.decoder.Decode(nullptr, audioSink) && PushFrame(audio_, nullptr)));
     }
 
+    // The last picture lasts until the video's end: a slow video's last frame is repeated at
+    // the output's rate for as long as it was shown.
+    bool CloseVideo() {
+        const AVRational timeBase = video_.inStream->time_base;
+        const std::int64_t endPts = std::max(
+            lastVideoEndPts_,
+            av_rescale_q(length_.StreamEndUs(video_.inStream->index), AV_TIME_BASE_Q, timeBase));
+        const int ret = lastVideoEndPts_ == AV_NOPTS_VALUE ? video_.graph.Push(nullptr)
+                                                           : video_.graph.Close(endPts);
+        if (ret < 0) {
+            return Fail("Cannot filter the decoded frames: " + ErrorText(ret));
+        }
+        return PullFiltered(video_);
+    }
+
+    bool PushVideoFrame(AVFrame* frame) {
+        input_.MarkUsable();
+        if (frame->pts != AV_NOPTS_VALUE) {
+            const std::int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : 0;
+            lastVideoEndPts_ = lastVideoEndPts_ == AV_NOPTS_VALUE
+                                   ? frame->pts + duration
+                                   : std::max(lastVideoEndPts_, frame->pts + duration);
+        }
+        return PushFrame(video_, frame);
+    }
+
     bool PushAudioFrame(AVFrame* frame) {
+        input_.MarkUsable();
         const AudioKind kind{frame->sample_rate, frame->format, frame->ch_layout.nb_channels};
         if (!(kind == audioKind_) && !BuildAudioGraph(kind, frame->ch_layout)) {
             return false;
@@ -428,7 +464,7 @@ class Task {
             return;
         }
         lastProgress_ = now;
-        request_.progress(output_.PositionUs(), input_.DurationUs());
+        request_.progress(output_.PositionUs(), length_.ExpectedUs());
     }
 
     bool Finish() {
@@ -437,15 +473,18 @@ class Task {
                 return Fail(std::string("The input's ") + path->name + " could not be decoded");
             }
         }
+        if (const std::string cut = length_.Check(output_.PositionUs()); !cut.empty()) {
+            return Fail(cut);
+        }
+        // A stream meant to be converted that left no packet: an empty or broken result.
+        for (const StreamPath* path : {&video_, &audio_}) {
+            if (path->wanted && output_.PacketsWritten(path->outStream->index) == 0) {
+                return Fail(std::string("The input's ") + path->name +
+                            " holds no frames that could be converted");
+            }
+        }
         if (!output_.Finish(error_)) {
             return false;
-        }
-        const std::int64_t positionUs = output_.PositionUs();
-        if (expectedUs_ > 0 && static_cast<double>(positionUs) <
-                                   kMinimumOutputShare * static_cast<double>(expectedUs_)) {
-            return Fail(Format("The output is shorter than the input (%.1f s of %.1f s)",
-                               static_cast<double>(positionUs) / 1e6,
-                               static_cast<double>(expectedUs_) / 1e6));
         }
         if (!output_.Commit(error_)) {
             return false;
@@ -465,7 +504,8 @@ class Task {
     SubtitleTracks subtitles_;
     FramePtr filtered_;
     AudioKind audioKind_;
-    std::int64_t expectedUs_ = 0;
+    LengthCheck length_;
+    std::int64_t lastVideoEndPts_ = AV_NOPTS_VALUE;  // input time base, from the start
     std::chrono::steady_clock::time_point lastProgress_{};
 };
 

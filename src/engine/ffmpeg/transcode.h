@@ -28,11 +28,13 @@ struct TranscodeRequest {
 
 struct TranscodeResult {
     TaskOutcome outcome = TaskOutcome::Failed;
-    std::string errorText;  // empty unless the outcome is Failed
+    std::string errorText;   // empty unless the outcome is Failed
+    std::string outputPath;  // the path written when Succeeded (see Output::Commit)
 };
 
 // Converts one file. The output is written under a temporary name in the target folder and
-// renamed to outputPath only when everything succeeded; otherwise nothing is left behind.
+// renamed to outputPath (or the next free " (n)" name) only when everything succeeded;
+// otherwise nothing is left behind.
 TranscodeResult Transcode(const TranscodeRequest& request);
 
 }  // namespace ostrel::engine::ff
