@@ -307,7 +307,7 @@ class Task {
     bool CarryMetadata() {
         CopyContainerTags(*input_.Context(), *output_.Context(), Tags());
         return (CopyChapters(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
-                             expectedUs_, Tags()) &&
+                             length_.ExpectedUs(), Tags()) &&
                 cover_.Add(*input_.Context(), *output_.Context(), Tags()) &&
                 subtitles_.Add(*input_.Context(), *output_.Context(), input_.StartTimeUs(),
                                Tags())) ||
