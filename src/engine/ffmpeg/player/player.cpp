@@ -857,6 +857,17 @@ void FfmpegPlayerImpl::VideoLoop() {
                 av_frame_unref(held.get());
             }
         }
+        if (!std::isnan(pts) && lastPushedSerial_ == serial && videoPackets_.Packets() > 0) {
+            // Decoding has fallen behind: a picture whose time has passed before it was even
+            // queued is dropped here, as ffplay does, rather than shown late.
+            std::lock_guard lock(mutex_);
+            const double master = MasterClock(NowSeconds());
+            if (!paused_ && !std::isnan(master) && pts + duration < master &&
+                master - pts < kNoSyncThreshold) {
+                ++stats_.framesDropped;
+                return true;
+            }
+        }
         const int width = targetWidth_;
         const int height = targetHeight_;
         return PushPicture(frame, pts, duration, serial,
