@@ -88,9 +88,13 @@ TEST(Player, PlaysEachKindOfClipToItsEnd) {
             EXPECT_EQ(last->width, c.width) << c.name;
             EXPECT_EQ(last->height, c.height) << c.name;
             EXPECT_EQ(last->stride, c.width * 4) << c.name;
-            // A clip at 25 fps shows nearly all of its pictures.
-            EXPECT_GT(host.surface.shown.size(), static_cast<std::size_t>(c.seconds * 25 * 0.8))
+            // Every picture of the 25 fps clip is shown or, when the machine is too slow for it,
+            // counted as dropped; most are shown even on a loaded machine.
+            const ff::PlayerStatistics stats = host.player->Statistics();
+            const double pictures = c.seconds * 25;
+            EXPECT_GE(static_cast<double>(stats.framesShown + stats.framesDropped), pictures * 0.95)
                 << c.name;
+            EXPECT_GT(static_cast<double>(host.surface.shown.size()), pictures * 0.4) << c.name;
         }
     }
 }
