@@ -63,14 +63,19 @@ TEST(PlayerSound, PicturesStayInStepWithTheSound) {
         const ff::PlayerStatistics stats = host.player->Statistics();
         const double taken = static_cast<double>(FileSize(sound)) / bytesPerSecond;
         ASSERT_GE(stats.audioClockSeconds, 0.0);
-        // The clock trails what the device took by at most its buffers.
-        EXPECT_LT(stats.audioClockSeconds, taken + 0.02);
-        EXPECT_GT(stats.audioClockSeconds, taken - 0.25);
+        if (kTimingChecks) {
+            // The clock trails what the device took by at most its buffers.
+            EXPECT_LT(stats.audioClockSeconds, taken + 0.02);
+            EXPECT_GT(stats.audioClockSeconds, taken - 0.25);
+        }
         if (firstClock < 0) {
             firstClock = stats.audioClockSeconds;
         }
         lastClock = stats.audioClockSeconds;
         ++checks;
+    }
+    if (!kTimingChecks) {
+        return;  // played for the sanitizer's sake only
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

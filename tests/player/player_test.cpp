@@ -18,11 +18,7 @@ using Clock = std::chrono::steady_clock;
 
 // CloseMedia's limit. The thread sanitizer slows every thread many times over, and on a shared
 // machine its threads may wait long for a core: there the bound is only loose.
-#if defined(__SANITIZE_THREAD__)
-constexpr auto kCloseLimit = 1000ms;
-#else
-constexpr auto kCloseLimit = 200ms;
-#endif
+constexpr auto kCloseLimit = kTimingChecks ? 200ms : 1000ms;
 
 // Plays a moment and closes, so that threads a process starts once and keeps (the thread
 // sanitizer's own) are there before a test counts threads.
@@ -102,7 +98,9 @@ TEST(Player, PlaysEachKindOfClipToItsEnd) {
             const double pictures = c.seconds * 25;
             EXPECT_GE(static_cast<double>(stats.framesShown + stats.framesDropped), pictures * 0.95)
                 << c.name;
-            EXPECT_GT(static_cast<double>(host.surface.shown.size()), pictures * 0.4) << c.name;
+            if (kTimingChecks) {
+                EXPECT_GT(static_cast<double>(host.surface.shown.size()), pictures * 0.4) << c.name;
+            }
         }
     }
 }
