@@ -141,10 +141,13 @@ class VideoSurface {
 };
 
 // Player states, as PlayState() returns them and StateChanged reports them.
-inline constexpr int kPlayerClosed = 0;   // no media open
-inline constexpr int kPlayerStopped = 1;  // media open, not started: a seek does not show its frame
+inline constexpr int kPlayerClosed = 0;  // no media open
+// In states 1 and 3 the clocks stand still: a seek moves there without playing on. The player
+// shows the picture a seek lands on even then, so a host that nudges it (resume, pause, seek
+// again) only repeats it.
+inline constexpr int kPlayerStopped = 1;  // media open, not playing: the end was left by a seek
 inline constexpr int kPlayerPlaying = 2;
-inline constexpr int kPlayerPaused = 3;   // a seek does not show its frame by itself either
+inline constexpr int kPlayerPaused = 3;
 inline constexpr int kPlayerRepaint = 4;  // event only: the host repaints its video area
 inline constexpr int kPlayerEnded = 5;    // playback reached the end; the media stays open
 
@@ -182,7 +185,8 @@ class Player {
     virtual void TogglePause() = 0;
     // Moves to a position in microseconds, given as two 32-bit halves (the low half taken as
     // unsigned). mode 0 lands on the last frame at or before the position; flag is reserved.
-    // Playing media goes on playing from there; paused or stopped media stays so.
+    // Playing media goes on playing from there; paused or stopped media stays so (and shows the
+    // picture it landed on). After the end (state 5) the media is stopped at the position.
     virtual void Seek(std::int32_t positionLow, std::int32_t positionHigh, int mode, bool flag) = 0;
     // The four size properties take effect: later frames come at the display size.
     virtual void ApplyDisplaySize() = 0;

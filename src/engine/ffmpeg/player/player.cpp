@@ -189,7 +189,8 @@ class FfmpegPlayerImpl final : public FfmpegPlayer {
     void FillAudio(Uint8* stream, int length);
     int DecodeAudioFrame();  // bytes in audioBuffer_, or -1 when no sound is ready
 
-    bool PushPicture(AVFrame* frame, double pts, double duration, int serial);
+    bool PushPicture(AVFrame* frame, double pts, double duration, int serial,
+                     std::shared_ptr<const VideoFrame> scaled = nullptr);
     void Present(const std::shared_ptr<Picture>& picture, double now);
     void CheckEnd(double now);
     double MasterClock(double now) const;  // with mutex_ held
@@ -262,6 +263,7 @@ class FfmpegPlayerImpl final : public FfmpegPlayer {
     bool paused_ = false;
     bool ended_ = false;
     bool seekRequested_ = false;
+    std::uint64_t seekRequests_ = 0;
     std::int64_t seekTargetUs_ = 0;
     double seekRequestTime_ = 0.0;
     bool seekPending_ = false;  // a seek whose first picture has not been shown
@@ -282,6 +284,8 @@ class FfmpegPlayerImpl final : public FfmpegPlayer {
     std::mutex frameMutex_;
     std::shared_ptr<const VideoFrame> pendingFrame_;
     bool frameEventPosted_ = false;
+
+    int lastPushedSerial_ = -1;  // video decoder thread only
 
     // Presentation thread only.
     std::shared_ptr<Picture> lastShown_;
@@ -510,6 +514,7 @@ bool FfmpegPlayerImpl::OpenMedia(const std::string& path, VideoSurface* surface,
     lastShown_.reset();
     lastPositionPost_ = -1.0;
     lastPositionSerial_ = -1;
+    lastPushedSerial_ = -1;
     audioBufferSize_ = 0;
     audioBufferIndex_ = 0;
     audioClockPts_ = NAN;
@@ -658,6 +663,7 @@ void FfmpegPlayerImpl::Seek(std::int32_t positionLow, std::int32_t positionHigh,
         std::lock_guard lock(mutex_);
         seekTargetUs_ = target;
         seekRequested_ = true;
+        ++seekRequests_;
         seekRequestTime_ = NowSeconds();
         if (ended_) {
             ended_ = false;
@@ -714,13 +720,14 @@ void FfmpegPlayerImpl::ReadLoop() {
     while (!abort_) {
         bool seek = false;
         std::int64_t targetUs = 0;
+        std::uint64_t request = 0;
         {
             std::lock_guard lock(mutex_);
             if (seekRequested_) {
                 seek = true;
-                seekRequested_ = false;
                 seekPending_ = true;
                 targetUs = seekTargetUs_;
+                request = seekRequests_;
             }
         }
         if (seek) {
@@ -740,6 +747,13 @@ void FfmpegPlayerImpl::ReadLoop() {
             }
             ended = false;
             readEnded_ = false;
+            {
+                // Only now, with the queues on the new serial, may the end be judged again.
+                std::lock_guard lock(mutex_);
+                if (seekRequests_ == request) {
+                    seekRequested_ = false;
+                }
+            }
             Wake();
         }
         const bool full = videoPackets_.Bytes() + audioPackets_.Bytes() > kMaxQueueBytes ||
@@ -778,17 +792,24 @@ void FfmpegPlayerImpl::ReadLoop() {
 // ---------------------------------------------------------------------------------------------
 // The decoder threads.
 
-bool FfmpegPlayerImpl::PushPicture(AVFrame* frame, double pts, double duration, int serial) {
+bool FfmpegPlayerImpl::PushPicture(AVFrame* frame, double pts, double duration, int serial,
+                                   std::shared_ptr<const VideoFrame> scaled) {
     auto picture = std::make_shared<Picture>();
     picture->frame.reset(av_frame_clone(frame));
     if (!picture->frame) {
         return true;
     }
+    picture->scaled = std::move(scaled);
     picture->pts = pts;
     picture->duration = duration;
     picture->serial = serial;
-    return pictures_.Push(std::move(picture),
-                          [this, serial] { return videoPackets_.Serial() != serial; });
+    const bool more = pictures_.Push(std::move(picture),
+                                     [this, serial] { return videoPackets_.Serial() != serial; });
+    if (serial != lastPushedSerial_) {
+        lastPushedSerial_ = serial;
+        Wake();  // the first picture after a seek is shown without waiting for the next look
+    }
+    return more;
 }
 
 void FfmpegPlayerImpl::VideoLoop() {
@@ -798,6 +819,10 @@ void FfmpegPlayerImpl::VideoLoop() {
     const AVRational rate = av_guess_frame_rate(input_->Context(), stream, nullptr);
     const double frameDuration = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.04;
     const std::string rotation = RotationFilter(DisplayRotationDegrees(stream));
+    const std::int64_t startPts =
+        startSeconds_ > 0.0
+            ? av_rescale_q(ToMicroseconds(startSeconds_), AV_TIME_BASE_Q, stream->time_base)
+            : 0;
     FilterGraph graph;
     int graphWidth = 0;
     int graphHeight = 0;
@@ -832,20 +857,21 @@ void FfmpegPlayerImpl::VideoLoop() {
                 av_frame_unref(held.get());
             }
         }
+        if (!std::isnan(pts) && lastPushedSerial_ == serial && videoPackets_.Packets() > 0) {
+            // Decoding has fallen behind: a picture whose time has passed before it was even
+            // queued is dropped here, as ffplay does, rather than shown late.
+            std::lock_guard lock(mutex_);
+            const double master = MasterClock(NowSeconds());
+            if (!paused_ && !std::isnan(master) && pts + duration < master &&
+                master - pts < kNoSyncThreshold) {
+                ++stats_.framesDropped;
+                return true;
+            }
+        }
         const int width = targetWidth_;
         const int height = targetHeight_;
-        auto picture = std::make_shared<Picture>();
-        picture->frame.reset(av_frame_clone(frame));
-        if (!picture->frame) {
-            return true;
-        }
-        picture->scaled = scaler.Scale(frame, width, height, ToMicroseconds(pts));
-        picture->pts = pts;
-        picture->duration = duration;
-        picture->serial = serial;
-        const int mySerial = serial;
-        return pictures_.Push(std::move(picture),
-                              [this, mySerial] { return videoPackets_.Serial() != mySerial; });
+        return PushPicture(frame, pts, duration, serial,
+                           scaler.Scale(frame, width, height, ToMicroseconds(pts)));
     };
     auto flushHeld = [&] {
         if (holding) {
@@ -908,11 +934,19 @@ void FfmpegPlayerImpl::VideoLoop() {
             holding = false;
         }
         if (queued.packet) {
-            if (!videoDecoder_.Decode(queued.packet.get(), sink)) {
+            // On the way to a seek's target, pictures that no other picture refers to are not
+            // decoded at all while they lie well before it: they cannot be the one shown.
+            const AVPacket* packet = queued.packet.get();
+            const bool wellBefore =
+                targetSeconds >= 0.0 && packet->pts != AV_NOPTS_VALUE &&
+                (packet->pts - startPts) * timeBase < targetSeconds - 2.5 * frameDuration;
+            videoDecoder_.Context()->skip_frame = wellBefore ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            if (!videoDecoder_.Decode(packet, sink)) {
                 break;
             }
             continue;
         }
+        videoDecoder_.Context()->skip_frame = AVDISCARD_DEFAULT;
         // The end of the stream: drain the decoder and the filters.
         if (!videoDecoder_.Decode(nullptr, sink)) {
             break;
