@@ -96,7 +96,7 @@ QString CliUsage() {
     QString usage = QStringLiteral(
         "Usage:\n"
         "  ostrel-convert --list-profiles\n"
-        "  ostrel-convert --profile P [settings...] --output DIR [--dry-run] FILE...\n"
+        "  ostrel-convert --profile P [settings...] --output DIR [--dry-run] [--verbose] FILE...\n"
         "\n"
         "P is a command name (ID_IPHONEHVIDEO), a command id (1055) or an exact caption.\n"
         "Settings, applied after the profile in this order:\n"
@@ -124,6 +124,7 @@ QString CliUsage() {
     usage += QStringLiteral(
         "  --threads N         (default: the number of processors)\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
+        "--verbose shows the media libraries' own messages.\n"
         "Exit status: 0 all files converted, 1 some failed, 2 usage error.\n");
     return usage;
 }
@@ -168,6 +169,7 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
         {QStringLiteral("-h"), &request.Help},
         {QStringLiteral("--list-profiles"), &request.ListProfiles},
         {QStringLiteral("--dry-run"), &request.DryRun},
+        {QStringLiteral("--verbose"), &request.Verbose},
     };
     std::map<QString, GridItem> gridFlags;
     for (const GridItemInfo& info : GridItemTable()) {

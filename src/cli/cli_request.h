@@ -18,6 +18,7 @@ struct CliRequest {
     bool Help = false;
     bool ListProfiles = false;
     bool DryRun = false;
+    bool Verbose = false;  // libav's own messages on standard error
     QString Profile;
     std::optional<int> VideoQuality;
     std::optional<int> AudioQuality;

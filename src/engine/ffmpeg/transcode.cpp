@@ -12,6 +12,7 @@ extern "C" {
 #include "engine/ffmpeg/filter_graph.h"
 #include "engine/ffmpeg/input.h"
 #include "engine/ffmpeg/length_check.h"
+#include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine/ffmpeg/stream_encoder.h"
@@ -61,6 +62,7 @@ class Task {
     }
 
     TranscodeResult Run() {
+        const LogCapture log;
         const bool ok = filtered_ && OpenInput() && ChooseStreams() &&
                         output_.Create(request_.container.muxer, error_) &&
                         (!video_.wanted || SetupVideo()) && (!audio_.wanted || SetupAudio()) &&
@@ -71,7 +73,9 @@ class Task {
         if (Cancelled()) {
             return {TaskOutcome::Stopped, {}, {}};
         }
-        return {TaskOutcome::Failed, error_.empty() ? "Out of memory" : error_, {}};
+        // Texts that pass on an FFmpeg error code get libav's own first complaint as detail.
+        const std::string text = error_.empty() ? "Out of memory" : error_;
+        return {TaskOutcome::Failed, text.rfind("Cannot ", 0) == 0 ? log.Explain(text) : text, {}};
     }
 
   private:
