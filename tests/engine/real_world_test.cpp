@@ -140,9 +140,10 @@ TEST(DamagedTail, StopsEarlyWithFlatMemory) {
     EXPECT_NE(outcome.text.find("The rest of the input file is damaged"), std::string::npos)
         << outcome.text;
     EXPECT_TRUE(outcome.files.empty());
-    // Reading the whole gigabyte would take far longer and grow the demuxer's buffers.
-    EXPECT_LT(elapsed, 20s);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024) << "kB";
+    // Reading the whole gigabyte takes minutes on a busy machine (more under a sanitizer) and
+    // grew the demuxer's buffers past 2 GB; 64 MB are read before it stops.
+    EXPECT_LT(elapsed, 90s);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400 * 1024) << "kB";
 }
 
 TEST(StreamChoice, StreamsWithoutPacketsArePassedOver) {
