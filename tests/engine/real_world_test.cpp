@@ -126,6 +126,13 @@ TEST(EmptyResults, AStreamWithoutFramesIsAnError) {
     }
 }
 
+// AddressSanitizer keeps freed memory in quarantine (256 MB), which the growth then includes.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr long kRssGrowthLimitKb = 800 * 1024;
+#else
+constexpr long kRssGrowthLimitKb = 400 * 1024;
+#endif
+
 // A preallocated download: 2 s of sound, then a gigabyte of zeros.
 TEST(DamagedTail, StopsEarlyWithFlatMemory) {
     TempFolder folder;
@@ -143,7 +150,8 @@ TEST(DamagedTail, StopsEarlyWithFlatMemory) {
     // Reading the whole gigabyte takes minutes on a busy machine (more under a sanitizer) and
     // grew the demuxer's buffers past 2 GB; 64 MB are read before it stops.
     EXPECT_LT(elapsed, 90s);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400 * 1024) << "kB";
+    RecordProperty("rssGrowthKb", static_cast<int>(after.ru_maxrss - before.ru_maxrss));
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, kRssGrowthLimitKb) << "kB";
 }
 
 TEST(StreamChoice, StreamsWithoutPacketsArePassedOver) {
