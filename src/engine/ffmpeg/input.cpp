@@ -31,6 +31,10 @@ int Input::InterruptCallback(void* opaque) {
     return 0;
 }
 
+std::int64_t Input::BytesSinceUsable() const {
+    return context_ && context_->pb != nullptr ? context_->pb->bytes_read - usableBytesRead_ : 0;
+}
+
 void Input::MarkUsable() {
     if (context_ && context_->pb != nullptr) {
         usableBytesRead_ = context_->pb->bytes_read;

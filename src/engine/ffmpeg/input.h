@@ -74,6 +74,8 @@ class Input {
     void MarkUsable();
     // Reading was stopped because too much of the file could not be used since the last mark.
     bool HitJunk() const { return hitJunk_; }
+    // Bytes read since the last MarkUsable.
+    std::int64_t BytesSinceUsable() const;
 
   private:
     static int InterruptCallback(void* opaque);

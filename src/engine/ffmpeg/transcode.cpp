@@ -23,6 +23,8 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 // How much of the input may pass without a decoded frame before its rest counts as damaged.
 constexpr std::int64_t kJunkLimitBytes = 64 * 1024 * 1024;
+// A read that times out after this much data without a decoded frame was reading junk.
+constexpr std::int64_t kJunkHintBytes = 1024 * 1024;
 
 InputLimits ConversionLimits() {
     InputLimits limits;
@@ -313,10 +315,13 @@ class Task {
         };
         while (!Cancelled()) {
             if (input_.Read(packet.get()) < 0) {
-                if (input_.TimedOut()) {
+                // A read that ran out of time while data kept coming found junk, not a stall.
+                const bool junk = input_.HitJunk() ||
+                                  (input_.TimedOut() && input_.BytesSinceUsable() > kJunkHintBytes);
+                if (input_.TimedOut() && !junk) {
                     return Fail(input_.ErrorText("the input file"));
                 }
-                if (input_.HitJunk()) {
+                if (junk) {
                     return Fail(
                         Format("The rest of the input file is damaged: nothing could be "
                                "read after %.1f s",
