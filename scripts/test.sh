@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
-#   scripts/test.sh              normal build in build/
+#   scripts/test.sh              normal build in build/, every label (realmedia included)
 #   scripts/test.sh --sanitize   ASan+UBSan build in build-asan/, unit, engine and player tests
 #   scripts/test.sh --tsan       ThreadSanitizer build in build-tsan/, engine, player and CLI tests
 set -euo pipefail

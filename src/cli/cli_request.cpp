@@ -97,7 +97,7 @@ QString CliUsage() {
         "Usage:\n"
         "  ostrel-convert --list-profiles\n"
         "  ostrel-convert --profile P [settings...] --output DIR [--no-metadata] [--dry-run] "
-        "FILE...\n"
+        "[--verbose] FILE...\n"
         "\n"
         "P is a command name (ID_IPHONEHVIDEO), a command id (1055) or an exact caption.\n"
         "Settings, applied after the profile in this order:\n"
@@ -126,6 +126,7 @@ QString CliUsage() {
         "  --threads N         (default: the number of processors)\n"
         "--no-metadata leaves the files' tags, chapters and covers behind (clean files).\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
+        "--verbose shows the media libraries' own messages.\n"
         "Exit status: 0 all files converted, 1 some failed, 2 usage error,\n"
         "128+N stopped by signal N (130 after Ctrl+C).\n");
     return usage;
@@ -172,6 +173,7 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
         {QStringLiteral("--list-profiles"), &request.ListProfiles},
         {QStringLiteral("--dry-run"), &request.DryRun},
         {QStringLiteral("--no-metadata"), &request.NoMetadata},
+        {QStringLiteral("--verbose"), &request.Verbose},
     };
     std::map<QString, GridItem> gridFlags;
     for (const GridItemInfo& info : GridItemTable()) {

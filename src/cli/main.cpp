@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 
 #include "cli/cli_request.h"
@@ -251,6 +252,10 @@ int Run(const QStringList& arguments) {
                             ? request->Threads
                             : std::max(1, FormatDialogModel::SystemProcessorCount());
 
+    if (request->Verbose) {
+        // Read by the engine when it first routes the media libraries' log.
+        ::setenv("OSTREL_ENGINE_LOG", "verbose", 1);
+    }
     const QString engineFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/') +
                                  QLatin1String(engine::kEngineFolderName);
     if (!LoadEngine(ToEnginePath(engineFolder))) {

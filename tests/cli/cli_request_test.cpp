@@ -55,7 +55,7 @@ TEST(CliArgumentsTest, AcceptedForms) {
     const auto request = ParseCliArguments(
         Args({"--profile=iPhone - H.264 Video", "--output", "/tmp", "--size", "720x480",
               "--crop=1,2,3,4", "--vflip", "--channels", "auto", "--threads", "3", "--dry-run",
-              "--no-metadata", "a.mp4", "--", "--odd-name.mp4"}),
+              "--no-metadata", "--verbose", "a.mp4", "--", "--odd-name.mp4"}),
         error);
     ASSERT_TRUE(request.has_value()) << error.toStdString();
     EXPECT_EQ(request->Profile, QStringLiteral("iPhone - H.264 Video"));
@@ -67,6 +67,7 @@ TEST(CliArgumentsTest, AcceptedForms) {
     EXPECT_EQ(request->Threads, 3);
     EXPECT_TRUE(request->DryRun);
     EXPECT_TRUE(request->NoMetadata);
+    EXPECT_TRUE(request->Verbose);
     EXPECT_EQ(request->Files, (QStringList{"a.mp4", "--odd-name.mp4"}));
     EXPECT_TRUE(ParseCliArguments(Args({"--list-profiles"}), error).has_value());
 }

@@ -455,4 +455,31 @@ TEST_F(ConvertCommandTest, AClosedStandardOutputDoesNotStopTheRun) {
 }
 
 }  // namespace
+// The media libraries' own complaints about a damaged input stay off the terminal unless asked
+// for; before, one such file printed some hundred lines.
+TEST_F(ConvertCommandTest, LibraryMessagesOnlyWithVerbose) {
+    QFile clip(Path(QStringLiteral("clip.mp4")));
+    ASSERT_TRUE(clip.open(QIODevice::ReadOnly));
+    QByteArray bytes = clip.readAll();
+    quint32 noise = 12345;
+    for (qsizetype i = bytes.size() / 5; i < bytes.size() * 4 / 5; i += 7) {
+        noise = noise * 1103515245u + 12345u;
+        bytes[i] = static_cast<char>(noise >> 24);
+    }
+    const QString folder = OutputFolder();
+    const QString damaged = folder + QStringLiteral("/in/damaged.mp4");
+    QDir().mkpath(folder + QStringLiteral("/in"));
+    QFile out(damaged);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    const QStringList args = {"--profile", "ID_MP", "--output", folder, damaged};
+    const Outcome quiet = Convert(args);
+    EXPECT_FALSE(quiet.Err.contains(QStringLiteral(" @ 0x"))) << quiet.Err.toStdString();
+    EXPECT_LE(quiet.Err.count(u'\n'), 2) << quiet.Err.toStdString();
+    QFile::remove(folder + QStringLiteral("/damaged.mp4"));
+    const Outcome verbose = Convert(QStringList{"--verbose"} + args);
+    EXPECT_TRUE(verbose.Err.contains(QStringLiteral(" @ 0x"))) << verbose.Err.toStdString();
+}
+
 }  // namespace ostrel

@@ -126,6 +126,14 @@ TEST(EmptyResults, AStreamWithoutFramesIsAnError) {
     }
 }
 
+// The sanitizers' own memory counts too: AddressSanitizer's quarantine of freed memory,
+// ThreadSanitizer's shadow of every byte touched.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr long kRssGrowthLimitKb = 1200 * 1024;
+#else
+constexpr long kRssGrowthLimitKb = 400 * 1024;
+#endif
+
 // A preallocated download: 2 s of sound, then a gigabyte of zeros.
 TEST(DamagedTail, StopsEarlyWithFlatMemory) {
     TempFolder folder;
@@ -140,9 +148,11 @@ TEST(DamagedTail, StopsEarlyWithFlatMemory) {
     EXPECT_NE(outcome.text.find("The rest of the input file is damaged"), std::string::npos)
         << outcome.text;
     EXPECT_TRUE(outcome.files.empty());
-    // Reading the whole gigabyte would take far longer and grow the demuxer's buffers.
-    EXPECT_LT(elapsed, 20s);
-    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024) << "kB";
+    // Reading the whole gigabyte takes minutes on a busy machine (more under a sanitizer) and
+    // grew the demuxer's buffers past 2 GB; 64 MB are read before it stops.
+    EXPECT_LT(elapsed, 90s);
+    RecordProperty("rssGrowthKb", static_cast<int>(after.ru_maxrss - before.ru_maxrss));
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, kRssGrowthLimitKb) << "kB";
 }
 
 TEST(StreamChoice, StreamsWithoutPacketsArePassedOver) {

@@ -6,6 +6,7 @@
 
 #include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/input.h"
+#include "engine/ffmpeg/log.h"
 
 namespace ostrel::engine::ff {
 namespace {
@@ -22,8 +23,9 @@ class FfmpegDecoder final : public Decoder {
             return false;
         }
         auto input = std::make_unique<Input>();
+        const LogCapture log;
         if (!input->Open(path, formatName)) {
-            lastError_ = input->ErrorText(path);
+            lastError_ = log.Explain(input->ErrorText(path));
             return false;
         }
         for (const auto& [list, infos] : {std::pair{&input->VideoStreams(), &video_},

@@ -29,6 +29,7 @@
 #include "engine/ffmpeg/av_util.h"
 #include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/job.h"
+#include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/transcode.h"
 
@@ -427,8 +428,7 @@ class FfmpegEncoder final : public Encoder {
 }  // namespace
 
 void QuietLibavLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+    RouteLibavLog();
 }
 
 std::unique_ptr<Encoder> CreateFfmpegEncoder() {

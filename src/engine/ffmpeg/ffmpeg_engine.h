@@ -7,8 +7,8 @@
 
 namespace ostrel::engine::ff {
 
-// Both set libav's log level to errors only (once per process): the engine reports through
-// LastError and its events, not on the terminal.
+// Both route libav's log through the engine (see log.h): the engine reports through LastError
+// and its events, not on the terminal.
 std::unique_ptr<Encoder> CreateFfmpegEncoder();
 std::unique_ptr<Decoder> CreateFfmpegDecoder();
 

@@ -24,16 +24,20 @@ int Input::InterruptCallback(void* opaque) {
     // Called on the reading thread from within the reads, so the context is ours to look at.
     const AVFormatContext* context = input->context_.get();
     if (input->limits_.junkLimitBytes > 0 && context != nullptr && context->pb != nullptr &&
-        context->pb->pos - input->usablePosition_ > input->limits_.junkLimitBytes) {
+        context->pb->bytes_read - input->usableBytesRead_ > input->limits_.junkLimitBytes) {
         input->hitJunk_ = true;
         return 1;
     }
     return 0;
 }
 
+std::int64_t Input::BytesSinceUsable() const {
+    return context_ && context_->pb != nullptr ? context_->pb->bytes_read - usableBytesRead_ : 0;
+}
+
 void Input::MarkUsable() {
     if (context_ && context_->pb != nullptr) {
-        usablePosition_ = context_->pb->pos;
+        usableBytesRead_ = context_->pb->bytes_read;
     }
 }
 
@@ -53,7 +57,7 @@ bool Input::Open(const std::string& path, const std::string& formatName) {
     formatName_ = formatName;
     timedOut_ = false;
     hitJunk_ = false;
-    usablePosition_ = 0;
+    usableBytesRead_ = 0;
     failedStep_ = Step::None;
     failedCode_ = 0;
     auto fail = [this](Step step, int code) {

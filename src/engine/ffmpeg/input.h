@@ -19,7 +19,7 @@ struct InputLimits {
     std::int64_t analyzeDurationUs = 5'000'000;
     // A single open, probe or read that takes longer is abandoned (a stalled network mount).
     std::chrono::milliseconds readTimeout{10'000};
-    // Reading stops when this much of the file passed since the last data that could be used
+    // Reading stops when this much of the file was read since the last data that could be used
     // (see MarkUsable): a damaged tail, such as a preallocated download full of zeros, is not
     // read to its end with the demuxer's buffers growing. 0: no limit (a caller that never
     // marks usable data).
@@ -74,6 +74,8 @@ class Input {
     void MarkUsable();
     // Reading was stopped because too much of the file could not be used since the last mark.
     bool HitJunk() const { return hitJunk_; }
+    // Bytes read since the last MarkUsable.
+    std::int64_t BytesSinceUsable() const;
 
   private:
     static int InterruptCallback(void* opaque);
@@ -91,7 +93,9 @@ class Input {
     // Read by the interrupt callback, which a protocol may call from a thread of its own.
     std::atomic<std::chrono::steady_clock::rep> deadline_{0};
     std::atomic<bool> timedOut_{false};
-    std::int64_t usablePosition_ = 0;  // the file position at the last MarkUsable
+    // Bytes read at the last MarkUsable: counted, not the file position, so a demuxer that
+    // jumps between far-apart tracks of a badly interleaved file is not taken for junk.
+    std::int64_t usableBytesRead_ = 0;
     bool hitJunk_ = false;
     Step failedStep_ = Step::None;
     int failedCode_ = 0;

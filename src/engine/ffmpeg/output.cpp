@@ -153,7 +153,7 @@ Output::Output(std::string path, const std::atomic<bool>* interrupt)
 
 Output::~Output() {
     std::string ignored;
-    CloseFile(ignored);
+    CloseFile(false, ignored);
     context_.reset();
     if (!committed_ && !temporaryPath_.empty()) {
         unlink(temporaryPath_.c_str());
@@ -297,7 +297,7 @@ std::int64_t Output::PacketsWritten(int streamIndex) const {
 }
 
 // Flushes and frees the muxer's AVIOContext and closes the descriptor, with what went wrong.
-bool Output::CloseFile(std::string& error) {
+bool Output::CloseFile(bool sync, std::string& error) {
     int ret = 0;
     if (context_ && context_->pb != nullptr && (context_->flags & AVFMT_FLAG_CUSTOM_IO)) {
         AVIOContext* pb = context_->pb;
@@ -309,7 +309,7 @@ bool Output::CloseFile(std::string& error) {
     }
     if (sink_) {
         // The data is on the disk before the file gets its name.
-        if (ret >= 0 && fdatasync(sink_->fd) != 0 && errno != EINVAL && errno != EROFS) {
+        if (sync && ret >= 0 && fdatasync(sink_->fd) != 0 && errno != EINVAL && errno != EROFS) {
             ret = AVERROR(errno);
         }
         if (close(sink_->fd) != 0 && ret >= 0 && errno != EINTR) {
@@ -330,7 +330,7 @@ bool Output::Finish(std::string& error) {
         error = "Cannot finish the output file: " + ErrorText(ret);
         return false;
     }
-    if (!CloseFile(error)) {
+    if (!CloseFile(true, error)) {
         return false;
     }
     context_.reset();

@@ -58,7 +58,8 @@ class Output {
     struct FileSink;
 
     bool CreateTemporaryFile(std::string& error);
-    bool CloseFile(std::string& error);
+    // sync: the data goes to the disk first (a finished file, not one being discarded).
+    bool CloseFile(bool sync, std::string& error);
 
     std::string path_;
     std::string temporaryPath_;

@@ -13,6 +13,7 @@ extern "C" {
 #include "engine/ffmpeg/filter_graph.h"
 #include "engine/ffmpeg/input.h"
 #include "engine/ffmpeg/length_check.h"
+#include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/metadata.h"
 #include "engine/ffmpeg/output.h"
 #include "engine/ffmpeg/stream_decoder.h"
@@ -25,6 +26,8 @@ namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 // How much of the input may pass without a decoded frame before its rest counts as damaged.
 constexpr std::int64_t kJunkLimitBytes = 64 * 1024 * 1024;
+// A read that times out after this much data without a decoded frame was reading junk.
+constexpr std::int64_t kJunkHintBytes = 1024 * 1024;
 
 InputLimits ConversionLimits() {
     InputLimits limits;
@@ -64,6 +67,7 @@ class Task {
     }
 
     TranscodeResult Run() {
+        const LogCapture log;
         const bool ok = filtered_ && OpenInput() && ChooseStreams() &&
                         output_.Create(request_.container.muxer, error_) &&
                         (!video_.wanted || SetupVideo()) && (!audio_.wanted || SetupAudio()) &&
@@ -74,7 +78,9 @@ class Task {
         if (Cancelled()) {
             return {TaskOutcome::Stopped, {}, {}};
         }
-        return {TaskOutcome::Failed, error_.empty() ? "Out of memory" : error_, {}};
+        // Texts that pass on an FFmpeg error code get libav's own first complaint as detail.
+        const std::string text = error_.empty() ? "Out of memory" : error_;
+        return {TaskOutcome::Failed, text.rfind("Cannot ", 0) == 0 ? log.Explain(text) : text, {}};
     }
 
   private:
@@ -327,10 +333,13 @@ class Task {
         };
         while (!Cancelled()) {
             if (input_.Read(packet.get()) < 0) {
-                if (input_.TimedOut()) {
+                // A read that ran out of time while data kept coming found junk, not a stall.
+                const bool junk = input_.HitJunk() ||
+                                  (input_.TimedOut() && input_.BytesSinceUsable() > kJunkHintBytes);
+                if (input_.TimedOut() && !junk) {
                     return Fail(input_.ErrorText("the input file"));
                 }
-                if (input_.HitJunk()) {
+                if (junk) {
                     return Fail(
                         Format("The rest of the input file is damaged: nothing could be "
                                "read after %.1f s",
