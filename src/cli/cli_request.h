@@ -19,7 +19,7 @@ struct CliRequest {
     bool ListProfiles = false;
     bool DryRun = false;
     bool NoMetadata = false;  // outputs without the inputs' tags, chapters and covers
-    bool Verbose = false;  // libav's own messages on standard error
+    bool Verbose = false;     // libav's own messages on standard error
     QString Profile;
     std::optional<int> VideoQuality;
     std::optional<int> AudioQuality;
