@@ -69,8 +69,8 @@ TEST(LengthCheck, CutFilesFailCompleteOnesPass) {
         {"15 fps", m.fps15, kMp4, "mp4", "", 1.0},
         {"5 fps", m.fps5, kMp4, "mp4", "", 2.0},
         {"5 frames at 90 fps", m.fps90, kMp4, "mp4", "", 5.0 / 90.0},
-        // Streams of unequal length; the subtitle, not converted, ends last.
-        {"unequal streams", m.unequalMkv, kMkv, "mkv", "", 2.0},
+        // Streams of unequal length; the subtitle ends last and is carried into the MKV.
+        {"unequal streams", m.unequalMkv, kMkv, "mkv", "", 4.0},
         {"unequal streams, video only", m.unequalMkv, kAvi + std::string(" -an"), "avi", "", 1.0},
         // The last picture of a slow video lasts until the input's end.
         {"1 fps", m.slowMkv, kMp4, "mp4", "", 10.0},

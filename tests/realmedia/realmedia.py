@@ -176,7 +176,8 @@ def check(convert, media, name, key, profile, work):
     got = kinds(out)
     streams = {s["codec_type"]: s for s in out.get("streams", [])}
     if audio_key or not has_video:
-        if "video" in got or "cover" in got:
+        # A cover is kept as an attached picture; a picture stream is not.
+        if "video" in got:
             problems.append("video in an audio-only output")
     else:
         if got.count("video") != 1:
