@@ -102,11 +102,18 @@ std::shared_ptr<const VideoFrame> PictureScaler::Scale(const AVFrame* picture, i
     if (context_ == nullptr) {
         return nullptr;
     }
-    std::uint8_t* planes[4] = {
-        frame->pixels.data() + static_cast<std::size_t>(rect.y) * frame->stride + rect.x * 4,
-        nullptr, nullptr, nullptr};
-    int strides[4] = {frame->stride, 0, 0, 0};
+    constexpr int kBlockPixels = 64;
+    const int scratchStride = FFALIGN(rect.width, kBlockPixels) * 4;
+    scratch_.resize(static_cast<std::size_t>(scratchStride) * (rect.height + 1));
+    std::uint8_t* planes[4] = {scratch_.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {scratchStride, 0, 0, 0};
     sws_scale(context_, picture->data, picture->linesize, 0, picture->height, planes, strides);
+    const auto rowBytes = static_cast<std::size_t>(rect.width) * 4;
+    for (int y = 0; y < rect.height; ++y) {
+        std::memcpy(frame->pixels.data() + static_cast<std::size_t>(rect.y + y) * frame->stride +
+                        static_cast<std::size_t>(rect.x) * 4,
+                    scratch_.data() + static_cast<std::size_t>(y) * scratchStride, rowBytes);
+    }
     return frame;
 }
 

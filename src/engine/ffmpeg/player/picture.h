@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/ffmpeg/av_util.h"
@@ -33,6 +34,9 @@ class PictureScaler {
   private:
     SwsContext* context_ = nullptr;  // owned through owner_
     SwsContextPtr owner_;
+    // swscale's vector code writes whole blocks of pixels, past the end of a row whose width is
+    // not a multiple of the block: it writes here, with padded rows, and the rows are copied.
+    std::vector<std::uint8_t> scratch_;
 };
 
 // A black frame of the display size (the picture of sound without video).
