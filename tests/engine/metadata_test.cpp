@@ -184,21 +184,21 @@ std::vector<KeyJob> AllKeyJobs() {
 // options (by default no subtitles).
 std::string OracleCommand(const fs::path& input, const fs::path& output, const KeyJob& job,
                           const TagProbe& ours, const std::string& extra = "-sn") {
-    ff::JobSpec spec;
+    ff::JobSpec parsed;
     std::string error;
-    EXPECT_TRUE(ff::ParseOptions(job.options, ff::InputFacts{25.0}, spec, error)) << error;
-    const auto container = ff::ContainerForOutput(job.extension, spec.muxer);
+    EXPECT_TRUE(ff::ParseOptions(job.options, ff::InputFacts{25.0}, parsed, error)) << error;
+    const auto container = ff::ContainerForOutput(job.extension, parsed.muxer);
     EXPECT_TRUE(container.has_value()) << job.key;
     if (!container) {
         return {};
     }
     std::string command = "ffmpeg -nostdin -v error -y -i " + Quote(input) + " " + extra;
-    if (!spec.muxer.empty()) {
-        command += " -f " + spec.muxer;
+    if (!parsed.muxer.empty()) {
+        command += " -f " + parsed.muxer;
     }
     const Section* video = ours.First("video");
     if (video != nullptr) {
-        std::string encoder = spec.videoCodec.empty() ? container->videoCodec : spec.videoCodec;
+        std::string encoder = parsed.videoCodec.empty() ? container->videoCodec : parsed.videoCodec;
         if (encoder == "h263" && video->Field("codec_name") == "mpeg4") {
             encoder = "mpeg4";  // 3gp sizes that h263 cannot take
         }
@@ -210,7 +210,7 @@ std::string OracleCommand(const fs::path& input, const fs::path& output, const K
     const Section* audio = ours.First("audio");
     if (audio != nullptr) {
         const std::string encoder =
-            spec.audioCodec.empty() ? container->audioCodec : spec.audioCodec;
+            parsed.audioCodec.empty() ? container->audioCodec : parsed.audioCodec;
         command += " -c:a " + ff::ResolveEncoderName(encoder) + " -ar " +
                    audio->Field("sample_rate") + " -ac " + audio->Field("channels");
     }
