@@ -19,6 +19,7 @@ case "${1:-}" in
     ctest_args+=(-L "unit|engine|player")
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
     ;;
   --tsan)
     # Only our code is instrumented; the suppressions cover reports inside FFmpeg's libraries.
