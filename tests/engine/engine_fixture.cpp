@@ -10,7 +10,6 @@
 #include <sstream>
 
 namespace ostrel::engine::testing {
-namespace {
 
 namespace fs = std::filesystem;
 
@@ -24,6 +23,8 @@ void MustRun(const std::string& command) {
         std::abort();
     }
 }
+
+namespace {
 
 Media Paths(const fs::path& folder) {
     Media media;

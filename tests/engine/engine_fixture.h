@@ -97,8 +97,13 @@ struct ProbeResult {
 };
 ProbeResult Probe(const std::filesystem::path& file);
 
+// A path as one word of a shell command.
+std::string Quote(const std::filesystem::path& path);
+
 // Runs a shell command; true when it exited with 0.
 bool RunCommand(const std::string& command);
+// The same for making fixtures: a failure ends the test process with the command.
+void MustRun(const std::string& command);
 
 // Receives events from the engine's threads and runs them on the test thread.
 using EventQueue = ostrel::EventQueue;

@@ -25,10 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
 std::string Lower(std::string text) {
     for (char& c : text) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

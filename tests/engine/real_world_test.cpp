@@ -72,6 +72,11 @@ TEST(LengthCheck, CutFilesFailCompleteOnesPass) {
         // Streams of unequal length; the subtitle ends last and is carried into the MKV.
         {"unequal streams", m.unequalMkv, kMkv, "mkv", "", 4.0},
         {"unequal streams, video only", m.unequalMkv, kAvi + std::string(" -an"), "avi", "", 1.0},
+        // Streams that are not converted are not read; they still count for the input's end:
+        // the subtitle that lasts until 4 s keeps the 2 s of sound from counting as cut.
+        {"unequal streams, sound only", m.unequalMkv, kMp3, "mp3", "", 2.0},
+        {"cut avi, sound only", m.cutAvi, kMp3, "mp3", "The input file ends early: ", 0},
+        {"cut mp4, sound only", m.truncated, kMp3, "mp3", "The input file ends early: ", 0},
         // The last picture of a slow video lasts until the input's end.
         {"1 fps", m.slowMkv, kMp4, "mp4", "", 10.0},
     };
@@ -89,6 +94,34 @@ TEST(LengthCheck, CutFilesFailCompleteOnesPass) {
             EXPECT_NEAR(probe.durationSeconds, c.expectedSeconds, 0.15) << c.name;
         }
     }
+}
+
+// Only the converted streams are read. A picture that lasts well beyond the sound, past what
+// opening the file reads ahead, must not make a complete file count as cut; the same file cut
+// short still fails.
+TEST(LengthCheck, StreamsNotReadStillCountForTheEnd) {
+    TempFolder folder;
+    const fs::path whole = folder.Path() / "long picture.mp4";
+    ASSERT_TRUE(RunCommand(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=160x120:rate=25:duration=12 "
+        "-f lavfi -i sine=duration=2 -c:v libx264 -preset ultrafast -c:a aac " +
+        Quote(whole)));
+    const Outcome sound = ConvertIn(folder, whole, "sound.mp3", kMp3);
+    ASSERT_TRUE(sound.success) << sound.text;
+    EXPECT_NEAR(Probe(folder.Path() / "sound.mp3").durationSeconds, 2.0, 0.15);
+
+    const fs::path cut = folder.Path() / "cut.avi";
+    ASSERT_TRUE(RunCommand(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=160x120:rate=25:duration=12 "
+        "-f lavfi -i sine=duration=2 -c:v mpeg4 -c:a libmp3lame " +
+        Quote(folder.Path() / "whole.avi")));
+    const auto size = fs::file_size(folder.Path() / "whole.avi");
+    fs::copy_file(folder.Path() / "whole.avi", cut);
+    fs::resize_file(cut, size / 2);
+    const Outcome cutSound = ConvertIn(folder, cut, "cut.mp3", kMp3);
+    EXPECT_FALSE(cutSound.success);
+    EXPECT_NE(cutSound.text.find("The input file ends early: "), std::string::npos)
+        << cutSound.text;
 }
 
 TEST(LengthCheck, TheCutTextNamesBothLengths) {

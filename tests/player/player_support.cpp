@@ -14,17 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-void MustRun(const std::string& command) {
-    if (!RunCommand(command)) {
-        std::fprintf(stderr, "fixture command failed: %s\n", command.c_str());
-        std::abort();
-    }
-}
-
 PlayerClips Paths(const fs::path& folder) {
     PlayerClips clips;
     clips.folder = folder;

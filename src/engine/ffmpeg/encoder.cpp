@@ -404,6 +404,7 @@ class FfmpegEncoder final : public Encoder {
                                                                 std::int64_t durationUs) {
             PostProgress(serial, number, positionUs, durationUs);
         };
+        request.stageThread = [this] { tlsOwner = this; };
         const TranscodeResult result = Transcode(request);
         if (result.outcome == TaskOutcome::Succeeded) {
             PostWritten(serial, task.number, result.outputPath);

@@ -255,13 +255,17 @@ std::int64_t LengthCheck::StreamEndUs(int streamIndex) const {
                : 0;
 }
 
-std::string LengthCheck::Check(std::int64_t outputUs) const {
+bool LengthCheck::EndsEarly() const {
     std::int64_t inputEndUs = 0;
     for (const StreamEnd& stream : streams_) {
         inputEndUs = std::max(inputEndUs, stream.endUs);
     }
+    return declaredUs_ > 0 && inputEndUs < declaredUs_ - ToleranceUs(declaredUs_);
+}
+
+std::string LengthCheck::Check(std::int64_t outputUs) const {
     const auto seconds = [](std::int64_t us) { return static_cast<double>(us) / 1e6; };
-    if (declaredUs_ > 0 && inputEndUs < declaredUs_ - ToleranceUs(declaredUs_)) {
+    if (EndsEarly()) {
         return Format("The input file ends early: %.1f s of %.1f s", seconds(outputUs),
                       seconds(declaredUs_));
     }

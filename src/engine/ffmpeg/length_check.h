@@ -35,6 +35,8 @@ class LengthCheck {
     std::int64_t StreamEndUs(int streamIndex) const;
     // The end of the converted streams' packets, from the input's start, in microseconds.
     std::int64_t ConvertedEndUs() const;
+    // Whether the packets seen so far, of every stream, fall short of the declared length.
+    bool EndsEarly() const;
     // Empty when outputUs is complete, else the text saying why not.
     std::string Check(std::int64_t outputUs) const;
 

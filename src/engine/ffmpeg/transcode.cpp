@@ -5,7 +5,13 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "engine/ffmpeg/av_util.h"
 #include "engine/ffmpeg/cover_art.h"
@@ -16,6 +22,7 @@ extern "C" {
 #include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/metadata.h"
 #include "engine/ffmpeg/output.h"
+#include "engine/ffmpeg/stage_queue.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine/ffmpeg/stream_encoder.h"
 #include "engine/ffmpeg/subtitles.h"
@@ -28,6 +35,14 @@ constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 constexpr std::int64_t kJunkLimitBytes = 64 * 1024 * 1024;
 // A read that times out after this much data without a decoded frame was reading junk.
 constexpr std::int64_t kJunkHintBytes = 1024 * 1024;
+// The hand-over queues of a task's pipeline: deep enough to ride out the stages' uneven pace (a
+// key frame that takes long to decode, an encoder's lookahead), small enough that the memory
+// stays that of a conversion done in one thread.
+constexpr std::size_t kVideoPacketQueue = 16;
+constexpr std::size_t kAudioPacketQueue = 64;
+constexpr std::size_t kVideoFrameQueue = 2;
+// When the streams read end early, this much before their end is read again with every stream.
+constexpr std::int64_t kTailRereadUs = 3'000'000;
 
 InputLimits ConversionLimits() {
     InputLimits limits;
@@ -35,7 +50,8 @@ InputLimits ConversionLimits() {
     return limits;
 }
 
-// One converted stream: decoder → filter graph → encoder → output stream.
+// One converted stream: decoder → filter graph → encoder → output stream, fed with packets
+// by the reading stage. Video is decoded on a thread of its own and handed on as frames.
 struct StreamPath {
     const char* name = "";  // "video" or "audio", for messages
     bool wanted = false;
@@ -45,6 +61,10 @@ struct StreamPath {
     StreamEncoder encoder;
     AVStream* outStream = nullptr;
     std::int64_t nextEncodePts = AV_NOPTS_VALUE;  // audio: next frame to encode, encoder time base
+    FramePtr filtered;
+    std::unique_ptr<StageQueue<PacketPtr>> packets;
+    std::unique_ptr<StageQueue<FramePtr>> frames;  // video: decoded, to filter and encode
+    std::string error;                             // of this path's stages while converting
 };
 
 // The kind of audio the audio graph was built for.
@@ -60,15 +80,16 @@ class Task {
     explicit Task(const TranscodeRequest& request)
         : request_(request),
           input_(request.cancel, ConversionLimits()),
-          output_(request.outputPath, request.cancel),
-          filtered_(av_frame_alloc()) {
+          output_(request.outputPath, request.cancel) {
         video_.name = "video";
         audio_.name = "audio";
+        video_.filtered.reset(av_frame_alloc());
+        audio_.filtered.reset(av_frame_alloc());
     }
 
     TranscodeResult Run() {
         const LogCapture log;
-        const bool ok = filtered_ && OpenInput() && ChooseStreams() &&
+        const bool ok = video_.filtered && audio_.filtered && OpenInput() && ChooseStreams() &&
                         output_.Create(request_.container.muxer, error_) &&
                         (!video_.wanted || SetupVideo()) && (!audio_.wanted || SetupAudio()) &&
                         OpenOutput() && Convert() && Finish();
@@ -91,6 +112,29 @@ class Task {
         return false;
     }
     bool Cancelled() const { return request_.cancel != nullptr && request_.cancel->load(); }
+    // A stop, or a stage of the pipeline failed: every stage ends.
+    bool Stopping() const { return Cancelled() || aborted_.load(); }
+
+    // Ends the pipeline for a stage's failure; the first text given is the task's error.
+    bool Abort(const std::string& text) {
+        {
+            std::lock_guard lock(failureMutex_);
+            if (failure_.empty() && !text.empty() && !Cancelled()) {
+                failure_ = text;
+            }
+        }
+        aborted_ = true;
+        for (StreamPath* path : {&video_, &audio_}) {
+            if (path->packets) {
+                path->packets->Abort();
+            }
+            if (path->frames) {
+                path->frames->Abort();
+            }
+        }
+        return false;
+    }
+    bool Abort(const StreamPath& path) { return Abort(path.error); }
 
     bool OpenInput() {
         return input_.Open(request_.inputPath, request_.inputFormat) ||
@@ -126,7 +170,10 @@ class Task {
 
     // Opens the path's decoder for a stream whose format the input tells.
     bool OpenDecoder(StreamPath& path) {
-        if (!path.decoder.Open(input_.Context(), path.inStream, request_.threads, error_)) {
+        // A video decoder has a pipeline stage of its own beside the encoder, so it gets half
+        // the task's threads: more frame threads hold more pictures and add only latency.
+        const int threads = &path == &video_ ? std::max(1, request_.threads / 2) : request_.threads;
+        if (!path.decoder.Open(input_.Context(), path.inStream, threads, error_)) {
             return false;
         }
         const AVCodecContext* decoder = path.decoder.Context();
@@ -250,7 +297,7 @@ class Task {
         }
         return BuildAudioGraph(
             {decoder->sample_rate, decoder->sample_fmt, decoder->ch_layout.nb_channels},
-            decoder->ch_layout);
+            decoder->ch_layout, error_);
     }
 
     // Encoders that refuse low bit rates for some layouts get the lowest rate they take.
@@ -272,7 +319,7 @@ class Task {
     // abuffer → aresample → aformat → abuffersink for audio of the given kind. Built again
     // when the input changes its audio format mid-stream (the old graph's last partial frame is
     // dropped) instead of failing the task.
-    bool BuildAudioGraph(const AudioKind& kind, const AVChannelLayout& layout) {
+    bool BuildAudioGraph(const AudioKind& kind, const AVChannelLayout& layout, std::string& error) {
         const AVCodecContext* encoder = audio_.encoder.Context();
         const std::string source =
             AudioSourceArgs(audio_.inStream->time_base, kind.sampleRate,
@@ -281,7 +328,7 @@ class Task {
             Format("aresample=%d,aformat=sample_fmts=%s:sample_rates=%d:channel_layouts=%s",
                    encoder->sample_rate, av_get_sample_fmt_name(encoder->sample_fmt),
                    encoder->sample_rate, ChannelLayout(encoder->ch_layout).Describe().c_str());
-        if (!audio_.graph.Build(AVMEDIA_TYPE_AUDIO, source, chain, request_.threads, error_)) {
+        if (!audio_.graph.Build(AVMEDIA_TYPE_AUDIO, source, chain, request_.threads, error)) {
             return false;
         }
         // Encoders without variable frame sizes get frames of exactly their size.
@@ -320,54 +367,223 @@ class Task {
                Fail("Out of memory");
     }
 
+    // The pipeline: this thread reads and hands packets on; video is decoded on one thread and
+    // filtered and encoded on another (the encoder's own threads come on top), audio is
+    // decoded, filtered and encoded on a third. The muxer, fed by every stage, is shared under
+    // a lock: av_interleaved_write_frame puts the packets in timestamp order.
     bool Convert() {
+        DiscardUnusedStreams();
+        for (StreamPath* path : {&video_, &audio_}) {
+            if (path->wanted) {
+                path->packets = std::make_unique<StageQueue<PacketPtr>>(
+                    path == &video_ ? kVideoPacketQueue : kAudioPacketQueue, request_.cancel);
+            }
+        }
+        if (video_.wanted) {
+            video_.frames =
+                std::make_unique<StageQueue<FramePtr>>(kVideoFrameQueue, request_.cancel);
+        }
+        {
+            std::vector<std::jthread> stages;
+            try {
+                if (video_.wanted) {
+                    stages.emplace_back([this] { Stage([this] { DecodeVideo(); }); });
+                    stages.emplace_back([this] { Stage([this] { EncodeVideo(); }); });
+                }
+                if (audio_.wanted) {
+                    stages.emplace_back([this] { Stage([this] { ConvertAudio(); }); });
+                }
+            } catch (const std::system_error& e) {
+                Abort(std::string("Cannot start the conversion's threads: ") + e.what());
+            }
+            if (!aborted_) {
+                Demux();
+            }
+        }  // every stage has ended here
+        if (!failure_.empty()) {
+            return Fail(failure_);
+        }
+        if (Stopping()) {
+            return false;
+        }
+        return VerifyDiscardedEnds();
+    }
+
+    template <typename Body>
+    void Stage(Body body) {
+        if (request_.stageThread) {
+            request_.stageThread();
+        }
+        body();
+    }
+
+    // Streams that are not converted are not read at all: the demuxer skips their data.
+    void DiscardUnusedStreams() {
+        AVFormatContext* input = input_.Context();
+        for (unsigned i = 0; i < input->nb_streams; ++i) {
+            AVStream* stream = input->streams[i];
+            const bool used = (video_.wanted && stream == video_.inStream) ||
+                              (audio_.wanted && stream == audio_.inStream) ||
+                              subtitles_.Carries(static_cast<int>(i));
+            if (!used) {
+                stream->discard = AVDISCARD_ALL;
+                discarded_.push_back(static_cast<int>(i));
+            }
+        }
+    }
+
+    // The streams that were not read still count for whether the input is complete: when the
+    // streams read end early, the tail of the file is read once more with every stream, so
+    // that a picture lasting longer than the sound is not taken for a cut file.
+    bool VerifyDiscardedEnds() {
+        if (discarded_.empty() || !length_.EndsEarly()) {
+            return true;
+        }
+        AVFormatContext* input = input_.Context();
+        for (const int index : discarded_) {
+            input->streams[index]->discard = AVDISCARD_DEFAULT;
+        }
+        const std::int64_t declaredUs = length_.ExpectedUs();
+        const std::int64_t tailUs = LengthCheck::ToleranceUs(declaredUs) + kTailRereadUs;
+        const std::int64_t targetUs =
+            (input_.StartTimeUs() != AV_NOPTS_VALUE ? input_.StartTimeUs() : 0) +
+            std::max<std::int64_t>(0, declaredUs - tailUs);
+        if (av_seek_frame(input, -1, targetUs, AVSEEK_FLAG_BACKWARD) < 0) {
+            return true;  // the length check reports the file as cut
+        }
         PacketPtr packet(av_packet_alloc());
         if (!packet) {
             return Fail("Out of memory");
         }
-        const StreamDecoder::FrameSink videoSink = [this](AVFrame* frame) {
-            return PushVideoFrame(frame);
-        };
-        const StreamDecoder::FrameSink audioSink = [this](AVFrame* frame) {
-            return PushAudioFrame(frame);
-        };
-        while (!Cancelled()) {
+        while (!Cancelled() && input_.Read(packet.get()) >= 0) {
+            length_.Saw(*packet);
+            av_packet_unref(packet.get());
+        }
+        return !Cancelled();
+    }
+
+    std::int64_t MuxedUs() {
+        std::lock_guard lock(muxMutex_);
+        return output_.PositionUs();
+    }
+
+    // The reading stage, on the task's thread.
+    void Demux() {
+        PacketPtr packet(av_packet_alloc());
+        if (!packet) {
+            Abort("Out of memory");
+            return;
+        }
+        while (!Stopping()) {
+            if (usableSeen_.exchange(false)) {
+                input_.MarkUsable();
+            }
             if (input_.Read(packet.get()) < 0) {
                 // A read that ran out of time while data kept coming found junk, not a stall.
                 const bool junk = input_.HitJunk() ||
                                   (input_.TimedOut() && input_.BytesSinceUsable() > kJunkHintBytes);
                 if (input_.TimedOut() && !junk) {
-                    return Fail(input_.ErrorText("the input file"));
+                    Abort(input_.ErrorText("the input file"));
+                    return;
                 }
                 if (junk) {
-                    return Fail(
+                    Abort(
                         Format("The rest of the input file is damaged: nothing could be "
                                "read after %.1f s",
-                               static_cast<double>(output_.PositionUs()) / 1e6));
+                               static_cast<double>(MuxedUs()) / 1e6));
+                    return;
                 }
                 break;  // end of input; a damaged tail ends it too (the length check follows)
             }
             length_.Saw(*packet);
-            bool ok = true;
-            if (video_.wanted && packet->stream_index == video_.inStream->index) {
-                ok = video_.decoder.Decode(packet.get(), videoSink);
-            } else if (audio_.wanted && packet->stream_index == audio_.inStream->index) {
-                ok = audio_.decoder.Decode(packet.get(), audioSink);
-            } else if (subtitles_.Carries(packet->stream_index)) {
-                ok = subtitles_.Write(*packet, *output_.Context(), error_);
+            const int index = packet->stream_index;
+            StreamPath* path = video_.wanted && index == video_.inStream->index   ? &video_
+                               : audio_.wanted && index == audio_.inStream->index ? &audio_
+                                                                                  : nullptr;
+            if (path != nullptr) {
+                PacketPtr queued(av_packet_alloc());
+                if (!queued) {
+                    Abort("Out of memory");
+                    return;
+                }
+                av_packet_move_ref(queued.get(), packet.get());
+                if (!path->packets->Push(std::move(queued))) {
+                    return;  // stopped, or a stage failed
+                }
+            } else if (subtitles_.Carries(index)) {
+                std::lock_guard lock(muxMutex_);
+                if (!subtitles_.Write(*packet, *output_.Context(), error_)) {
+                    Abort(error_);
+                    return;
+                }
             }
             av_packet_unref(packet.get());
-            if (!ok) {
-                return false;
+        }
+        for (StreamPath* path : {&video_, &audio_}) {
+            if (path->packets) {
+                path->packets->Close();
             }
         }
-        if (Cancelled()) {
-            return false;
+    }
+
+    void DecodeVideo() {
+        const StreamDecoder::FrameSink sink = [this](AVFrame* frame) {
+            usableSeen_ = true;
+            if (frame->pts != AV_NOPTS_VALUE) {
+                const std::int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : 0;
+                lastVideoEndPts_ = lastVideoEndPts_ == AV_NOPTS_VALUE
+                                       ? frame->pts + duration
+                                       : std::max(lastVideoEndPts_, frame->pts + duration);
+            }
+            FramePtr handed(av_frame_alloc());
+            if (!handed) {
+                return Abort("Out of memory");
+            }
+            av_frame_move_ref(handed.get(), frame);
+            return video_.frames->Push(std::move(handed));
+        };
+        PacketPtr packet;
+        while (video_.packets->Pop(packet)) {
+            if (!video_.decoder.Decode(packet.get(), sink)) {
+                return;
+            }
+            packet.reset();
         }
-        // The end: decoders, then filters, then encoders give up what they hold.
-        return (!video_.wanted || (video_.decoder.Decode(nullptr, videoSink) && CloseVideo())) &&
-               (!audio_.wanted ||
-                (audio_.decoder.Decode(nullptr, audioSink) && PushFrame(audio_, nullptr)));
+        if (!Stopping() && video_.decoder.Decode(nullptr, sink)) {
+            video_.frames->Close();
+        }
+    }
+
+    void EncodeVideo() {
+        FramePtr frame;
+        while (video_.frames->Pop(frame)) {
+            if (!PushFrame(video_, frame.get())) {
+                Abort(video_);
+                return;
+            }
+            frame.reset();
+        }
+        if (!Stopping() && !CloseVideo()) {
+            Abort(video_);
+        }
+    }
+
+    void ConvertAudio() {
+        const StreamDecoder::FrameSink sink = [this](AVFrame* frame) {
+            usableSeen_ = true;
+            return PushAudioFrame(frame);
+        };
+        PacketPtr packet;
+        while (audio_.packets->Pop(packet)) {
+            if (!audio_.decoder.Decode(packet.get(), sink)) {
+                Abort(audio_);
+                return;
+            }
+            packet.reset();
+        }
+        if (!Stopping() && !(audio_.decoder.Decode(nullptr, sink) && PushFrame(audio_, nullptr))) {
+            Abort(audio_);
+        }
     }
 
     // The last picture lasts until the video's end: a slow video's last frame is repeated at
@@ -380,26 +596,15 @@ class Task {
         const int ret = lastVideoEndPts_ == AV_NOPTS_VALUE ? video_.graph.Push(nullptr)
                                                            : video_.graph.Close(endPts);
         if (ret < 0) {
-            return Fail("Cannot filter the decoded frames: " + ErrorText(ret));
+            video_.error = "Cannot filter the decoded frames: " + ErrorText(ret);
+            return false;
         }
         return PullFiltered(video_);
     }
 
-    bool PushVideoFrame(AVFrame* frame) {
-        input_.MarkUsable();
-        if (frame->pts != AV_NOPTS_VALUE) {
-            const std::int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : 0;
-            lastVideoEndPts_ = lastVideoEndPts_ == AV_NOPTS_VALUE
-                                   ? frame->pts + duration
-                                   : std::max(lastVideoEndPts_, frame->pts + duration);
-        }
-        return PushFrame(video_, frame);
-    }
-
     bool PushAudioFrame(AVFrame* frame) {
-        input_.MarkUsable();
         const AudioKind kind{frame->sample_rate, frame->format, frame->ch_layout.nb_channels};
-        if (!(kind == audioKind_) && !BuildAudioGraph(kind, frame->ch_layout)) {
+        if (!(kind == audioKind_) && !BuildAudioGraph(kind, frame->ch_layout, audio_.error)) {
             return false;
         }
         return PushFrame(audio_, frame);
@@ -408,15 +613,16 @@ class Task {
     bool PushFrame(StreamPath& path, AVFrame* frame) {
         const int ret = path.graph.Push(frame);
         if (ret < 0) {
-            return Fail("Cannot filter the decoded frames: " + ErrorText(ret));
+            path.error = "Cannot filter the decoded frames: " + ErrorText(ret);
+            return false;
         }
         return PullFiltered(path);
     }
 
     bool PullFiltered(StreamPath& path) {
-        AVFrame* filtered = filtered_.get();
+        AVFrame* filtered = path.filtered.get();
         const AVRational encoderTimeBase = path.encoder.Context()->time_base;
-        while (!Cancelled()) {
+        while (!Stopping()) {
             const int ret = path.graph.Pull(filtered);
             if (ret == AVERROR(EAGAIN)) {
                 return true;
@@ -425,7 +631,8 @@ class Task {
                 return Encode(path, nullptr);
             }
             if (ret < 0) {
-                return Fail("Cannot filter the decoded frames: " + ErrorText(ret));
+                path.error = "Cannot filter the decoded frames: " + ErrorText(ret);
+                return false;
             }
             if (filtered->pts != AV_NOPTS_VALUE) {
                 filtered->pts = av_rescale_q(filtered->pts, path.graph.TimeBase(), encoderTimeBase);
@@ -454,14 +661,17 @@ class Task {
         return path.encoder.Encode(
             frame,
             [&](AVPacket* packet) {
-                if (Cancelled() ||
-                    !output_.Write(packet, encoderTimeBase, *path.outStream, error_)) {
+                if (Stopping()) {
+                    return false;
+                }
+                std::lock_guard lock(muxMutex_);
+                if (!output_.Write(packet, encoderTimeBase, *path.outStream, path.error)) {
                     return false;
                 }
                 ReportProgress(false);
                 return true;
             },
-            error_);
+            path.error);
     }
 
     void ReportProgress(bool force) {
@@ -511,11 +721,16 @@ class Task {
     Output output_;  // after the paths: closed first, then their encoders
     CoverArt cover_;
     SubtitleTracks subtitles_;
-    FramePtr filtered_;
-    AudioKind audioKind_;
+    AudioKind audioKind_;  // of the audio stage
     LengthCheck length_;
+    std::vector<int> discarded_;                     // input streams not read
     std::int64_t lastVideoEndPts_ = AV_NOPTS_VALUE;  // input time base, from the start
+    std::mutex muxMutex_;                            // the output, its position and progress
     std::chrono::steady_clock::time_point lastProgress_{};
+    std::atomic<bool> usableSeen_{false};  // a stage decoded a frame since the last read
+    std::atomic<bool> aborted_{false};
+    std::mutex failureMutex_;
+    std::string failure_;  // the first stage failure
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
-// One conversion task on the calling thread, as a short sequence of the engine's units: open
-// the input, choose its streams, set up a decoder → filter graph → encoder path per stream,
-// open the output, convert, finish.
+// One conversion task, as a short sequence of the engine's units: open the input, choose its
+// streams, set up a decoder → filter graph → encoder path per stream, open the output,
+// convert, finish. The calling thread reads the input; the decoding, filtering and encoding
+// run on threads of the task's own, all ended before Transcode returns.
 #pragma once
 
 #include <atomic>
@@ -23,7 +24,11 @@ struct TranscodeRequest {
     ContainerInfo container;
     int threads = 1;                            // codec and filter threads of this task
     const std::atomic<bool>* cancel = nullptr;  // set from another thread to stop
+    // Called from the task's threads as they post progress.
     std::function<void(std::int64_t positionUs, std::int64_t durationUs)> progress;
+    // Called first on each thread the task starts for its pipeline (the caller marks its own
+    // threads with it).
+    std::function<void()> stageThread;
 };
 
 struct TranscodeResult {

@@ -1,0 +1,94 @@
+// The hand-over point between two stages of a conversion task's pipeline: a small bounded
+// queue, so that a fast stage waits for a slow one instead of filling the memory.
+//
+// The producer closes the queue at the end of its stream; the consumer then takes what is
+// left and learns the end. Stopping is twofold: Abort() (a stage failed) wakes every waiting
+// thread at once, and a stop flag set by another object (the encoder's Stop) is looked at
+// every few milliseconds while waiting, since whoever sets it cannot notify the queue.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+#include <utility>
+
+namespace ostrel::engine::ff {
+
+template <typename Item>
+class StageQueue {
+  public:
+    StageQueue(std::size_t capacity, const std::atomic<bool>* stop)
+        : capacity_(capacity < 1 ? 1 : capacity), stop_(stop) {}
+    StageQueue(const StageQueue&) = delete;
+    StageQueue& operator=(const StageQueue&) = delete;
+
+    // Waits for room; false (the item dropped) once the queue was aborted or stopped.
+    bool Push(Item item) {
+        std::unique_lock lock(mutex_);
+        if (!Wait(lock, room_, [this] { return items_.size() < capacity_; })) {
+            return false;
+        }
+        items_.push_back(std::move(item));
+        ready_.notify_one();
+        return true;
+    }
+
+    // Waits for an item; false at the end (closed and empty) or once aborted or stopped.
+    bool Pop(Item& item) {
+        std::unique_lock lock(mutex_);
+        if (!Wait(lock, ready_, [this] { return !items_.empty() || closed_; }) || items_.empty()) {
+            return false;
+        }
+        item = std::move(items_.front());
+        items_.pop_front();
+        room_.notify_one();
+        return true;
+    }
+
+    // No more items will come.
+    void Close() {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        ready_.notify_all();
+    }
+
+    // Ends every wait at once; what is queued is dropped.
+    void Abort() {
+        std::deque<Item> dropped;
+        {
+            std::lock_guard lock(mutex_);
+            aborted_ = true;
+            dropped.swap(items_);
+            ready_.notify_all();
+            room_.notify_all();
+        }
+    }
+
+  private:
+    static constexpr std::chrono::milliseconds kStopPoll{10};
+
+    bool Stopped() const { return aborted_ || (stop_ != nullptr && stop_->load()); }
+
+    // Waits until done() holds; false when the queue was aborted or stopped meanwhile.
+    template <typename Done>
+    bool Wait(std::unique_lock<std::mutex>& lock, std::condition_variable& signal, Done done) {
+        while (!Stopped() && !done()) {
+            signal.wait_for(lock, kStopPoll);
+        }
+        return !Stopped();
+    }
+
+    const std::size_t capacity_;
+    const std::atomic<bool>* stop_;
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::condition_variable room_;
+    std::deque<Item> items_;
+    bool closed_ = false;
+    bool aborted_ = false;
+};
+
+}  // namespace ostrel::engine::ff
