@@ -137,5 +137,41 @@ TEST(StreamDecoder, DecodesAStreamIntoASink) {
     }
 }
 
+// A file probed and then converted is opened and probed once; a file changed between the probe
+// and the conversion is opened anew, so the output is made of what the file holds now.
+TEST(Input, AConversionTakesTheInputItsProbeOpened) {
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "probed.mp4";
+    std::filesystem::copy_file(TestMedia().video30, file);  // 1 s
+    struct Case {
+        const char* name;
+        std::filesystem::path replacement;  // copied over the file after the probe; empty: none
+        bool reused;
+        double seconds;
+    };
+    const std::vector<Case> cases = {
+        {"unchanged", {}, true, 1.0}, {"replaced", TestMedia().videoWithAudio, false, 2.0},  // 2 s
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto decoder = ff::CreateFfmpegDecoder();
+        ASSERT_TRUE(decoder->OpenFile(file.string(), "")) << decoder->LastError();
+        decoder->CloseFile();
+        if (!c.replacement.empty()) {
+            std::filesystem::copy_file(c.replacement, file,
+                                       std::filesystem::copy_options::overwrite_existing);
+        }
+        const int before = Input::ReusedCount();
+        QueueRun run;
+        const std::filesystem::path output = folder.Path() / (std::string(c.name) + ".mkv");
+        const int task = run.Add(file, output, "-ac 2 -vcodec libx264 -vpre libx264-ultrafast");
+        ASSERT_GE(task, 0) << run.encoder->LastError();
+        ASSERT_TRUE(run.RunToEnd(2));
+        ASSERT_TRUE(run.Finished(task) != nullptr && run.Finished(task)->success);
+        EXPECT_EQ(Input::ReusedCount() - before, c.reused ? 1 : 0);
+        EXPECT_NEAR(Probe(output).durationSeconds, c.seconds, 0.1);
+    }
+}
+
 }  // namespace
 }  // namespace ostrel::engine::testing

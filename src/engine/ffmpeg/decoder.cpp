@@ -13,6 +13,8 @@ namespace {
 
 class FfmpegDecoder final : public Decoder {
   public:
+    ~FfmpegDecoder() override { CloseFile(); }
+
     bool OpenFile(const std::string& path, const std::string& formatName) override {
         CloseFile();
         // Told by stat, never by opening it: a named pipe would hold the probe until a
@@ -71,6 +73,10 @@ class FfmpegDecoder final : public Decoder {
         return static_cast<std::int32_t>(static_cast<std::uint64_t>(durationUs_) >> 32);
     }
     void CloseFile() override {
+        // A file just probed is often converted next: its opened input is kept for the task.
+        if (input_) {
+            input_->KeepForReuse();
+        }
         input_.reset();
         video_.clear();
         audio_.clear();

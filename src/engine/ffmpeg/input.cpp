@@ -4,16 +4,117 @@ extern "C" {
 #include <libavutil/display.h>
 }
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <deque>
+#include <mutex>
 #include <utility>
 
 namespace ostrel::engine::ff {
+namespace {
+
+// Kept inputs live this long and take at most this much: enough for a batch that is probed
+// and then converted at once, little for a window left open with its list.
+constexpr auto kKeptFor = std::chrono::seconds(60);
+constexpr std::size_t kMostKept = 16;
+constexpr std::int64_t kMostKeptBytes = 32 * 1024 * 1024;
+
+bool Identify(const std::string& path, Input::FileIdentity& identity) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    constexpr std::int64_t kNs = 1'000'000'000;
+    identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                static_cast<std::int64_t>(info.st_size),
+                static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNs + info.st_mtim.tv_nsec,
+                static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNs + info.st_ctim.tv_nsec};
+    return true;
+}
+
+struct KeptInput {
+    std::string path;
+    std::string formatName;
+    Input::FileIdentity identity;
+    InputLimits limits;
+    std::unique_ptr<Input::InterruptRelay> relay;
+    InputContextPtr context;
+    std::int64_t bytes = 0;  // read while probing, held in the demuxer's buffers
+    std::chrono::steady_clock::time_point kept;
+};
+
+class KeptInputs {
+  public:
+    void Put(KeptInput input) {
+        std::deque<KeptInput> dropped;  // closed outside the lock
+        std::lock_guard lock(mutex_);
+        DropExpired(dropped);
+        bytes_ += input.bytes;
+        inputs_.push_back(std::move(input));
+        while (inputs_.size() > kMostKept || bytes_ > kMostKeptBytes) {
+            bytes_ -= inputs_.front().bytes;
+            dropped.push_back(std::move(inputs_.front()));
+            inputs_.pop_front();
+        }
+    }
+
+    // The newest kept input of the file as it is now, opened with the same format and limits.
+    bool Take(const std::string& path, const std::string& formatName, const InputLimits& limits,
+              const Input::FileIdentity& identity, KeptInput& taken) {
+        std::deque<KeptInput> dropped;
+        std::lock_guard lock(mutex_);
+        DropExpired(dropped);
+        for (auto it = inputs_.rbegin(); it != inputs_.rend(); ++it) {
+            if (it->path == path && it->formatName == formatName && it->identity == identity &&
+                it->limits.probeSizeBytes == limits.probeSizeBytes &&
+                it->limits.analyzeDurationUs == limits.analyzeDurationUs) {
+                bytes_ -= it->bytes;
+                taken = std::move(*it);
+                inputs_.erase(std::next(it).base());
+                ++reused_;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    int Reused() const {
+        std::lock_guard lock(mutex_);
+        return reused_;
+    }
+
+  private:
+    void DropExpired(std::deque<KeptInput>& dropped) {
+        const auto now = std::chrono::steady_clock::now();
+        while (!inputs_.empty() && now - inputs_.front().kept > kKeptFor) {
+            bytes_ -= inputs_.front().bytes;
+            dropped.push_back(std::move(inputs_.front()));
+            inputs_.pop_front();
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::deque<KeptInput> inputs_;
+    std::int64_t bytes_ = 0;
+    int reused_ = 0;
+};
+
+KeptInputs& Kept() {
+    static KeptInputs kept;
+    return kept;
+}
+
+}  // namespace
 
 Input::Input(const std::atomic<bool>* interrupt, InputLimits limits)
     : interrupt_(interrupt), limits_(limits) {}
 
 int Input::InterruptCallback(void* opaque) {
-    auto* input = static_cast<Input*>(opaque);
+    Input* input = static_cast<InterruptRelay*>(opaque)->owner.load();
+    if (input == nullptr) {
+        return 0;  // a kept input, not in use
+    }
     if (input->Interrupted()) {
         return 1;
     }
@@ -54,7 +155,10 @@ bool Input::Open(const std::string& path, const std::string& formatName) {
     context_.reset();
     video_.clear();
     audio_.clear();
+    path_ = path;
     formatName_ = formatName;
+    readFrom_ = false;
+    identified_ = Identify(path, identity_);
     timedOut_ = false;
     hitJunk_ = false;
     usableBytesRead_ = 0;
@@ -73,11 +177,18 @@ bool Input::Open(const std::string& path, const std::string& formatName) {
             return fail(Step::Format, AVERROR_DEMUXER_NOT_FOUND);
         }
     }
+    if (limits_.reuseProbed && identified_ && TakeKept(path, formatName)) {
+        return true;
+    }
+    if (!relay_) {
+        relay_ = std::make_unique<InterruptRelay>();
+    }
+    relay_->owner = this;
     AVFormatContext* context = avformat_alloc_context();
     if (context == nullptr) {
         return fail(Step::Open, AVERROR(ENOMEM));
     }
-    context->interrupt_callback = {&Input::InterruptCallback, this};
+    context->interrupt_callback = {&Input::InterruptCallback, relay_.get()};
     Dictionary options;
     options.Set("probesize", std::to_string(limits_.probeSizeBytes));
     options.Set("analyzeduration", std::to_string(limits_.analyzeDurationUs));
@@ -95,6 +206,42 @@ bool Input::Open(const std::string& path, const std::string& formatName) {
     ListStreams();
     MarkUsable();
     return true;
+}
+
+bool Input::TakeKept(const std::string& path, const std::string& formatName) {
+    KeptInput kept;
+    if (!Kept().Take(path, formatName, limits_, identity_, kept)) {
+        return false;
+    }
+    relay_ = std::move(kept.relay);
+    relay_->owner = this;
+    context_ = std::move(kept.context);
+    ListStreams();
+    MarkUsable();
+    return true;
+}
+
+void Input::KeepForReuse() {
+    if (context_ && identified_ && !readFrom_ && relay_) {
+        KeptInput kept;
+        kept.path = path_;
+        kept.formatName = formatName_;
+        kept.identity = identity_;
+        kept.limits = limits_;
+        kept.bytes = context_->pb != nullptr ? context_->pb->bytes_read : 0;
+        kept.kept = std::chrono::steady_clock::now();
+        relay_->owner = nullptr;
+        kept.relay = std::move(relay_);
+        kept.context = std::move(context_);
+        Kept().Put(std::move(kept));
+    }
+    context_.reset();
+    video_.clear();
+    audio_.clear();
+}
+
+int Input::ReusedCount() {
+    return Kept().Reused();
 }
 
 std::string Input::ErrorText(const std::string& subject) const {
@@ -196,6 +343,7 @@ double Input::FrameRate() const {
 }
 
 int Input::Read(AVPacket* packet) {
+    readFrom_ = true;
     StartDeadline();
     const int ret = av_read_frame(context_.get(), packet);
     if (ret < 0 && timedOut_) {

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct InputLimits {
     // read to its end with the demuxer's buffers growing. 0: no limit (a caller that never
     // marks usable data).
     std::int64_t junkLimitBytes = 0;
+    // Open takes the same file's input that a probe opened moments ago, when one was kept
+    // (see KeepForReuse), instead of opening and probing the file a second time.
+    bool reuseProbed = false;
 };
 
 // One stream the input offers.
@@ -45,6 +49,13 @@ class Input {
     // Opens and probes the file; formatName is normally empty (probe the file). On failure
     // FailedStep() and FailedCode() say why, and ErrorText names the file as subject.
     bool Open(const std::string& path, const std::string& formatName);
+    // Hands the opened, unread input over to the process's kept inputs, so that a conversion
+    // of the same file soon after needs no second open and stream probe; this input is closed
+    // afterwards. An input that was read from, or a file that is not regular, is just closed.
+    void KeepForReuse();
+    // How many opens in this process took a kept input.
+    static int ReusedCount();
+
     Step FailedStep() const { return failedStep_; }
     int FailedCode() const { return failedCode_; }
     std::string ErrorText(const std::string& subject) const;
@@ -77,8 +88,25 @@ class Input {
     // Bytes read since the last MarkUsable.
     std::int64_t BytesSinceUsable() const;
 
+    // What an open file is, told by stat: a kept input is only taken while the file is still
+    // the one that was probed.
+    struct FileIdentity {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::int64_t size = 0;
+        std::int64_t modifiedNs = 0;
+        std::int64_t changedNs = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    // The interrupt callback's opaque: it outlives a change of the input that owns the
+    // context (the I/O layer keeps its own copy of the callback from the open).
+    struct InterruptRelay {
+        std::atomic<Input*> owner{nullptr};
+    };
+
   private:
     static int InterruptCallback(void* opaque);
+    bool TakeKept(const std::string& path, const std::string& formatName);
     int MainIndex(const std::vector<InputStream>& streams) const;
     bool IsUsable(const InputStream& stream) const;
     void StartDeadline();
@@ -86,7 +114,12 @@ class Input {
 
     const std::atomic<bool>* interrupt_;
     InputLimits limits_;
+    std::string path_;
     std::string formatName_;
+    FileIdentity identity_;
+    bool identified_ = false;                // identity_ holds the file's stat from before the open
+    bool readFrom_ = false;                  // packets were read after the probe
+    std::unique_ptr<InterruptRelay> relay_;  // before the context: it is destroyed after it
     InputContextPtr context_;
     std::vector<InputStream> video_;
     std::vector<InputStream> audio_;

@@ -47,6 +47,7 @@ constexpr std::int64_t kTailRereadUs = 3'000'000;
 InputLimits ConversionLimits() {
     InputLimits limits;
     limits.junkLimitBytes = kJunkLimitBytes;
+    limits.reuseProbed = true;
     return limits;
 }
 
