@@ -177,14 +177,15 @@ std::string OracleCommand(const fs::path& input, const fs::path& output, const K
 
 std::vector<TagProbe> ConvertAll(const std::vector<fs::path>& inputs,
                                  const std::vector<fs::path>& outputs,
-                                 const std::vector<std::string>& options) {
+                                 const std::vector<std::string>& options,
+                                 std::chrono::milliseconds timeout) {
     QueueRun run;
     std::vector<int> tasks;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         tasks.push_back(run.Add(inputs[inputs.size() == 1 ? 0 : i], outputs[i], options[i]));
         EXPECT_GE(tasks.back(), 0) << options[i] << ": " << run.encoder->LastError();
     }
-    EXPECT_TRUE(run.RunToEnd(2));
+    EXPECT_TRUE(run.RunToEnd(2, timeout));
     std::vector<TagProbe> probes;
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const FinishedEvent* finished = run.Finished(tasks[i]);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -59,9 +60,10 @@ std::string OracleCommand(const std::filesystem::path& input, const std::filesys
                           const std::string& extra = "-sn");
 
 // Our conversions, all in one queue; inputs has one entry for all or one per output. The
-// outputs as ProbeTags sees them.
+// outputs as ProbeTags sees them. timeout bounds the whole queue.
 std::vector<TagProbe> ConvertAll(const std::vector<std::filesystem::path>& inputs,
                                  const std::vector<std::filesystem::path>& outputs,
-                                 const std::vector<std::string>& options);
+                                 const std::vector<std::string>& options,
+                                 std::chrono::milliseconds timeout = std::chrono::seconds(120));
 
 }  // namespace ostrel::engine::testing
