@@ -173,5 +173,36 @@ TEST(Input, AConversionTakesTheInputItsProbeOpened) {
     }
 }
 
+// Whether this process holds the file open, told by its open descriptors.
+bool HoldsOpen(const std::filesystem::path& file) {
+    std::error_code code;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", code)) {
+        if (std::filesystem::equivalent(std::filesystem::read_symlink(entry.path(), code), file,
+                                        code)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A probed file that is never converted does not stay open: a disk it is on can be ejected
+// once its kept input's time is up, without any further call into the engine.
+TEST(Input, AKeptInputIsClosedWhenItsTimeIsUp) {
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "left alone.mp4";
+    std::filesystem::copy_file(TestMedia().video30, file);
+    Input::SetKeptFor(std::chrono::milliseconds(300));
+    auto decoder = ff::CreateFfmpegDecoder();
+    ASSERT_TRUE(decoder->OpenFile(file.string(), "")) << decoder->LastError();
+    decoder->CloseFile();
+    EXPECT_TRUE(HoldsOpen(file));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (HoldsOpen(file) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    Input::SetKeptFor(std::chrono::seconds(60));
+    EXPECT_FALSE(HoldsOpen(file));
+}
+
 }  // namespace
 }  // namespace ostrel::engine::testing

@@ -6,9 +6,13 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace ostrel::engine::ff {
@@ -16,7 +20,7 @@ namespace {
 
 // Kept inputs live this long and take at most this much: enough for a batch that is probed
 // and then converted at once, little for a window left open with its list.
-constexpr auto kKeptFor = std::chrono::seconds(60);
+std::atomic<std::int64_t> keptForMs{60'000};
 constexpr std::size_t kMostKept = 16;
 constexpr std::int64_t kMostKeptBytes = 32 * 1024 * 1024;
 
@@ -41,21 +45,43 @@ struct KeptInput {
     std::unique_ptr<Input::InterruptRelay> relay;
     InputContextPtr context;
     std::int64_t bytes = 0;  // read while probing, held in the demuxer's buffers
-    std::chrono::steady_clock::time_point kept;
+    std::chrono::steady_clock::time_point expires;
 };
 
 class KeptInputs {
   public:
+    ~KeptInputs() {
+        {
+            std::lock_guard lock(mutex_);
+            ending_ = true;
+        }
+        changed_.notify_all();
+        if (closer_.joinable()) {
+            closer_.join();
+        }
+    }
+
     void Put(KeptInput input) {
         std::deque<KeptInput> dropped;  // closed outside the lock
-        std::lock_guard lock(mutex_);
-        DropExpired(dropped);
-        bytes_ += input.bytes;
-        inputs_.push_back(std::move(input));
-        while (inputs_.size() > kMostKept || bytes_ > kMostKeptBytes) {
-            bytes_ -= inputs_.front().bytes;
-            dropped.push_back(std::move(inputs_.front()));
-            inputs_.pop_front();
+        std::thread ended;              // a closer that has finished, joined outside the lock
+        {
+            std::lock_guard lock(mutex_);
+            DropExpired(dropped);
+            bytes_ += input.bytes;
+            inputs_.push_back(std::move(input));
+            while (inputs_.size() > kMostKept || bytes_ > kMostKeptBytes) {
+                bytes_ -= inputs_.front().bytes;
+                dropped.push_back(std::move(inputs_.front()));
+                inputs_.pop_front();
+            }
+            if (!closing_) {
+                ended = std::move(closer_);
+                StartCloser();
+            }
+        }
+        changed_.notify_all();  // the closer waits for the new input's time too
+        if (ended.joinable()) {
+            ended.join();
         }
     }
 
@@ -85,19 +111,55 @@ class KeptInputs {
     }
 
   private:
+    // A kept input holds its file open: a file added to the list and then left alone must not
+    // stay open (a removable disk could not be ejected), so a thread closes each one when its
+    // time is up. It ends once nothing is kept, and the next Put starts another.
+    void StartCloser() {
+        try {
+            closer_ = std::thread([this] { CloseExpired(); });
+            closing_ = true;
+        } catch (const std::system_error&) {
+            // Without the thread, expired inputs are closed by the next Put or Take.
+        }
+    }
+
+    void CloseExpired() {
+        std::unique_lock lock(mutex_);
+        while (!ending_ && !inputs_.empty()) {
+            const auto first = std::min_element(
+                inputs_.begin(), inputs_.end(),
+                [](const KeptInput& a, const KeptInput& b) { return a.expires < b.expires; });
+            changed_.wait_until(lock, first->expires);
+            std::deque<KeptInput> dropped;
+            DropExpired(dropped);
+            lock.unlock();
+            dropped.clear();
+            lock.lock();
+        }
+        closing_ = false;
+    }
+
     void DropExpired(std::deque<KeptInput>& dropped) {
         const auto now = std::chrono::steady_clock::now();
-        while (!inputs_.empty() && now - inputs_.front().kept > kKeptFor) {
-            bytes_ -= inputs_.front().bytes;
-            dropped.push_back(std::move(inputs_.front()));
-            inputs_.pop_front();
+        for (auto it = inputs_.begin(); it != inputs_.end();) {
+            if (now >= it->expires) {
+                bytes_ -= it->bytes;
+                dropped.push_back(std::move(*it));
+                it = inputs_.erase(it);
+            } else {
+                ++it;
+            }
         }
     }
 
     mutable std::mutex mutex_;
+    std::condition_variable changed_;
     std::deque<KeptInput> inputs_;
     std::int64_t bytes_ = 0;
     int reused_ = 0;
+    std::thread closer_;
+    bool closing_ = false;  // the closer runs
+    bool ending_ = false;   // the process ends: the closer stops
 };
 
 KeptInputs& Kept() {
@@ -229,7 +291,8 @@ void Input::KeepForReuse() {
         kept.identity = identity_;
         kept.limits = limits_;
         kept.bytes = context_->pb != nullptr ? context_->pb->bytes_read : 0;
-        kept.kept = std::chrono::steady_clock::now();
+        kept.expires =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(keptForMs.load());
         relay_->owner = nullptr;
         kept.relay = std::move(relay_);
         kept.context = std::move(context_);
@@ -238,6 +301,10 @@ void Input::KeepForReuse() {
     context_.reset();
     video_.clear();
     audio_.clear();
+}
+
+void Input::SetKeptFor(std::chrono::milliseconds time) {
+    keptForMs = time.count();
 }
 
 int Input::ReusedCount() {

@@ -55,6 +55,8 @@ class Input {
     void KeepForReuse();
     // How many opens in this process took a kept input.
     static int ReusedCount();
+    // How long a kept input waits to be taken before it is closed (a minute; tests shorten it).
+    static void SetKeptFor(std::chrono::milliseconds time);
 
     Step FailedStep() const { return failedStep_; }
     int FailedCode() const { return failedCode_; }
