@@ -1,6 +1,11 @@
 // The hand-over point between two stages of a conversion task's pipeline: a small bounded
 // queue, so that a fast stage waits for a slow one instead of filling the memory.
 //
+// A producer that found the queue full sleeps until it is half empty, not until one item was
+// taken: otherwise a fast reader and a slow encoder wake each other for every packet, and the
+// thread switches cost more than the reader's work (a sound-only conversion spent 15 % more CPU
+// time that way).
+//
 // The producer closes the queue at the end of its stream; the consumer then takes what is
 // left and learns the end. Stopping is twofold: Abort() (a stage failed) wakes every waiting
 // thread at once, and a stop flag set by another object (the encoder's Stop) is looked at
@@ -21,14 +26,21 @@ template <typename Item>
 class StageQueue {
   public:
     StageQueue(std::size_t capacity, const std::atomic<bool>* stop)
-        : capacity_(capacity < 1 ? 1 : capacity), stop_(stop) {}
+        : capacity_(capacity < 1 ? 1 : capacity), lowWater_(capacity_ / 2), stop_(stop) {}
     StageQueue(const StageQueue&) = delete;
     StageQueue& operator=(const StageQueue&) = delete;
 
     // Waits for room; false (the item dropped) once the queue was aborted or stopped.
     bool Push(Item item) {
         std::unique_lock lock(mutex_);
-        if (!Wait(lock, room_, [this] { return items_.size() < capacity_; })) {
+        if (items_.size() >= capacity_) {
+            producerWaits_ = true;
+            const bool room = Wait(lock, room_, [this] { return items_.size() <= lowWater_; });
+            producerWaits_ = false;
+            if (!room) {
+                return false;
+            }
+        } else if (Stopped()) {
             return false;
         }
         items_.push_back(std::move(item));
@@ -44,7 +56,9 @@ class StageQueue {
         }
         item = std::move(items_.front());
         items_.pop_front();
-        room_.notify_one();
+        if (producerWaits_ && items_.size() <= lowWater_) {
+            room_.notify_one();
+        }
         return true;
     }
 
@@ -82,11 +96,13 @@ class StageQueue {
     }
 
     const std::size_t capacity_;
+    const std::size_t lowWater_;  // a producer that waits for room wakes at this many items
     const std::atomic<bool>* stop_;
     std::mutex mutex_;
     std::condition_variable ready_;
     std::condition_variable room_;
     std::deque<Item> items_;
+    bool producerWaits_ = false;
     bool closed_ = false;
     bool aborted_ = false;
 };
