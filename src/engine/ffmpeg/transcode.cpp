@@ -37,10 +37,12 @@ constexpr std::int64_t kJunkLimitBytes = 64 * 1024 * 1024;
 constexpr std::int64_t kJunkHintBytes = 1024 * 1024;
 // The hand-over queues of a task's pipeline: deep enough to ride out the stages' uneven pace (a
 // key frame that takes long to decode, an encoder's lookahead), small enough that the memory
-// stays that of a conversion done in one thread.
+// stays that of a conversion done in one thread. One decoded picture is enough: the decoder
+// works on the next while the encoder takes it, and each picture held is 1.4 MB at 720p (two
+// were no faster and took 1.5 MB more at the peak).
 constexpr std::size_t kVideoPacketQueue = 16;
 constexpr std::size_t kAudioPacketQueue = 64;
-constexpr std::size_t kVideoFrameQueue = 2;
+constexpr std::size_t kVideoFrameQueue = 1;
 // When the streams read end early, this much before their end is read again with every stream.
 constexpr std::int64_t kTailRereadUs = 3'000'000;
 
@@ -371,11 +373,13 @@ class Task {
     // The pipeline: this thread reads and hands packets on; video is decoded on one thread and
     // filtered and encoded on another (the encoder's own threads come on top), audio is
     // decoded, filtered and encoded on a third. The muxer, fed by every stage, is shared under
-    // a lock: av_interleaved_write_frame puts the packets in timestamp order.
+    // a lock: av_interleaved_write_frame puts the packets in timestamp order. Without video,
+    // the sound is converted on this thread as it is read: reading is a small part of the
+    // work, and handing every packet to another thread cost more than it saved.
     bool Convert() {
         DiscardUnusedStreams();
         for (StreamPath* path : {&video_, &audio_}) {
-            if (path->wanted) {
+            if (path->wanted && (path == &video_ || video_.wanted)) {
                 path->packets = std::make_unique<StageQueue<PacketPtr>>(
                     path == &video_ ? kVideoPacketQueue : kAudioPacketQueue, request_.cancel);
             }
@@ -391,7 +395,7 @@ class Task {
                     stages.emplace_back([this] { Stage([this] { DecodeVideo(); }); });
                     stages.emplace_back([this] { Stage([this] { EncodeVideo(); }); });
                 }
-                if (audio_.wanted) {
+                if (audio_.packets) {
                     stages.emplace_back([this] { Stage([this] { ConvertAudio(); }); });
                 }
             } catch (const std::system_error& e) {
@@ -501,7 +505,7 @@ class Task {
             StreamPath* path = video_.wanted && index == video_.inStream->index   ? &video_
                                : audio_.wanted && index == audio_.inStream->index ? &audio_
                                                                                   : nullptr;
-            if (path != nullptr) {
+            if (path != nullptr && path->packets) {
                 PacketPtr queued(av_packet_alloc());
                 if (!queued) {
                     Abort("Out of memory");
@@ -510,6 +514,11 @@ class Task {
                 av_packet_move_ref(queued.get(), packet.get());
                 if (!path->packets->Push(std::move(queued))) {
                     return;  // stopped, or a stage failed
+                }
+            } else if (path != nullptr) {
+                if (!DecodeAudio(packet.get())) {
+                    Abort(audio_);
+                    return;
                 }
             } else if (subtitles_.Carries(index)) {
                 std::lock_guard lock(muxMutex_);
@@ -524,6 +533,9 @@ class Task {
             if (path->packets) {
                 path->packets->Close();
             }
+        }
+        if (audio_.wanted && !audio_.packets && !Stopping() && !FinishAudio()) {
+            Abort(audio_);
         }
     }
 
@@ -570,22 +582,28 @@ class Task {
     }
 
     void ConvertAudio() {
-        const StreamDecoder::FrameSink sink = [this](AVFrame* frame) {
-            usableSeen_ = true;
-            return PushAudioFrame(frame);
-        };
         PacketPtr packet;
         while (audio_.packets->Pop(packet)) {
-            if (!audio_.decoder.Decode(packet.get(), sink)) {
+            if (!DecodeAudio(packet.get())) {
                 Abort(audio_);
                 return;
             }
             packet.reset();
         }
-        if (!Stopping() && !(audio_.decoder.Decode(nullptr, sink) && PushFrame(audio_, nullptr))) {
+        if (!Stopping() && !FinishAudio()) {
             Abort(audio_);
         }
     }
+
+    // Decodes, filters and encodes one packet of sound (nullptr: the decoder's last frames).
+    bool DecodeAudio(const AVPacket* packet) {
+        return audio_.decoder.Decode(packet, [this](AVFrame* frame) {
+            usableSeen_ = true;
+            return PushAudioFrame(frame);
+        });
+    }
+
+    bool FinishAudio() { return DecodeAudio(nullptr) && PushFrame(audio_, nullptr); }
 
     // The last picture lasts until the video's end: a slow video's last frame is repeated at
     // the output's rate for as long as it was shown.

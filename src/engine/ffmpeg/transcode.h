@@ -1,7 +1,8 @@
 // One conversion task, as a short sequence of the engine's units: open the input, choose its
 // streams, set up a decoder → filter graph → encoder path per stream, open the output,
 // convert, finish. The calling thread reads the input; the decoding, filtering and encoding
-// run on threads of the task's own, all ended before Transcode returns.
+// run on threads of the task's own, all ended before Transcode returns (an output without
+// video is converted on the calling thread alone).
 #pragma once
 
 #include <atomic>
