@@ -29,15 +29,12 @@ const VideoEncoderRule kVideoRules[] = {
     {.encoder = "rv20", .sizeAlignment = 4, .maxFrameBytes = kRealMediaMaxFrameBytes},
     {.encoder = "mpeg1video", .frameRates = kMpeg1FrameRates},
     {.encoder = "mpeg2video", .frameRates = kMpeg2FrameRates},
-    // x264 keeps its frame threads busy with about 1.5 threads per core (its own automatic rule,
-    // which the ffmpeg tool leaves it on).
     {.encoder = "libx264",
      .zeroBitrateIsQuality = true,
      .qualityOption = "crf",
      .qualityValue = "23",
      .takesX264Preset = true,
-     .alwaysYuv420p = true,
-     .threadsPercent = 150},
+     .alwaysYuv420p = true},
     {.encoder = "libvpx", .zeroBitrateIsQuality = true},
 };
 // 4:2:0 pictures, libxvid, wmv1/2: even sizes.

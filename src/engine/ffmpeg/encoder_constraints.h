@@ -30,7 +30,6 @@ struct VideoEncoderRule {
     const char* qualityValue = nullptr;
     bool takesX264Preset = false;
     bool alwaysYuv420p = false;  // 4:2:0 output whatever the source, which devices play
-    int threadsPercent = 100;    // codec threads for each share of the task's threads
     // The largest frame its container takes, in bytes (0: any): the rate control's buffer
     // keeps every frame below it.
     int maxFrameBytes = 0;

@@ -20,7 +20,9 @@ bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string&
     encoder->pix_fmt = settings.pixelFormat;
     encoder->time_base = av_inv_q(settings.frameRate);
     encoder->framerate = settings.frameRate;
-    encoder->thread_count = std::max(1, settings.threads * rule.threadsPercent / 100);
+    // As many frame threads as the task's share: the decoder runs on a thread of its own
+    // beside them, and more x264 threads hold more pictures without finishing sooner.
+    encoder->thread_count = std::max(1, settings.threads);
     if (settings.bitrate > 0 || (settings.bitrate == 0 && rule.zeroBitrateIsQuality)) {
         encoder->bit_rate = settings.bitrate;
     }
