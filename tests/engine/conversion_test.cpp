@@ -534,5 +534,45 @@ TEST(Queue, StopEndsQuicklyAndLeavesNothing) {
     EXPECT_TRUE(folder.FileNames().empty());
 }
 
+// Sound alone runs on two threads joined by a queue that wakes its consumer in batches, handed
+// over after filtering (MP3: large encoder frames) or after decoding (Vorbis: small ones). A
+// stop ends either shape at once and leaves no file.
+TEST(Queue, StoppingASoundConversionEndsQuicklyAndLeavesNothing) {
+    TempFolder sources;
+    // Two minutes of 8 kHz mono, made up to 44.1 kHz stereo: seconds of encoding.
+    const std::filesystem::path input = sources.Path() / "long.wav";
+    ASSERT_TRUE(
+        RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i sine=frequency=440:"
+                   "sample_rate=8000 -t 120 -ac 1 " +
+                   Quote(input)));
+    struct Case {
+        const char* name;
+        const char* output;
+        const char* options;
+    };
+    const std::vector<Case> cases = {
+        {"MP3", "long.mp3", "-ac 2 -vn -ab 128k -ar 44100"},
+        {"Vorbis", "long.ogg", "-ac 2 -vn -acodec libvorbis -ab 128k -ar 44100"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        QueueRun run;
+        ASSERT_GE(run.Add(input, folder.Path() / c.output, c.options), 0)
+            << run.encoder->LastError();
+        ASSERT_EQ(run.encoder->StartTasks(2), 0);
+        ASSERT_TRUE(run.queue.RunUntil([&] { return !run.log.progress.empty(); }, 60s));
+        const auto stopAt = std::chrono::steady_clock::now();
+        run.encoder->StopTasks(false);
+        ASSERT_TRUE(run.queue.RunUntil([&] { return run.log.queueEnds > 0; }, 10s));
+        const auto stoppedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - stopAt);
+        EXPECT_LT(stoppedMs.count(), 5000);
+        ASSERT_EQ(run.log.finished.size(), 1u);
+        EXPECT_EQ(run.log.finished.front().outcome, TaskOutcome::Stopped);
+        EXPECT_TRUE(folder.FileNames().empty());
+    }
+}
+
 }  // namespace
 }  // namespace ostrel::engine::testing

@@ -73,6 +73,30 @@ TEST(StageQueue, AFullQueueLetsItsProducerGoOnWhenHalfEmpty) {
     EXPECT_EQ(rest, (std::vector<int>{2, 3, 4}));
 }
 
+// A queue made for batches wakes its waiting consumer once half of it is filled, or at the end
+// with whatever is left.
+TEST(StageQueue, ABatchConsumerWakesWhenHalfFullOrClosed) {
+    StageQueue<int> queue(4, nullptr, StageQueue<int>::Wake::Batch);
+    std::atomic<int> taken{0};
+    std::jthread consumer([&] {
+        int item = -1;
+        while (queue.Pop(item)) {
+            ++taken;
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the consumer waits
+    ASSERT_TRUE(queue.Push(0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(taken, 0) << "woken for one item of four";
+    ASSERT_TRUE(queue.Push(1));
+    EXPECT_TRUE(WaitFor([&] { return taken == 2; }));
+    ASSERT_TRUE(queue.Push(2));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(taken, 2);
+    queue.Close();
+    EXPECT_TRUE(WaitFor([&] { return taken == 3; }));
+}
+
 // Abort (a stage failed) and the task's stop flag both end the wait of a producer at a full
 // queue and of a consumer at an empty one, well within a fraction of a second.
 TEST(StageQueue, EveryWayOfStoppingEndsBothWaitsAtOnce) {
