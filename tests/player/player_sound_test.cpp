@@ -40,6 +40,8 @@ std::int64_t FileSize(const fs::path& file) {
     return ::stat(file.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
 }
 
+constexpr double kStdioBufferBytes = 4096.0;
+
 // Over 10 s of the long clip, every picture is handed to the host within 40 ms of the audio
 // clock, and the audio clock itself follows the sound the device has taken (the disk driver
 // takes it in real time).
@@ -64,8 +66,9 @@ TEST(PlayerSound, PicturesStayInStepWithTheSound) {
         const double taken = static_cast<double>(FileSize(sound)) / bytesPerSecond;
         ASSERT_GE(stats.audioClockSeconds, 0.0);
         if (kTimingChecks) {
-            // The clock trails what the device took by at most its buffers.
-            EXPECT_LT(stats.audioClockSeconds, taken + 0.02);
+            // The clock trails what the device took by at most its buffers; the file lags what
+            // the disk driver wrote by up to the C library's buffer of its stream (4 kB).
+            EXPECT_LT(stats.audioClockSeconds, taken + 0.02 + kStdioBufferBytes / bytesPerSecond);
             EXPECT_GT(stats.audioClockSeconds, taken - 0.25);
         }
         if (firstClock < 0) {
