@@ -398,6 +398,7 @@ class Task {
     // hand every packet to another thread.
     bool Convert() {
         DiscardUnusedStreams();
+        // Sound gets a packet queue only beside video; alone, it is decoded as it is read.
         for (StreamPath* path : {&video_, &audio_}) {
             if (path->wanted && (path == &video_ || video_.wanted)) {
                 path->packets = std::make_unique<StageQueue<PacketPtr>>(
@@ -427,7 +428,7 @@ class Task {
                 if (audio_.toEncode) {
                     stages.emplace_back([this] { Stage([this] { EncodeAudio(); }); });
                 }
-                if (audio_.wanted && audio_.frames) {
+                if (audio_.frames) {
                     stages.emplace_back([this] { Stage([this] { FilterAudio(); }); });
                 }
             } catch (const std::system_error& e) {
@@ -598,7 +599,7 @@ class Task {
         return PushFrame(audio_, nullptr);
     }
 
-    // Moves a decoded frame into the queue of the stage that converts it further.
+    // Moves a frame into the queue of the stage that converts it further.
     bool HandOn(StageQueue<FramePtr>& queue, AVFrame* frame) {
         FramePtr handed(av_frame_alloc());
         if (!handed) {
@@ -759,13 +760,7 @@ class Task {
             }
             filtered->pict_type = AV_PICTURE_TYPE_NONE;
             if (path.toEncode) {
-                FramePtr handed(av_frame_alloc());
-                if (!handed) {
-                    path.error = "Out of memory";
-                    return false;
-                }
-                av_frame_move_ref(handed.get(), filtered);
-                if (!path.toEncode->Push(std::move(handed))) {
+                if (!HandOn(*path.toEncode, filtered)) {
                     return false;
                 }
                 continue;

@@ -2,7 +2,7 @@
 // streams, set up a decoder → filter graph → encoder path per stream, open the output,
 // convert, finish. The calling thread reads the input; the decoding, filtering and encoding
 // run on threads of the task's own, all ended before Transcode returns (an output without
-// video is converted on the calling thread alone).
+// video is also decoded on the calling thread, and converted further on one thread more).
 #pragma once
 
 #include <atomic>
