@@ -24,6 +24,7 @@ LoaderState& State() {
     return state;
 }
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // Whether an allocator or other library is preloaded into the process.
 bool SomethingPreloaded() {
     const char* preload = std::getenv("LD_PRELOAD");
@@ -33,6 +34,7 @@ bool SomethingPreloaded() {
     struct stat info {};
     return ::stat("/etc/ld.so.preload", &info) == 0 && info.st_size > 0;
 }
+#endif
 
 // How the module is opened. The module's libraries (libav and its ~150 dependencies) bind
 // about 48,000 symbols when loaded. Looked up from the module's own libraries first, each
