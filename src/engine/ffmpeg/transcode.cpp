@@ -609,6 +609,26 @@ class Task {
         return queue.Push(std::move(handed));
     }
 
+    // One stage's loop: each item of the queue goes to step until the queue ends, then
+    // finish runs. A failure of either ends the pipeline with error, which the stage's own
+    // thread wrote (read only after the failure, so it holds the failure's text).
+    template <typename Item, typename Step, typename Finish>
+    void Drain(StageQueue<Item>& queue, Step step, Finish finish, const std::string& error) {
+        Item item;
+        while (queue.Pop(item)) {
+            if (!step(item.get())) {
+                Abort(error);
+                return;
+            }
+            item.reset();
+        }
+        if (!Stopping() && !finish()) {
+            Abort(error);
+        }
+    }
+
+    // Its only failure is a hand-over that did not happen: another stage's failure or a stop,
+    // whose text is already the task's.
     void DecodeVideo() {
         const StreamDecoder::FrameSink sink = [this](AVFrame* frame) {
             usableSeen_ = true;
@@ -620,78 +640,51 @@ class Task {
             }
             return HandOn(*video_.frames, frame);
         };
-        PacketPtr packet;
-        while (video_.packets->Pop(packet)) {
-            if (!video_.decoder.Decode(packet.get(), sink)) {
-                return;
-            }
-            packet.reset();
-        }
-        if (!Stopping() && video_.decoder.Decode(nullptr, sink)) {
-            video_.frames->Close();
-        }
+        Drain(
+            *video_.packets,
+            [&](const AVPacket* packet) { return video_.decoder.Decode(packet, sink); },
+            [&] {
+                if (!video_.decoder.Decode(nullptr, sink)) {
+                    return false;
+                }
+                video_.frames->Close();
+                return true;
+            },
+            std::string());
     }
 
     void EncodeVideo() {
-        FramePtr frame;
-        while (video_.frames->Pop(frame)) {
-            if (!PushFrame(video_, frame.get())) {
-                Abort(video_);
-                return;
-            }
-            frame.reset();
-        }
-        if (!Stopping() && !CloseVideo()) {
-            Abort(video_);
-        }
+        Drain(
+            *video_.frames, [this](AVFrame* frame) { return PushFrame(video_, frame); },
+            [this] { return CloseVideo(); }, video_.error);
     }
 
+    // Decodes, filters and encodes the sound beside the video.
     void ConvertAudio() {
         const StreamDecoder::FrameSink sink = [this](AVFrame* frame) {
             usableSeen_ = true;
             return PushAudioFrame(frame);
         };
-        PacketPtr packet;
-        while (audio_.packets->Pop(packet)) {
-            if (!audio_.decoder.Decode(packet.get(), sink)) {
-                Abort(audio_);
-                return;
-            }
-            packet.reset();
-        }
-        if (!Stopping() && !(audio_.decoder.Decode(nullptr, sink) && PushFrame(audio_, nullptr))) {
-            Abort(audio_);
-        }
+        Drain(
+            *audio_.packets,
+            [&](const AVPacket* packet) { return audio_.decoder.Decode(packet, sink); },
+            [&] { return audio_.decoder.Decode(nullptr, sink) && PushFrame(audio_, nullptr); },
+            audio_.error);
     }
 
     // Filters and encodes the decoded sound the reading thread hands on.
     void FilterAudio() {
-        FramePtr frame;
-        while (audio_.frames->Pop(frame)) {
-            if (!PushAudioFrame(frame.get())) {
-                Abort(audio_);
-                return;
-            }
-            frame.reset();
-        }
-        if (!Stopping() && !PushFrame(audio_, nullptr)) {
-            Abort(audio_);
-        }
+        Drain(
+            *audio_.frames, [this](AVFrame* frame) { return PushAudioFrame(frame); },
+            [this] { return PushFrame(audio_, nullptr); }, audio_.error);
     }
 
     // Encodes the filtered sound the reading thread hands on.
     void EncodeAudio() {
-        FramePtr frame;
-        while (audio_.toEncode->Pop(frame)) {
-            if (!Encode(audio_, frame.get(), audio_.encodeError)) {
-                Abort(audio_.encodeError);
-                return;
-            }
-            frame.reset();
-        }
-        if (!Stopping() && !Encode(audio_, nullptr, audio_.encodeError)) {
-            Abort(audio_.encodeError);
-        }
+        Drain(
+            *audio_.toEncode,
+            [this](const AVFrame* frame) { return Encode(audio_, frame, audio_.encodeError); },
+            [this] { return Encode(audio_, nullptr, audio_.encodeError); }, audio_.encodeError);
     }
 
     // The last picture lasts until the video's end: a slow video's last frame is repeated at
