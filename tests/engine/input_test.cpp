@@ -204,5 +204,22 @@ TEST(Input, AKeptInputIsClosedWhenItsTimeIsUp) {
     EXPECT_FALSE(HoldsOpen(file));
 }
 
+// The closing thread waits for the earliest kept input's time; an input dropped meanwhile to
+// make room (more than sixteen kept) must not be read by that wait when it wakes. The sanitizer
+// build sees the read of the dropped input.
+TEST(Input, KeptInputsDroppedForRoomWhileTheCloserWaits) {
+    TempFolder folder;
+    const std::filesystem::path file = folder.Path() / "kept often.mp4";
+    std::filesystem::copy_file(TestMedia().video30, file);
+    Input::SetKeptFor(std::chrono::seconds(20));
+    for (int i = 0; i < 20; ++i) {
+        Input input;
+        ASSERT_TRUE(input.Open(file.string(), ""));
+        input.KeepForReuse();
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));  // the closer waits again
+    }
+    Input::SetKeptFor(std::chrono::seconds(60));
+}
+
 }  // namespace
 }  // namespace ostrel::engine::testing

@@ -126,10 +126,14 @@ class KeptInputs {
     void CloseExpired() {
         std::unique_lock lock(mutex_);
         while (!ending_ && !inputs_.empty()) {
-            const auto first = std::min_element(
-                inputs_.begin(), inputs_.end(),
-                [](const KeptInput& a, const KeptInput& b) { return a.expires < b.expires; });
-            changed_.wait_until(lock, first->expires);
+            // The time is copied: the wait reads it again when it wakes, and by then a Put or a
+            // Take may have removed that input.
+            const auto expires = std::min_element(inputs_.begin(), inputs_.end(),
+                                                  [](const KeptInput& a, const KeptInput& b) {
+                                                      return a.expires < b.expires;
+                                                  })
+                                     ->expires;
+            changed_.wait_until(lock, expires);
             std::deque<KeptInput> dropped;
             DropExpired(dropped);
             lock.unlock();
