@@ -7,6 +7,7 @@
 #include <cmath>
 #include <thread>
 
+#include "engine/ffmpeg/display_matrix.h"
 #include "engine/ffmpeg/input.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine_fixture.h"
@@ -66,10 +67,13 @@ TEST(Input, InterruptAndDeadlineEndTheOpen) {
     };
     const std::string path = TestMedia().videoWithAudio.string();
     for (const Case& c : cases) {
-        std::atomic<bool> interrupt{c.interrupted};
+        std::stop_source stop;
+        if (c.interrupted) {
+            stop.request_stop();
+        }
         ff::InputLimits limits;
         limits.readTimeout = c.timeout;
-        Input input(&interrupt, limits);
+        Input input(stop.get_token(), limits);
         EXPECT_FALSE(input.Open(path, ""));
         EXPECT_EQ(input.Interrupted(), c.interrupted);
         EXPECT_EQ(input.TimedOut(), c.timedOut);

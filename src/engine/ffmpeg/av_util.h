@@ -18,6 +18,13 @@ extern "C" {
 
 namespace ostrel::engine::ff {
 
+// A picture's width and height, which travel together.
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PictureSize&) const = default;
+};
+
 struct InputContextDeleter {
     void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
 };

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/ffmpeg/display_matrix.h"
 #include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/input.h"
 #include "engine/ffmpeg/log.h"
@@ -98,7 +99,9 @@ class FfmpegDecoder final : public Decoder {
         info.index = stream.index;
         info.codecName = avcodec_get_name(stream.codecpar->codec_id);
         if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-            UprightSize(&stream, info.width, info.height);
+            const PictureSize size = UprightSize(&stream);
+            info.width = size.width;
+            info.height = size.height;
         }
         return info;
     }

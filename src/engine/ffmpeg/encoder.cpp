@@ -122,7 +122,7 @@ class FfmpegEncoder final : public Encoder {
             std::abort();
         }
         gate_->Close();
-        cancel_ = true;
+        runStop_.request_stop();
         JoinRunner();
     }
 
@@ -223,17 +223,18 @@ class FfmpegEncoder final : public Encoder {
         if (batch.empty()) {
             return Refuse("There is nothing to convert");
         }
-        cancel_ = false;
+        runStop_ = std::stop_source();
         running_ = true;
         const std::uint64_t serial = gate_->NextRun();
-        runner_ = std::thread([this, tasks = std::move(batch), threads, serial]() mutable {
-            RunQueue(std::move(tasks), std::clamp(threads, 1, kMaxThreads), serial);
+        runner_ = std::thread([this, tasks = std::move(batch), threads, serial,
+                               stop = runStop_.get_token()]() mutable {
+            RunQueue(std::move(tasks), std::clamp(threads, 1, kMaxThreads), serial, stop);
         });
         return 0;
     }
 
     void StopTasks(bool wait) override {
-        cancel_ = true;
+        runStop_.request_stop();
         // On its own thread the encoder cannot wait for itself.
         if (wait && !OnOwnThread()) {
             JoinRunner();
@@ -351,7 +352,8 @@ class FfmpegEncoder final : public Encoder {
         }
     }
 
-    void RunQueue(std::vector<QueuedTask> tasks, int threads, std::uint64_t serial) {
+    void RunQueue(std::vector<QueuedTask> tasks, int threads, std::uint64_t serial,
+                  const std::stop_token& stop) {
         const OwnerMark mark(this);
         RemoveStaleFiles(tasks);
         const std::size_t count = tasks.size();
@@ -363,7 +365,7 @@ class FfmpegEncoder final : public Encoder {
             for (std::size_t index = next.fetch_add(1); index < count; index = next.fetch_add(1)) {
                 const int share =
                     std::max(1, threads / static_cast<int>(std::min(workers, count - index)));
-                if (RunTask(tasks[index], share, serial) != TaskOutcome::Succeeded) {
+                if (RunTask(tasks[index], share, serial, stop) != TaskOutcome::Succeeded) {
                     allSucceeded = false;
                 }
             }
@@ -376,7 +378,7 @@ class FfmpegEncoder final : public Encoder {
         for (std::thread& thread : pool) {
             thread.join();
         }
-        const bool stopped = cancel_;
+        const bool stopped = stop.stop_requested();
         running_ = false;
         PostFinished(serial, -1,
                      stopped        ? TaskOutcome::Stopped
@@ -397,8 +399,9 @@ class FfmpegEncoder final : public Encoder {
         }
     }
 
-    TaskOutcome RunTask(const QueuedTask& task, int threads, std::uint64_t serial) {
-        if (cancel_) {
+    TaskOutcome RunTask(const QueuedTask& task, int threads, std::uint64_t serial,
+                        const std::stop_token& stop) {
+        if (stop.stop_requested()) {
             PostFinished(serial, task.number, TaskOutcome::Stopped, {});
             return TaskOutcome::Stopped;
         }
@@ -409,7 +412,7 @@ class FfmpegEncoder final : public Encoder {
         request.options = task.options;
         request.container = task.container;
         request.threads = threads;
-        request.cancel = &cancel_;
+        request.stop = stop;
         request.progress = [this, serial, number = task.number](std::int64_t positionUs,
                                                                 std::int64_t durationUs) {
             PostProgress(serial, number, positionUs, durationUs);
@@ -431,7 +434,7 @@ class FfmpegEncoder final : public Encoder {
     std::size_t firstUnstarted_ = 0;
     std::string lastError_;
     std::shared_ptr<EventGate> gate_ = std::make_shared<EventGate>();
-    std::atomic<bool> cancel_{false};
+    std::stop_source runStop_;  // replaced by each run before its thread starts
     std::atomic<bool> running_{false};
     std::thread runner_;
 };

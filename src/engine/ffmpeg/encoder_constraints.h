@@ -13,12 +13,6 @@
 
 namespace ostrel::engine::ff {
 
-struct PictureSize {
-    int width = 0;
-    int height = 0;
-    bool operator==(const PictureSize&) const = default;
-};
-
 struct VideoEncoderRule {
     std::string_view encoder;                 // FFmpeg's encoder name; empty for every other one
     int sizeAlignment = 2;                    // width and height are multiples of it

@@ -99,52 +99,6 @@ void FilterGraph::SetFrameSize(int samples) {
     av_buffersink_set_frame_size(sink_, static_cast<unsigned>(samples));
 }
 
-std::string UprightFilter(const AVStream* stream) {
-    const auto* matrix = reinterpret_cast<const std::int32_t*>(
-        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
-    const double degrees = DisplayRotationDegrees(stream);
-    if (matrix == nullptr) {
-        return {};
-    }
-    // A matrix that also reflects the picture: the ffmpeg tool's choice of filters for each
-    // of the eight orientations (the signs of the matrix tell the mirror).
-    auto near = [degrees](double value) { return std::fabs(degrees - value) < 1.0; };
-    if (near(90.0)) {
-        return matrix[3] > 0 ? "transpose=cclock_flip" : "transpose=clock";
-    }
-    if (near(270.0)) {
-        return matrix[3] < 0 ? "transpose=clock_flip" : "transpose=cclock";
-    }
-    if (near(180.0)) {
-        return JoinChain({matrix[0] < 0 ? "hflip" : "", matrix[4] < 0 ? "vflip" : ""});
-    }
-    if (near(0.0) || near(360.0)) {
-        return matrix[4] < 0 ? "vflip" : "";
-    }
-    return RotationFilter(degrees);
-}
-
-std::string RotationFilter(double degrees) {
-    const double angle = NormaliseDegrees(degrees);
-    auto near = [angle](double value) { return std::fabs(angle - value) < 0.01; };
-    if (near(0.0) || near(360.0)) {
-        return {};
-    }
-    if (near(90.0)) {
-        return "transpose=clock";
-    }
-    if (near(180.0)) {
-        return "hflip,vflip";
-    }
-    if (near(270.0)) {
-        return "transpose=cclock";
-    }
-    // The rotate filter takes radians.
-    const double radians = angle * M_PI / 180.0;
-    return Format("rotate=%.10f:ow=ceil(rotw(%.10f)/2)*2:oh=ceil(roth(%.10f)/2)*2", radians,
-                  radians, radians);
-}
-
 namespace {
 
 std::string StepFilter(const FilterStep& step) {

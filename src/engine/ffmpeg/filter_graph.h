@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/ffmpeg/av_util.h"
+#include "engine/ffmpeg/display_matrix.h"
 #include "engine/ffmpeg/job.h"
 
 namespace ostrel::engine::ff {
@@ -43,13 +44,6 @@ class FilterGraph {
     AVFilterContext* source_ = nullptr;
     AVFilterContext* sink_ = nullptr;
 };
-
-// The chain that turns a picture clockwise by degrees: exact transposes and flips for right
-// angles, else the rotate filter with an output size rounded up to even numbers.
-std::string RotationFilter(double degrees);
-// The filters that show a stream as its display matrix asks: turned upright, and mirrored when
-// the matrix reflects the picture; empty when it needs none.
-std::string UprightFilter(const AVStream* stream);
 
 // The user's "-vf" steps as a chain; crop values round down to the chroma grid.
 std::string UserChain(const std::vector<FilterStep>& steps);

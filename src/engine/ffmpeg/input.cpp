@@ -1,9 +1,5 @@
 #include "engine/ffmpeg/input.h"
 
-extern "C" {
-#include <libavutil/display.h>
-}
-
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -173,8 +169,7 @@ KeptInputs& Kept() {
 
 }  // namespace
 
-Input::Input(const std::atomic<bool>* interrupt, InputLimits limits)
-    : interrupt_(interrupt), limits_(limits) {}
+Input::Input(std::stop_token stop, InputLimits limits) : stop_(std::move(stop)), limits_(limits) {}
 
 int Input::InterruptCallback(void* opaque) {
     Input* input = static_cast<InterruptRelay*>(opaque)->owner.load();
@@ -214,7 +209,7 @@ void Input::StartDeadline() {
 }
 
 bool Input::Interrupted() const {
-    return interrupt_ != nullptr && interrupt_->load();
+    return stop_.stop_requested();
 }
 
 bool Input::Open(const std::string& path, const std::string& formatName) {
@@ -422,37 +417,6 @@ int Input::Read(AVPacket* packet) {
         failedCode_ = ret;
     }
     return ret;
-}
-
-double NormaliseDegrees(double degrees) {
-    double normalised = std::fmod(degrees, 360.0);
-    if (normalised < 0.0) {
-        normalised += 360.0;
-    }
-    return normalised;
-}
-
-double DisplayRotationDegrees(const AVStream* stream) {
-    const std::uint8_t* matrix =
-        av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
-    if (matrix == nullptr) {
-        return 0.0;
-    }
-    // av_display_rotation_get gives the counter-clockwise angle; turning upright is clockwise.
-    const double angle = av_display_rotation_get(reinterpret_cast<const std::int32_t*>(matrix));
-    if (std::isnan(angle)) {
-        return 0.0;
-    }
-    return NormaliseDegrees(-std::round(angle));
-}
-
-void UprightSize(const AVStream* stream, int& width, int& height) {
-    width = stream->codecpar->width;
-    height = stream->codecpar->height;
-    const double rotation = DisplayRotationDegrees(stream);
-    if (std::fabs(rotation - 90.0) < 1.0 || std::fabs(rotation - 270.0) < 1.0) {
-        std::swap(width, height);
-    }
 }
 
 }  // namespace ostrel::engine::ff

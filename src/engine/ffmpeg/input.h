@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,9 @@ struct InputStream {
 
 class Input {
   public:
-    // interrupt, when given, is set by another object (a stop button, a player closing) to end
-    // every blocking call at once; it must outlive the input.
-    explicit Input(const std::atomic<bool>* interrupt = nullptr, InputLimits limits = {});
+    // stop, when it can be stopped, is the stop of the task or media the input serves (a stop
+    // button, a player closing): it ends every blocking call at once.
+    explicit Input(std::stop_token stop = {}, InputLimits limits = {});
     Input(const Input&) = delete;
     Input& operator=(const Input&) = delete;
 
@@ -114,7 +115,7 @@ class Input {
     void StartDeadline();
     void ListStreams();
 
-    const std::atomic<bool>* interrupt_;
+    std::stop_token stop_;
     InputLimits limits_;
     std::string path_;
     std::string formatName_;
@@ -135,15 +136,5 @@ class Input {
     Step failedStep_ = Step::None;
     int failedCode_ = 0;
 };
-
-// An angle in degrees brought into [0, 360).
-double NormaliseDegrees(double degrees);
-
-// The clockwise rotation in degrees [0, 360) that turns a stream upright, from its display
-// matrix; 0 when there is none.
-double DisplayRotationDegrees(const AVStream* stream);
-
-// The picture size as shown: width and height swapped for a stream turned by 90 or 270 degrees.
-void UprightSize(const AVStream* stream, int& width, int& height);
 
 }  // namespace ostrel::engine::ff

@@ -20,8 +20,7 @@ namespace ostrel::engine::ff {
 namespace {
 
 int InterruptCallback(void* opaque) {
-    const auto* interrupt = static_cast<const std::atomic<bool>*>(opaque);
-    return interrupt != nullptr && interrupt->load() ? 1 : 0;
+    return static_cast<const std::stop_token*>(opaque)->stop_requested() ? 1 : 0;
 }
 
 // Muxers are told at most this much delay between their streams (µs), as the ffmpeg tool does.
@@ -97,11 +96,11 @@ int MoveIfFree(const std::string& from, const std::string& to) {
 struct Output::FileSink {
     int fd = -1;
     std::int64_t position = 0;
-    const std::atomic<bool>* interrupt = nullptr;
+    std::stop_token stop;
 
     static int Write(void* opaque, std::uint8_t* data, int size) {
         auto* sink = static_cast<FileSink*>(opaque);
-        if (sink->interrupt != nullptr && sink->interrupt->load()) {
+        if (sink->stop.stop_requested()) {
             return AVERROR_EXIT;
         }
         int done = 0;
@@ -148,8 +147,8 @@ struct Output::FileSink {
     }
 };
 
-Output::Output(std::string path, const std::atomic<bool>* interrupt)
-    : path_(std::move(path)), interrupt_(interrupt) {}
+Output::Output(std::string path, std::stop_token stop)
+    : path_(std::move(path)), stop_(std::move(stop)) {}
 
 Output::~Output() {
     std::string ignored;
@@ -169,7 +168,7 @@ bool Output::Create(const std::string& muxer, std::string& error) {
         return false;
     }
     context_.reset(context);
-    context_->interrupt_callback = {InterruptCallback, const_cast<std::atomic<bool>*>(interrupt_)};
+    context_->interrupt_callback = {InterruptCallback, &stop_};
     context_->max_delay = kMaxMuxDelayUs;
     return true;
 }
@@ -216,7 +215,7 @@ bool Output::CreateTemporaryFile(std::string& error) {
             temporaryPath_ = candidate;
             sink_ = std::make_unique<FileSink>();
             sink_->fd = fd;
-            sink_->interrupt = interrupt_;
+            sink_->stop = stop_;
             return true;
         }
         if (errno != EEXIST) {

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,8 @@ namespace ostrel::engine::ff {
 
 class Output {
   public:
-    // interrupt, when given, ends blocking writes once set; it must outlive the output.
-    Output(std::string path, const std::atomic<bool>* interrupt);
+    // stop, once stopped, ends blocking writes.
+    Output(std::string path, std::stop_token stop);
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
     ~Output();  // removes the temporary file unless committed
@@ -64,7 +65,7 @@ class Output {
     std::string path_;
     std::string temporaryPath_;
     std::string writtenPath_;
-    const std::atomic<bool>* interrupt_;
+    std::stop_token stop_;
     OutputContextPtr context_;
     std::unique_ptr<FileSink> sink_;
     std::int64_t positionUs_ = 0;

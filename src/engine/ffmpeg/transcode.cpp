@@ -14,6 +14,7 @@ extern "C" {
 #include <vector>
 
 #include "engine/ffmpeg/av_util.h"
+#include "engine/ffmpeg/bounded_queue.h"
 #include "engine/ffmpeg/cover_art.h"
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/filter_graph.h"
@@ -22,7 +23,6 @@ extern "C" {
 #include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/metadata.h"
 #include "engine/ffmpeg/output.h"
-#include "engine/ffmpeg/stage_queue.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine/ffmpeg/stream_encoder.h"
 #include "engine/ffmpeg/subtitles.h"
@@ -75,13 +75,13 @@ struct StreamPath {
     AVStream* outStream = nullptr;
     std::int64_t nextEncodePts = AV_NOPTS_VALUE;  // audio: next frame to encode, encoder time base
     FramePtr filtered;
-    std::unique_ptr<StageQueue<PacketPtr>> packets;
+    std::unique_ptr<BoundedQueue<PacketPtr>> packets;
     // Decoded, to filter and encode on another thread: video, and sound without video when its
     // encoder takes small frames.
-    std::unique_ptr<StageQueue<FramePtr>> frames;
+    std::unique_ptr<BoundedQueue<FramePtr>> frames;
     // Filtered, to encode on another thread: sound without video when its encoder takes large
     // frames.
-    std::unique_ptr<StageQueue<FramePtr>> toEncode;
+    std::unique_ptr<BoundedQueue<FramePtr>> toEncode;
     std::string error;        // of this path's stages while converting
     std::string encodeError;  // of the encoding thread that takes toEncode
 };
@@ -98,8 +98,8 @@ class Task {
   public:
     explicit Task(const TranscodeRequest& request)
         : request_(request),
-          input_(request.cancel, ConversionLimits()),
-          output_(request.outputPath, request.cancel) {
+          input_(request.stop, ConversionLimits()),
+          output_(request.outputPath, request.stop) {
         video_.name = "video";
         audio_.name = "audio";
         video_.filtered.reset(av_frame_alloc());
@@ -130,7 +130,7 @@ class Task {
         }
         return false;
     }
-    bool Cancelled() const { return request_.cancel != nullptr && request_.cancel->load(); }
+    bool Cancelled() const { return request_.stop.stop_requested(); }
     // A stop, or a stage of the pipeline failed: every stage ends.
     bool Stopping() const { return Cancelled() || aborted_.load(); }
 
@@ -401,19 +401,19 @@ class Task {
         // Sound gets a packet queue only beside video; alone, it is decoded as it is read.
         for (StreamPath* path : {&video_, &audio_}) {
             if (path->wanted && (path == &video_ || video_.wanted)) {
-                path->packets = std::make_unique<StageQueue<PacketPtr>>(
-                    path == &video_ ? kVideoPacketQueue : kAudioPacketQueue, request_.cancel);
+                path->packets = std::make_unique<BoundedQueue<PacketPtr>>(
+                    path == &video_ ? kVideoPacketQueue : kAudioPacketQueue, request_.stop);
             }
         }
         if (video_.wanted) {
             video_.frames =
-                std::make_unique<StageQueue<FramePtr>>(kVideoFrameQueue, request_.cancel);
+                std::make_unique<BoundedQueue<FramePtr>>(kVideoFrameQueue, request_.stop);
         } else {
             const bool largeFrames =
                 audio_.encoder.Context()->frame_size >= kSplitAudioFrameSamples;
             (largeFrames ? audio_.toEncode : audio_.frames) =
-                std::make_unique<StageQueue<FramePtr>>(kAudioFrameQueue, request_.cancel,
-                                                       StageQueue<FramePtr>::Wake::Batch);
+                std::make_unique<BoundedQueue<FramePtr>>(kAudioFrameQueue, request_.stop,
+                                                         BoundedQueue<FramePtr>::Wake::Batch);
         }
         {
             std::vector<std::jthread> stages;
@@ -600,7 +600,7 @@ class Task {
     }
 
     // Moves a frame into the queue of the stage that converts it further.
-    bool HandOn(StageQueue<FramePtr>& queue, AVFrame* frame) {
+    bool HandOn(BoundedQueue<FramePtr>& queue, AVFrame* frame) {
         FramePtr handed(av_frame_alloc());
         if (!handed) {
             return Abort("Out of memory");
@@ -613,7 +613,7 @@ class Task {
     // finish runs. A failure of either ends the pipeline with error, which the stage's own
     // thread wrote (read only after the failure, so it holds the failure's text).
     template <typename Item, typename Step, typename Finish>
-    void Drain(StageQueue<Item>& queue, Step step, Finish finish, const std::string& error) {
+    void Drain(BoundedQueue<Item>& queue, Step step, Finish finish, const std::string& error) {
         Item item;
         while (queue.Pop(item)) {
             if (!step(item.get())) {

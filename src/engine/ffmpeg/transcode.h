@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <stop_token>
 #include <string>
 
 #include "engine/engine.h"
@@ -23,8 +24,8 @@ struct TranscodeRequest {
     // against the input's facts.
     std::string options;
     ContainerInfo container;
-    int threads = 1;                            // codec and filter threads of this task
-    const std::atomic<bool>* cancel = nullptr;  // set from another thread to stop
+    int threads = 1;       // codec and filter threads of this task
+    std::stop_token stop;  // the run's stop
     // Called from the task's threads as they post progress.
     std::function<void(std::int64_t positionUs, std::int64_t durationUs)> progress;
     // Called first on each thread the task starts for its pipeline (the caller marks its own

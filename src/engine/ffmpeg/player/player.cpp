@@ -224,6 +224,7 @@ class FfmpegPlayerImpl final : public FfmpegPlayer {
 
     // The media, set up by OpenMedia before the threads start and released after they ended.
     std::atomic<bool> abort_{false};
+    std::stop_source mediaStop_;  // stops the input's blocking calls at a close
     std::unique_ptr<Input> input_;
     int videoIndex_ = -1;
     int audioIndex_ = -1;
@@ -420,7 +421,8 @@ bool FfmpegPlayerImpl::OpenMedia(const std::string& path, VideoSurface* surface,
     }
     CloseMedia(false);
     abort_ = false;
-    auto input = std::make_unique<Input>(&abort_);
+    mediaStop_ = std::stop_source();
+    auto input = std::make_unique<Input>(mediaStop_.get_token());
     if (!input->Open(path, "")) {
         Fail(input->ErrorText(path));
         return false;
@@ -460,16 +462,9 @@ bool FfmpegPlayerImpl::OpenMedia(const std::string& path, VideoSurface* surface,
     naturalHeight_ = 0;
     if (videoIndex >= 0) {
         AVStream* stream = input->Stream(videoIndex);
-        int width = 0;
-        int height = 0;
-        UprightSize(stream, width, height);
-        AVRational sar = av_guess_sample_aspect_ratio(input->Context(), stream, nullptr);
-        const double rotation = DisplayRotationDegrees(stream);
-        if (std::fabs(rotation - 90.0) < 1.0 || std::fabs(rotation - 270.0) < 1.0) {
-            sar = av_inv_q(sar.num > 0 ? sar : AVRational{1, 1});
-        }
-        naturalSar_ = sar.num > 0 ? sar : AVRational{1, 1};
-        NaturalSize(width, height, naturalSar_, naturalWidth_, naturalHeight_);
+        const PictureSize upright = UprightSize(stream);
+        naturalSar_ = UprightSampleAspect(input->Context(), stream);
+        NaturalSize(upright.width, upright.height, naturalSar_, naturalWidth_, naturalHeight_);
     }
     videoIndex_ = videoIndex;
     audioIndex_ = audioIndex;
@@ -565,6 +560,7 @@ void FfmpegPlayerImpl::CloseMedia(bool) {
     // Events of this media still on their way are dropped from here on.
     gate_->current.fetch_add(1);
     abort_ = true;
+    mediaStop_.request_stop();
     videoPackets_.Abort();
     audioPackets_.Abort();
     pictures_.Abort();
@@ -818,7 +814,8 @@ void FfmpegPlayerImpl::VideoLoop() {
     const double timeBase = av_q2d(stream->time_base);
     const AVRational rate = av_guess_frame_rate(input_->Context(), stream, nullptr);
     const double frameDuration = rate.num > 0 && rate.den > 0 ? av_q2d(av_inv_q(rate)) : 0.04;
-    const std::string rotation = RotationFilter(DisplayRotationDegrees(stream));
+    // The same upright turn and mirror as the conversion's.
+    const std::string rotation = UprightFilter(stream);
     const std::int64_t startPts =
         startSeconds_ > 0.0
             ? av_rescale_q(ToMicroseconds(startSeconds_), AV_TIME_BASE_Q, stream->time_base)

@@ -1,5 +1,6 @@
-// The hand-over point between two stages of a conversion task's pipeline: a small bounded
-// queue, so that a fast stage waits for a slow one instead of filling the memory.
+// The one hand-over point between the engine's threads: a bounded queue whose waits end at
+// once when the queue is aborted or its stop token is stopped (no wait looks at a flag on a
+// timer).
 //
 // A producer that found the queue full sleeps until it is half empty, not until one item was
 // taken: otherwise a fast reader and a slow encoder wake each other for every packet, and the
@@ -8,33 +9,31 @@
 // empty sleeps until it is half full or closed, for stages whose items are small and many.
 //
 // The producer closes the queue at the end of its stream; the consumer then takes what is
-// left and learns the end. Stopping is twofold: Abort() (a stage failed) wakes every waiting
-// thread at once, and a stop flag set by another object (the encoder's Stop) is looked at
-// every few milliseconds while waiting, since whoever sets it cannot notify the queue.
+// left and learns the end. Abort() (a stage failed, the media closes) drops what is queued and
+// ends every wait; a stopped token does the same for the waits.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <mutex>
+#include <stop_token>
 #include <utility>
 
 namespace ostrel::engine::ff {
 
 template <typename Item>
-class StageQueue {
+class BoundedQueue {
   public:
     enum class Wake { EachItem, Batch };
 
-    StageQueue(std::size_t capacity, const std::atomic<bool>* stop, Wake consumer = Wake::EachItem)
+    BoundedQueue(std::size_t capacity, std::stop_token stop, Wake consumer = Wake::EachItem)
         : capacity_(capacity < 1 ? 1 : capacity),
           lowWater_(capacity_ / 2),
           highWater_(consumer == Wake::Batch ? (capacity_ + 1) / 2 : 1),
-          stop_(stop) {}
-    StageQueue(const StageQueue&) = delete;
-    StageQueue& operator=(const StageQueue&) = delete;
+          stop_(std::move(stop)) {}
+    BoundedQueue(const BoundedQueue&) = delete;
+    BoundedQueue& operator=(const BoundedQueue&) = delete;
 
     // Waits for room; false (the item dropped) once the queue was aborted or stopped.
     bool Push(Item item) {
@@ -73,11 +72,28 @@ class StageQueue {
         if (items_.empty()) {
             return false;  // closed, and everything taken
         }
-        item = std::move(items_.front());
-        items_.pop_front();
-        if (producerWaits_ && items_.size() <= lowWater_) {
-            room_.notify_one();
+        TakeFront(item);
+        return true;
+    }
+
+    // Takes an item if one is there; never waits.
+    bool TryPop(Item& item) {
+        std::lock_guard lock(mutex_);
+        if (items_.empty() || Stopped()) {
+            return false;
         }
+        TakeFront(item);
+        return true;
+    }
+
+    // Calls look(front) under the lock when an item is there; false when empty.
+    template <typename Look>
+    bool Peek(Look look) const {
+        std::lock_guard lock(mutex_);
+        if (items_.empty()) {
+            return false;
+        }
+        look(items_.front());
         return true;
     }
 
@@ -88,7 +104,22 @@ class StageQueue {
         ready_.notify_all();
     }
 
-    // Ends every wait at once; what is queued is dropped.
+    // Drops what is queued and calls underLock() before anyone sees the queue empty (a serial
+    // raised at a flush); the queue takes items again, and a closed queue is open again.
+    template <typename UnderLock>
+    void Clear(UnderLock underLock) {
+        std::deque<Item> dropped;  // destroyed outside the lock
+        {
+            std::lock_guard lock(mutex_);
+            dropped.swap(items_);
+            closed_ = false;
+            underLock();
+            room_.notify_all();
+            ready_.notify_all();
+        }
+    }
+
+    // Ends every wait at once; what is queued is dropped and nothing more is taken.
     void Abort() {
         std::deque<Item> dropped;
         {
@@ -100,27 +131,37 @@ class StageQueue {
         }
     }
 
+    std::size_t Size() const {
+        std::lock_guard lock(mutex_);
+        return items_.size();
+    }
+
   private:
-    static constexpr std::chrono::milliseconds kStopPoll{10};
+    bool Stopped() const { return aborted_ || stop_.stop_requested(); }
 
-    bool Stopped() const { return aborted_ || (stop_ != nullptr && stop_->load()); }
-
-    // Waits until done() holds; false when the queue was aborted or stopped meanwhile.
-    template <typename Done>
-    bool Wait(std::unique_lock<std::mutex>& lock, std::condition_variable& signal, Done done) {
-        while (!Stopped() && !done()) {
-            signal.wait_for(lock, kStopPoll);
+    void TakeFront(Item& item) {
+        item = std::move(items_.front());
+        items_.pop_front();
+        if (producerWaits_ && items_.size() <= lowWater_) {
+            room_.notify_one();
         }
+    }
+
+    // Waits until done() holds; false when the queue was aborted or stopped meanwhile. The
+    // token's stop wakes the wait itself.
+    template <typename Done>
+    bool Wait(std::unique_lock<std::mutex>& lock, std::condition_variable_any& signal, Done done) {
+        signal.wait(lock, stop_, [this, &done] { return aborted_ || done(); });
         return !Stopped();
     }
 
     const std::size_t capacity_;
     const std::size_t lowWater_;   // a producer that waits for room wakes at this many items
     const std::size_t highWater_;  // a consumer that waits for items wakes at this many
-    const std::atomic<bool>* stop_;
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::condition_variable room_;
+    const std::stop_token stop_;
+    mutable std::mutex mutex_;
+    std::condition_variable_any ready_;
+    std::condition_variable_any room_;
     std::deque<Item> items_;
     bool producerWaits_ = false;
     bool consumerWaits_ = false;

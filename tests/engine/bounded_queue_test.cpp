@@ -1,6 +1,6 @@
-// The hand-over queue between a task's stages: what it delivers, when a full queue lets its
+// The hand-over queue between the engine's threads: what it delivers, when a full queue lets its
 // producer go on, and how fast every way of stopping reaches a thread that waits on it.
-#include "engine/ffmpeg/stage_queue.h"
+#include "engine/ffmpeg/bounded_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 namespace ostrel::engine::testing {
 namespace {
 
-using ff::StageQueue;
+using ff::BoundedQueue;
 using Clock = std::chrono::steady_clock;
 
 // Waits until done() holds or a second has passed.
@@ -25,8 +25,8 @@ bool WaitFor(const std::function<bool()>& done) {
     return done();
 }
 
-TEST(StageQueue, DeliversEveryItemInOrderAndThenTheEnd) {
-    StageQueue<int> queue(3, nullptr);
+TEST(BoundedQueue, DeliversEveryItemInOrderAndThenTheEnd) {
+    BoundedQueue<int> queue(3, {});
     std::jthread producer([&queue] {
         for (int i = 0; i < 100; ++i) {
             ASSERT_TRUE(queue.Push(i));
@@ -46,8 +46,8 @@ TEST(StageQueue, DeliversEveryItemInOrderAndThenTheEnd) {
 
 // A producer that found the queue full goes on once it is half empty, not after every item
 // taken: each wake-up is a thread switch.
-TEST(StageQueue, AFullQueueLetsItsProducerGoOnWhenHalfEmpty) {
-    StageQueue<int> queue(4, nullptr);
+TEST(BoundedQueue, AFullQueueLetsItsProducerGoOnWhenHalfEmpty) {
+    BoundedQueue<int> queue(4, {});
     for (int i = 0; i < 4; ++i) {
         ASSERT_TRUE(queue.Push(i));
     }
@@ -75,8 +75,8 @@ TEST(StageQueue, AFullQueueLetsItsProducerGoOnWhenHalfEmpty) {
 
 // A queue made for batches wakes its waiting consumer once half of it is filled, or at the end
 // with whatever is left.
-TEST(StageQueue, ABatchConsumerWakesWhenHalfFullOrClosed) {
-    StageQueue<int> queue(4, nullptr, StageQueue<int>::Wake::Batch);
+TEST(BoundedQueue, ABatchConsumerWakesWhenHalfFullOrClosed) {
+    BoundedQueue<int> queue(4, {}, BoundedQueue<int>::Wake::Batch);
     std::atomic<int> taken{0};
     std::jthread consumer([&] {
         int item = -1;
@@ -97,10 +97,10 @@ TEST(StageQueue, ABatchConsumerWakesWhenHalfFullOrClosed) {
     EXPECT_TRUE(WaitFor([&] { return taken == 3; }));
 }
 
-// Abort (a stage failed) and the task's stop flag both end the wait of a producer at a full
-// queue and of a consumer at an empty one, well within a fraction of a second.
-TEST(StageQueue, EveryWayOfStoppingEndsBothWaitsAtOnce) {
-    enum class Stop { Abort, Flag };
+// Abort (a stage failed) and the task's stop both end the wait of a producer at a full
+// queue and of a consumer at an empty one, at once: the stop wakes the wait itself.
+TEST(BoundedQueue, EveryWayOfStoppingEndsBothWaitsAtOnce) {
+    enum class Stop { Abort, Token };
     struct Case {
         const char* name;
         Stop stop;
@@ -109,13 +109,13 @@ TEST(StageQueue, EveryWayOfStoppingEndsBothWaitsAtOnce) {
     const std::vector<Case> cases = {
         {"abort, producer", Stop::Abort, true},
         {"abort, consumer", Stop::Abort, false},
-        {"stop flag, producer", Stop::Flag, true},
-        {"stop flag, consumer", Stop::Flag, false},
+        {"stop, producer", Stop::Token, true},
+        {"stop, consumer", Stop::Token, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::atomic<bool> stop{false};
-        StageQueue<int> queue(1, &stop);
+        std::stop_source stop;
+        BoundedQueue<int> queue(1, stop.get_token());
         if (c.producer) {
             ASSERT_TRUE(queue.Push(0));
         }
@@ -132,10 +132,10 @@ TEST(StageQueue, EveryWayOfStoppingEndsBothWaitsAtOnce) {
         if (c.stop == Stop::Abort) {
             queue.Abort();
         } else {
-            stop = true;
+            stop.request_stop();
         }
         ASSERT_TRUE(WaitFor([&] { return ended.load(); }));
-        EXPECT_LT(Clock::now() - stopped, std::chrono::milliseconds(200));
+        EXPECT_LT(Clock::now() - stopped, std::chrono::milliseconds(50));
         EXPECT_FALSE(result);
         int item = -1;
         EXPECT_FALSE(queue.Push(2));
