@@ -127,7 +127,7 @@ class FfmpegDecoder final : public Decoder {
 }  // namespace
 
 std::unique_ptr<Decoder> CreateFfmpegDecoder() {
-    QuietLibavLog();
+    RouteLibavLog();
     return std::make_unique<FfmpegDecoder>();
 }
 

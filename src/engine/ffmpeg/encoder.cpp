@@ -441,12 +441,8 @@ class FfmpegEncoder final : public Encoder {
 
 }  // namespace
 
-void QuietLibavLog() {
-    RouteLibavLog();
-}
-
 std::unique_ptr<Encoder> CreateFfmpegEncoder() {
-    QuietLibavLog();
+    RouteLibavLog();
     return std::make_unique<FfmpegEncoder>();
 }
 

@@ -12,6 +12,4 @@ namespace ostrel::engine::ff {
 std::unique_ptr<Encoder> CreateFfmpegEncoder();
 std::unique_ptr<Decoder> CreateFfmpegDecoder();
 
-void QuietLibavLog();
-
 }  // namespace ostrel::engine::ff

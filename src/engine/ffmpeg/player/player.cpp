@@ -29,6 +29,7 @@
 #include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/filter_graph.h"
 #include "engine/ffmpeg/input.h"
+#include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/player/ffmpeg_player.h"
 #include "engine/ffmpeg/player/picture.h"
 #include "engine/ffmpeg/player/player_queues.h"
@@ -88,7 +89,7 @@ struct Picture {
 
 class FfmpegPlayerImpl final : public FfmpegPlayer {
   public:
-    FfmpegPlayerImpl() { QuietLibavLog(); }
+    FfmpegPlayerImpl() { RouteLibavLog(); }
 
     ~FfmpegPlayerImpl() override {
         if (OnOwnThread()) {
