@@ -55,6 +55,8 @@ Media Paths(const fs::path& folder) {
     media.zeroPts = folder / "zeropts.mp4";
     media.emptyFirstAudio = folder / "emptyfirst.ts";
     media.threeVideoWmv = folder / "three.wmv";
+    media.longPreSkipOpus = folder / "preskip.opus";
+    media.lateMp4 = folder / "late.mp4";
     for (int i = 0; i < 8; ++i) {
         media.orientations.push_back(folder / ("orientation" + std::to_string(i) + ".mp4"));
     }
@@ -171,6 +173,37 @@ void CutToATenth(const fs::path& whole, const fs::path& cut) {
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size() / 10));
 }
 
+// Sets the pre-skip of an Ogg Opus file's header to its largest value (65535 samples, 1.37 s),
+// as an encoder with a long delay writes it, and seals the header's page anew.
+void SetLongestPreSkip(const fs::path& file) {
+    std::fstream io(file, std::ios::binary | std::ios::in | std::ios::out);
+    std::string bytes((std::istreambuf_iterator<char>(io)), std::istreambuf_iterator<char>());
+    const std::size_t segments = static_cast<unsigned char>(bytes.at(26));
+    const std::size_t body = 27 + segments;
+    if (bytes.compare(body, 8, "OpusHead") != 0) {
+        std::abort();
+    }
+    bytes[body + 10] = '\xff';
+    bytes[body + 11] = '\xff';
+    std::size_t pageEnd = body;
+    for (std::size_t i = 0; i < segments; ++i) {
+        pageEnd += static_cast<unsigned char>(bytes[27 + i]);
+    }
+    bytes.replace(22, 4, 4, '\0');
+    std::uint32_t crc = 0;  // Ogg's CRC-32: polynomial 0x04c11db7, unreflected, no final xor
+    for (std::size_t i = 0; i < pageEnd; ++i) {
+        crc ^= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 24;
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 0x80000000U) != 0 ? (crc << 1) ^ 0x04c11db7U : crc << 1;
+        }
+    }
+    for (int b = 0; b < 4; ++b) {
+        bytes[22 + static_cast<std::size_t>(b)] = static_cast<char>((crc >> (8 * b)) & 0xFF);
+    }
+    io.seekp(0);
+    io.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 // Writes a display matrix into the first track header of an MP4 (its tkhd box, version 0).
 void SetTrackMatrix(const fs::path& file, const int (&abcd)[4]) {
     std::fstream io(file, std::ios::binary | std::ios::in | std::ios::out);
@@ -238,6 +271,9 @@ void GenerateRealWorldCases(const Media& media) {
             "-f lavfi -i testsrc2=size=160x120:rate=25:duration=2 -map 0:v -map 1:v -map 2:v "
             "-c:v wmv2 " +
             Quote(media.threeVideoWmv));
+    MustRun(ffmpeg + "-f lavfi -i sine=duration=3 -c:a libopus " + Quote(media.longPreSkipOpus));
+    SetLongestPreSkip(media.longPreSkipOpus);
+    MustRun(ffmpeg + "-itsoffset 2 -i " + Quote(media.fps15) + " -c copy " + Quote(media.lateMp4));
     const fs::path quadrants = media.folder / "quadrants.mp4";
     MustRun(ffmpeg +
             "-f lavfi -i nullsrc=size=64x32:rate=25:duration=1 -vf "

@@ -54,6 +54,8 @@ struct Media {
     std::filesystem::path zeroPts;          // mp4 whose video packets all carry timestamp 0
     std::filesystem::path emptyFirstAudio;  // MPEG-TS: the first audio stream has no packets
     std::filesystem::path threeVideoWmv;    // three video streams: one frame, one frame, 2 s
+    std::filesystem::path longPreSkipOpus;  // Ogg Opus, 3 s coded, the first 1.37 s skipped
+    std::filesystem::path lateMp4;          // mp4 whose streams start at 2 s (an edit list)
     // The 64x32 quadrant picture (grey levels 30, 90 / 150, 220 by row) under each of the
     // eight display matrices of kOrientations.
     std::vector<std::filesystem::path> orientations;

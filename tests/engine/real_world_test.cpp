@@ -79,6 +79,10 @@ TEST(LengthCheck, CutFilesFailCompleteOnesPass) {
         {"cut mp4, sound only", m.truncated, kMp3, "mp3", "The input file ends early: ", 0},
         // The last picture of a slow video lasts until the input's end.
         {"1 fps", m.slowMkv, kMp4, "mp4", "", 10.0},
+        // Lengths count from the first sample played: packets skipped at the start (an Opus
+        // pre-skip of 1.37 s of 3 s) or a start that comes late (an edit list) cut nothing.
+        {"long pre-skip", m.longPreSkipOpus, kMp3, "mp3", "", 3.0 - 65535.0 / 48000},
+        {"late start", m.lateMp4, kMp4, "mp4", "", 1.0},
     };
     for (const LengthCase& c : cases) {
         TempFolder folder;

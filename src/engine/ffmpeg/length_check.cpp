@@ -163,6 +163,19 @@ std::int64_t WavDeclaredUs(const std::string& data, bool rf64) {
     return av_rescale(static_cast<std::int64_t>(dataSize), 1'000'000, byteRate);
 }
 
+// The samples a stream's first packet tells the decoder to skip at the start, as time.
+std::int64_t SkippedAtStartUs(const AVPacket& packet, int sampleRate) {
+    std::size_t size = 0;
+    const std::uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+    if (skip == nullptr || size < 4 || sampleRate <= 0) {
+        return 0;
+    }
+    const std::uint32_t samples =
+        static_cast<std::uint32_t>(skip[0]) | static_cast<std::uint32_t>(skip[1]) << 8 |
+        static_cast<std::uint32_t>(skip[2]) << 16 | static_cast<std::uint32_t>(skip[3]) << 24;
+    return av_rescale(samples, 1'000'000, sampleRate);
+}
+
 }  // namespace
 
 std::int64_t LengthCheck::RiffDeclaredUs(const std::string& path) {
@@ -193,6 +206,7 @@ void LengthCheck::Start(const AVFormatContext& input, const std::string& path) {
         const AVStream* stream = input.streams[i];
         StreamEnd& end = streams_[i];
         end.timeBase = stream->time_base;
+        end.sampleRate = stream->codecpar->sample_rate;
         end.startPts = av_rescale_q(startUs, AV_TIME_BASE_Q, stream->time_base);
         const bool declares = stream->duration > 0 && stream->duration != AV_NOPTS_VALUE &&
                               stream->duration != kUnknownMp4Duration &&
@@ -231,6 +245,9 @@ void LengthCheck::Saw(const AVPacket& packet) {
         return;
     }
     StreamEnd& end = streams_[static_cast<std::size_t>(packet.stream_index)];
+    if (end.skippedUs < 0) {
+        end.skippedUs = SkippedAtStartUs(packet, end.sampleRate);
+    }
     const std::int64_t pts = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
     if (pts == AV_NOPTS_VALUE) {
         return;
@@ -255,19 +272,28 @@ std::int64_t LengthCheck::StreamEndUs(int streamIndex) const {
                : 0;
 }
 
+std::int64_t LengthCheck::PlayedDeclaredUs() const {
+    std::int64_t skippedUs = 0;
+    for (const StreamEnd& stream : streams_) {
+        skippedUs = std::max(skippedUs, stream.skippedUs);
+    }
+    return std::max<std::int64_t>(0, declaredUs_ - skippedUs);
+}
+
 bool LengthCheck::EndsEarly() const {
     std::int64_t inputEndUs = 0;
     for (const StreamEnd& stream : streams_) {
         inputEndUs = std::max(inputEndUs, stream.endUs);
     }
-    return declaredUs_ > 0 && inputEndUs < declaredUs_ - ToleranceUs(declaredUs_);
+    const std::int64_t declaredUs = PlayedDeclaredUs();
+    return declaredUs > 0 && inputEndUs < declaredUs - ToleranceUs(declaredUs);
 }
 
 std::string LengthCheck::Check(std::int64_t outputUs) const {
     const auto seconds = [](std::int64_t us) { return static_cast<double>(us) / 1e6; };
     if (EndsEarly()) {
         return Format("The input file ends early: %.1f s of %.1f s", seconds(outputUs),
-                      seconds(declaredUs_));
+                      seconds(PlayedDeclaredUs()));
     }
     const std::int64_t convertedUs = ConvertedEndUs();
     if (outputUs < convertedUs - ToleranceUs(convertedUs)) {

@@ -4,9 +4,10 @@
 //
 // Two questions, each against the same tolerance (one second or 1 %, whichever is larger):
 // - Does the input end early? Its packets, of every stream, must reach the length the container
-//   declares (AVI and WAV headers are read here, as FFmpeg derives their lengths from the data
-//   present; the other containers' declared lengths are FFmpeg's stream durations). Streams
-//   that are not converted count too: a subtitle ending after the picture is no cut.
+//   declares, counted from the first sample played (AVI and WAV headers are read here, as FFmpeg
+//   derives their lengths from the data present; the other containers' declared lengths are
+//   FFmpeg's stream durations). Streams that are not converted count too: a subtitle ending after
+//   the picture is no cut.
 // - Did the conversion lose the end? The output must reach the end of the converted streams'
 //   packets.
 #pragma once
@@ -49,10 +50,15 @@ class LengthCheck {
   private:
     struct StreamEnd {
         AVRational timeBase{1, 1};
+        int sampleRate = 0;
         std::int64_t startPts = 0;
         std::int64_t endUs = 0;
+        std::int64_t skippedUs = -1;  // the start the decoder skips; -1 before the first packet
         bool converted = false;
     };
+    // The declared length from the first sample played: some containers (Ogg) count the
+    // samples a decoder skips at the start (an Opus pre-skip, up to 1.37 s) in their length.
+    std::int64_t PlayedDeclaredUs() const;
     std::vector<StreamEnd> streams_;
     std::int64_t declaredUs_ = 0;
     std::int64_t estimatedUs_ = 0;
