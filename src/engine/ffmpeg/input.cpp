@@ -1,24 +1,15 @@
 #include "engine/ffmpeg/input.h"
 
+#include "engine/ffmpeg/kept_inputs.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cmath>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace ostrel::engine::ff {
 namespace {
-
-// Kept inputs live this long and take at most this much: enough for a batch that is probed
-// and then converted at once, little for a window left open with its list.
-std::atomic<std::int64_t> keptForMs{60'000};
-constexpr std::size_t kMostKept = 16;
-constexpr std::int64_t kMostKeptBytes = 32 * 1024 * 1024;
 
 bool Identify(const std::string& path, Input::FileIdentity& identity) {
     struct stat info {};
@@ -31,140 +22,6 @@ bool Identify(const std::string& path, Input::FileIdentity& identity) {
                 static_cast<std::int64_t>(info.st_mtim.tv_sec) * kNs + info.st_mtim.tv_nsec,
                 static_cast<std::int64_t>(info.st_ctim.tv_sec) * kNs + info.st_ctim.tv_nsec};
     return true;
-}
-
-struct KeptInput {
-    std::string path;
-    std::string formatName;
-    Input::FileIdentity identity;
-    InputLimits limits;
-    std::unique_ptr<Input::InterruptRelay> relay;
-    InputContextPtr context;
-    std::int64_t bytes = 0;  // read while probing, held in the demuxer's buffers
-    std::chrono::steady_clock::time_point expires;
-};
-
-class KeptInputs {
-  public:
-    ~KeptInputs() {
-        {
-            std::lock_guard lock(mutex_);
-            ending_ = true;
-        }
-        changed_.notify_all();
-        if (closer_.joinable()) {
-            closer_.join();
-        }
-    }
-
-    void Put(KeptInput input) {
-        std::deque<KeptInput> dropped;  // closed outside the lock
-        std::thread ended;              // a closer that has finished, joined outside the lock
-        {
-            std::lock_guard lock(mutex_);
-            DropExpired(dropped);
-            bytes_ += input.bytes;
-            inputs_.push_back(std::move(input));
-            while (inputs_.size() > kMostKept || bytes_ > kMostKeptBytes) {
-                bytes_ -= inputs_.front().bytes;
-                dropped.push_back(std::move(inputs_.front()));
-                inputs_.pop_front();
-            }
-            if (!closing_) {
-                ended = std::move(closer_);
-                StartCloser();
-            }
-        }
-        changed_.notify_all();  // the closer waits for the new input's time too
-        if (ended.joinable()) {
-            ended.join();
-        }
-    }
-
-    // The newest kept input of the file as it is now, opened with the same format and limits.
-    bool Take(const std::string& path, const std::string& formatName, const InputLimits& limits,
-              const Input::FileIdentity& identity, KeptInput& taken) {
-        std::deque<KeptInput> dropped;
-        std::lock_guard lock(mutex_);
-        DropExpired(dropped);
-        for (auto it = inputs_.rbegin(); it != inputs_.rend(); ++it) {
-            if (it->path == path && it->formatName == formatName && it->identity == identity &&
-                it->limits.probeSizeBytes == limits.probeSizeBytes &&
-                it->limits.analyzeDurationUs == limits.analyzeDurationUs) {
-                bytes_ -= it->bytes;
-                taken = std::move(*it);
-                inputs_.erase(std::next(it).base());
-                ++reused_;
-                return true;
-            }
-        }
-        return false;
-    }
-
-    int Reused() const {
-        std::lock_guard lock(mutex_);
-        return reused_;
-    }
-
-  private:
-    // A kept input holds its file open: a file added to the list and then left alone must not
-    // stay open (a removable disk could not be ejected), so a thread closes each one when its
-    // time is up. It ends once nothing is kept, and the next Put starts another.
-    void StartCloser() {
-        try {
-            closer_ = std::thread([this] { CloseExpired(); });
-            closing_ = true;
-        } catch (const std::system_error&) {
-            // Without the thread, expired inputs are closed by the next Put or Take.
-        }
-    }
-
-    void CloseExpired() {
-        std::unique_lock lock(mutex_);
-        while (!ending_ && !inputs_.empty()) {
-            // The time is copied: the wait reads it again when it wakes, and by then a Put or a
-            // Take may have removed that input.
-            const auto expires = std::min_element(inputs_.begin(), inputs_.end(),
-                                                  [](const KeptInput& a, const KeptInput& b) {
-                                                      return a.expires < b.expires;
-                                                  })
-                                     ->expires;
-            changed_.wait_until(lock, expires);
-            std::deque<KeptInput> dropped;
-            DropExpired(dropped);
-            lock.unlock();
-            dropped.clear();
-            lock.lock();
-        }
-        closing_ = false;
-    }
-
-    void DropExpired(std::deque<KeptInput>& dropped) {
-        const auto now = std::chrono::steady_clock::now();
-        for (auto it = inputs_.begin(); it != inputs_.end();) {
-            if (now >= it->expires) {
-                bytes_ -= it->bytes;
-                dropped.push_back(std::move(*it));
-                it = inputs_.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<KeptInput> inputs_;
-    std::int64_t bytes_ = 0;
-    int reused_ = 0;
-    std::thread closer_;
-    bool closing_ = false;  // the closer runs
-    bool ending_ = false;   // the process ends: the closer stops
-};
-
-KeptInputs& Kept() {
-    static KeptInputs kept;
-    return kept;
 }
 
 }  // namespace
@@ -271,7 +128,7 @@ bool Input::Open(const std::string& path, const std::string& formatName) {
 
 bool Input::TakeKept(const std::string& path, const std::string& formatName) {
     KeptInput kept;
-    if (!Kept().Take(path, formatName, limits_, identity_, kept)) {
+    if (!KeptInputs::Instance().Take(path, formatName, limits_, identity_, kept)) {
         return false;
     }
     relay_ = std::move(kept.relay);
@@ -290,12 +147,11 @@ void Input::KeepForReuse() {
         kept.identity = identity_;
         kept.limits = limits_;
         kept.bytes = context_->pb != nullptr ? context_->pb->bytes_read : 0;
-        kept.expires =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(keptForMs.load());
+        kept.expires = std::chrono::steady_clock::now() + KeptInputs::KeptFor();
         relay_->owner = nullptr;
         kept.relay = std::move(relay_);
         kept.context = std::move(context_);
-        Kept().Put(std::move(kept));
+        KeptInputs::Instance().Put(std::move(kept));
     }
     context_.reset();
     video_.clear();
@@ -303,11 +159,11 @@ void Input::KeepForReuse() {
 }
 
 void Input::SetKeptFor(std::chrono::milliseconds time) {
-    keptForMs = time.count();
+    KeptInputs::SetKeptFor(time);
 }
 
 int Input::ReusedCount() {
-    return Kept().Reused();
+    return KeptInputs::Instance().Reused();
 }
 
 std::string Input::ErrorText(const std::string& subject) const {
