@@ -105,31 +105,31 @@ std::string EngineLoadError() {
     return state.error;
 }
 
-std::unique_ptr<engine::Encoder> CreateEncoder() {
+namespace {
+
+// One of the module's objects, or null when no module is bound.
+template <typename Object>
+std::unique_ptr<Object> Create(Object* (*engine::EngineApi::*factory)()) {
     LoaderState& state = State();
     std::lock_guard lock(state.mutex);
     if (state.api == nullptr) {
         return nullptr;
     }
-    return std::unique_ptr<engine::Encoder>(state.api->CreateEncoder());
+    return std::unique_ptr<Object>((state.api->*factory)());
+}
+
+}  // namespace
+
+std::unique_ptr<engine::Encoder> CreateEncoder() {
+    return Create(&engine::EngineApi::CreateEncoder);
 }
 
 std::unique_ptr<engine::Decoder> CreateDecoder() {
-    LoaderState& state = State();
-    std::lock_guard lock(state.mutex);
-    if (state.api == nullptr) {
-        return nullptr;
-    }
-    return std::unique_ptr<engine::Decoder>(state.api->CreateDecoder());
+    return Create(&engine::EngineApi::CreateDecoder);
 }
 
 std::unique_ptr<engine::Player> CreatePlayer() {
-    LoaderState& state = State();
-    std::lock_guard lock(state.mutex);
-    if (state.api == nullptr) {
-        return nullptr;
-    }
-    return std::unique_ptr<engine::Player>(state.api->CreatePlayer());
+    return Create(&engine::EngineApi::CreatePlayer);
 }
 
 }  // namespace ostrel
