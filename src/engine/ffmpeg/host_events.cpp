@@ -14,18 +14,24 @@ void HostEvents::SetPoster(EventPoster poster) {
 }
 
 void HostEvents::Post(std::uint64_t serial, std::function<void()> event) const {
+    PostUngated([gate = gate_, serial, event = std::move(event)] {
+        if (gate->IsCurrent(serial)) {
+            event();
+        }
+    });
+}
+
+bool HostEvents::PostUngated(std::function<void()> event) const {
     EventPoster poster;
     {
         std::lock_guard lock(mutex_);
         poster = poster_;
     }
-    if (poster) {
-        poster([gate = gate_, serial, event = std::move(event)] {
-            if (gate->IsCurrent(serial)) {
-                event();
-            }
-        });
+    if (!poster) {
+        return false;
     }
+    poster(std::move(event));
+    return true;
 }
 
 HostEvents::OwnerMark::OwnerMark(const void* owner) : previous_(tlsOwner) {

@@ -81,11 +81,23 @@ class HostEvents {
     void Post(std::uint64_t serial, std::function<void()> event) const;
 
     // Keeps value in slot and posts deliver(newest value) unless such an event is on its way.
+    // The event empties the slot even when its run is over, so the slot never stays marked as
+    // posted (a new run's values would never be posted again); without a poster nothing is on
+    // its way either.
     template <typename Value>
     void PostLatest(std::uint64_t serial, const std::shared_ptr<LatestValue<Value>>& slot,
                     Value value, std::function<void(Value)> deliver) const {
-        if (slot->Offer(std::move(value))) {
-            Post(serial, [slot, deliver = std::move(deliver)] { deliver(slot->Take()); });
+        if (!slot->Offer(std::move(value))) {
+            return;
+        }
+        const bool posted = PostUngated([gate = gate_, serial, slot, deliver = std::move(deliver)] {
+            Value newest = slot->Take();
+            if (gate->IsCurrent(serial)) {
+                deliver(std::move(newest));
+            }
+        });
+        if (!posted) {
+            slot->Take();
         }
     }
 
@@ -105,6 +117,9 @@ class HostEvents {
     static bool OnThreadOf(const void* owner);
 
   private:
+    // Hands event to the poster as it is; false when there is no poster.
+    bool PostUngated(std::function<void()> event) const;
+
     mutable std::mutex mutex_;  // guards poster_ only
     EventPoster poster_;
     std::shared_ptr<EventGate> gate_ = std::make_shared<EventGate>();
