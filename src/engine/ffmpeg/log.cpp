@@ -77,6 +77,10 @@ void LogCapture::Record(const std::string& message) {
     }
 }
 
+std::string LogCapture::FirstErrorOnThisThread() {
+    return tlsCapture != nullptr ? tlsCapture->firstError_ : std::string();
+}
+
 std::string LogCapture::Explain(const std::string& text) const {
     if (firstError_.empty() || text.find(firstError_) != std::string::npos) {
         return text;

@@ -20,6 +20,8 @@ class LogCapture {
     LogCapture& operator=(const LogCapture&) = delete;
 
     const std::string& FirstError() const { return firstError_; }
+    // The first error kept by the capture of the calling thread; empty without one.
+    static std::string FirstErrorOnThisThread();
     // text, with the first error appended in brackets when there is one it does not hold yet.
     std::string Explain(const std::string& text) const;
     // Records a message (the callback's part; public for it).

@@ -139,7 +139,12 @@ class Task {
         {
             std::lock_guard lock(failureMutex_);
             if (failure_.empty() && !text.empty() && !Cancelled()) {
-                failure_ = text;
+                // libav's complaint is kept per thread: the failing stage's own is the detail.
+                const std::string detail = LogCapture::FirstErrorOnThisThread();
+                failure_ = text.rfind("Cannot ", 0) == 0 && !detail.empty() &&
+                                   text.find(detail) == std::string::npos
+                               ? text + " (" + detail + ")"
+                               : text;
             }
         }
         aborted_ = true;
@@ -449,6 +454,7 @@ class Task {
 
     template <typename Body>
     void Stage(Body body) {
+        const LogCapture log;
         if (request_.stageThread) {
             request_.stageThread();
         }
