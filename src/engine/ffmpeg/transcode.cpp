@@ -781,26 +781,36 @@ class Task {
                 if (Stopping()) {
                     return false;
                 }
-                std::lock_guard lock(muxMutex_);
-                if (!output_.Write(packet, encoderTimeBase, *path.outStream, error)) {
-                    return false;
+                std::int64_t positionUs = -1;
+                {
+                    std::lock_guard lock(muxMutex_);
+                    if (!output_.Write(packet, encoderTimeBase, *path.outStream, error)) {
+                        return false;
+                    }
+                    positionUs = DueProgressUs(false);
                 }
-                ReportProgress(false);
+                PostProgress(positionUs);
                 return true;
             },
             error);
     }
 
-    void ReportProgress(bool force) {
-        if (!request_.progress) {
-            return;
-        }
+    // The position to report, or -1 when the last report is too recent. Under the muxer's
+    // lock: it reads the output's position.
+    std::int64_t DueProgressUs(bool force) {
         const auto now = std::chrono::steady_clock::now();
-        if (!force && now - lastProgress_ < kProgressInterval) {
-            return;
+        if (!request_.progress || (!force && now - lastProgress_ < kProgressInterval)) {
+            return -1;
         }
         lastProgress_ = now;
-        request_.progress(output_.PositionUs(), length_.ExpectedUs());
+        return output_.PositionUs();
+    }
+
+    // Outside every lock: the host's poster may take locks of its own or run at once.
+    void PostProgress(std::int64_t positionUs) {
+        if (positionUs >= 0) {
+            request_.progress(positionUs, length_.ExpectedUs());
+        }
     }
 
     bool Finish() {
@@ -825,7 +835,7 @@ class Task {
         if (!output_.Commit(error_)) {
             return false;
         }
-        ReportProgress(true);
+        PostProgress(DueProgressUs(true));
         return true;
     }
 
