@@ -3,7 +3,7 @@
 //
 // Threads: StartTasks(n) runs up to n tasks side by side and divides the n codec threads
 // among the tasks that are running (n / min(n, tasks left), at least one each). Each task is a
-// pipeline of its own (see transcode.cpp): a reading thread, a video decoding thread, a video
+// pipeline of its own (see pipeline.cpp): a reading thread, a video decoding thread, a video
 // filtering and encoding thread and a sound thread, joined by small queues, with the codecs'
 // own threads on top of the share (the video decoder takes half of it: it has a stage of its
 // own beside the encoder). An output without video takes two threads: reading and decoding,

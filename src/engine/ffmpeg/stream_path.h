@@ -35,6 +35,7 @@ class StreamPath {
                 std::atomic<bool>& decodedSinceRead);
     bool IsVideo() const { return type_ == AVMEDIA_TYPE_VIDEO; }
     const char* Name() const { return name_; }
+    // False when the frame it filters into could not be allocated.
     bool HasFrame() const { return filtered_ != nullptr; }
 
     // Where decoded and filtered frames go; by default to the next step on the same thread.
