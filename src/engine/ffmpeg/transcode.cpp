@@ -30,7 +30,7 @@ bool RunPipeline(TaskParts& task) {
 }
 
 // Whether the output is complete: every converted stream decoded and written, the input as
-// long as it declares; then the muxer's end and the file's name.
+// long as it declares; then the muxer's end.
 bool Finish(TaskParts& task) {
     for (const StreamPath* path : {&task.video, &task.sound}) {
         if (path->wanted && path->decoder.FramesDecoded() == 0) {
@@ -49,9 +49,12 @@ bool Finish(TaskParts& task) {
         }
     }
     std::string error;
-    if (!task.output.Finish(error)) {
-        return task.stop.FailLibav(error);
-    }
+    return task.output.Finish(error) || task.stop.FailLibav(error);
+}
+
+// The finished file gets its name; only then is the end reported.
+bool Commit(TaskParts& task) {
+    std::string error;
     if (!task.output.Commit(error)) {
         return task.stop.Fail(error);
     }
@@ -81,7 +84,7 @@ TranscodeResult Transcode(const TranscodeRequest& request) {
                     ChooseStreams(task) && CreateOutput(task) &&
                     (!task.video.wanted || SetupVideo(task)) &&
                     (!task.sound.wanted || SetupSound(task)) && OpenOutput(task) &&
-                    RunPipeline(task) && Finish(task);
+                    RunPipeline(task) && Finish(task) && Commit(task);
     if (ok) {
         return {TaskOutcome::Succeeded, {}, task.output.WrittenPath()};
     }
