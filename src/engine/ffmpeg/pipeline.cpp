@@ -138,7 +138,11 @@ Pipeline::Pipeline(const ThreadLayout& layout, TaskStop& stop, StreamPath& video
     }
 }
 
-Pipeline::~Pipeline() = default;
+// The queues go with the pipeline: the paths no longer hand on to them.
+Pipeline::~Pipeline() {
+    video_.HandOnDirectly();
+    sound_.HandOnDirectly();
+}
 
 Pipeline::Stage* Pipeline::Find(StreamKind stream, Step first) {
     for (Stage& stage : stages_) {

@@ -10,11 +10,14 @@
 namespace ostrel::engine::ff {
 
 StreamPath::StreamPath(AVMediaType type, const char* name)
-    : type_(type),
-      name_(name),
-      decodedStep_([this](AVFrame* frame) { return Filter(frame); }),
-      filteredStep_([this](AVFrame* frame) { return Encode(frame); }),
-      filtered_(av_frame_alloc()) {}
+    : type_(type), name_(name), filtered_(av_frame_alloc()) {
+    HandOnDirectly();
+}
+
+void StreamPath::HandOnDirectly() {
+    decodedStep_ = [this](AVFrame* frame) { return Filter(frame); };
+    filteredStep_ = [this](AVFrame* frame) { return Encode(frame); };
+}
 
 void StreamPath::Attach(TaskStop& stop, SharedMuxer& muxer, const LengthCheck& length,
                         std::atomic<bool>& decodedSinceRead) {

@@ -41,6 +41,8 @@ class StreamPath {
     // Where decoded and filtered frames go; by default to the next step on the same thread.
     void HandDecodedTo(FrameStep step) { decodedStep_ = std::move(step); }
     void HandFilteredTo(FrameStep step) { filteredStep_ = std::move(step); }
+    // Every step hands on to the next on the same thread again.
+    void HandOnDirectly();
 
     // Decodes a packet and hands each frame on (null: drains the decoder, then ends). Runs on
     // the stage that starts with decoding, or on the reading thread for sound alone.
