@@ -7,6 +7,10 @@
 
 namespace ostrel::engine::ff {
 
+// text, with detail (libav's complaint) appended in brackets unless it is empty or text holds
+// it already.
+std::string WithDetail(const std::string& text, const std::string& detail);
+
 // Installs the routing once per process; cheap on later calls.
 void RouteLibavLog();
 

@@ -68,10 +68,7 @@ std::string ErrorText(const std::optional<TaskError>& error) {
     if (!error) {
         return "Out of memory";  // the only failure that records no text
     }
-    if (error->libavDetail.empty() || error->text.find(error->libavDetail) != std::string::npos) {
-        return error->text;
-    }
-    return error->text + " (" + error->libavDetail + ")";
+    return WithDetail(error->text, error->libavDetail);
 }
 
 }  // namespace
