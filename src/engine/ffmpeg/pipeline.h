@@ -11,6 +11,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/ffmpeg/av_util.h"
@@ -108,7 +109,7 @@ void RunStage(BoundedQueue<Item>& input, TaskStop& stop, Work work, Finish finis
 // The stages of one task, set up from its layout: the queues, and each stream's hand-overs.
 class Pipeline {
   public:
-    // Takes the packet's data (leaves it empty); null: the end.
+    // May take the packet's data (the caller unrefs it after); null: the end of the stream.
     using PacketStep = std::function<bool(AVPacket* packet)>;
 
     Pipeline(const ThreadLayout& layout, TaskStop& stop, StreamPath& video, StreamPath& sound);
