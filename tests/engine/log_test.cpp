@@ -44,5 +44,39 @@ TEST(LibavLog, AFailedProbeNamesLibavsReason) {
         << decoder->LastError();
 }
 
+// A stage of the conversion's pipeline that fails says what libav found wrong, and ends only
+// its own task. The AAC encoder refuses samples that are not numbers while encoding: sound
+// alone is encoded on a thread of its own, sound beside video on the sound thread.
+TEST(LibavLog, AFailingStageNamesLibavsReason) {
+    testing::TempFolder folder;
+    const std::string notANumber = "-f lavfi -i \"aevalsrc=0/0|0/0:s=44100:d=1\" ";
+    const struct {
+        const char* input;
+        const char* sources;
+        const char* output;
+    } cases[] = {
+        {"nan.wav", "", "sound.m4a"},
+        {"nan.mkv", "-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 ", "beside-video.mp4"},
+    };
+    for (const auto& c : cases) {
+        const std::filesystem::path input = folder.Path() / c.input;
+        testing::MustRun("ffmpeg -v error -y " + std::string(c.sources) + notANumber +
+                         "-c:v mpeg4 -c:a pcm_f32le " + testing::Quote(input));
+        testing::QueueRun run;
+        ASSERT_EQ(run.Add(input, folder.Path() / c.output, ""), 0) << c.output;
+        ASSERT_EQ(run.Add(testing::TestMedia().audioOnly,
+                          folder.Path() / ("after-" + std::string(c.output)), ""),
+                  1);
+        ASSERT_TRUE(run.RunToEnd(1)) << c.output;
+        const testing::FinishedEvent* finished = run.Finished(0);
+        ASSERT_NE(finished, nullptr) << c.output;
+        EXPECT_EQ(finished->outcome, TaskOutcome::Failed) << c.output;
+        EXPECT_NE(finished->text.find("(aac: Input contains (near) NaN/+-Inf)"), std::string::npos)
+            << c.output << ": " << finished->text;
+        ASSERT_NE(run.Finished(1), nullptr) << c.output;
+        EXPECT_TRUE(run.Finished(1)->success) << c.output << ": " << run.Finished(1)->text;
+    }
+}
+
 }  // namespace
 }  // namespace ostrel::engine::ff

@@ -3,7 +3,7 @@
 //
 // Threads: StartTasks(n) runs up to n tasks side by side and divides the n codec threads
 // among the tasks that are running (n / min(n, tasks left), at least one each). Each task is a
-// pipeline of its own (see transcode.cpp): a reading thread, a video decoding thread, a video
+// pipeline of its own (see pipeline.cpp): a reading thread, a video decoding thread, a video
 // filtering and encoding thread and a sound thread, joined by small queues, with the codecs'
 // own threads on top of the share (the video decoder takes half of it: it has a stage of its
 // own beside the encoder). An output without video takes two threads: reading and decoding,
@@ -19,9 +19,10 @@
 //   the same to MP4 (H.264)                   12.58 s against 12.22 s
 // Side by side is faster for short files and as fast for long ones, so it is the only policy.
 //
-// Events: each run has a serial. A posted event carries its run's serial and a share of the
-// gate, never the encoder itself; run on the host's thread, it is dropped unless its run is
-// still the current one and the encoder still exists.
+// Events: each run has a serial (see host_events.h). A posted event carries its run's serial
+// and a share of the gate, never the encoder itself; run on the host's thread, it is dropped
+// unless its run is still the current one and the encoder still exists. Progress goes through
+// a slot per task, so a slow host gets the newest position instead of a backlog.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,6 +39,7 @@
 
 #include "engine/ffmpeg/av_util.h"
 #include "engine/ffmpeg/ffmpeg_engine.h"
+#include "engine/ffmpeg/host_events.h"
 #include "engine/ffmpeg/job.h"
 #include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/output.h"
@@ -83,34 +85,6 @@ bool CanRead(const std::string& path, std::string& reason) {
     return true;
 }
 
-// Decides on the host's thread whether a posted event still belongs to the current run of a
-// living encoder. Shared by the encoder and the events it posted.
-class EventGate {
-  public:
-    std::uint64_t NextRun() { return serial_.fetch_add(1) + 1; }
-    void Close() { closed_ = true; }
-    bool IsCurrent(std::uint64_t serial) const { return !closed_ && serial == serial_.load(); }
-
-  private:
-    std::atomic<std::uint64_t> serial_{0};
-    std::atomic<bool> closed_{false};
-};
-
-// The encoder whose thread this is, if any.
-thread_local const void* tlsOwner = nullptr;
-
-// Marks the current thread as the encoder's while it lives.
-class OwnerMark {
-  public:
-    explicit OwnerMark(const void* owner) : previous_(tlsOwner) { tlsOwner = owner; }
-    ~OwnerMark() { tlsOwner = previous_; }
-    OwnerMark(const OwnerMark&) = delete;
-    OwnerMark& operator=(const OwnerMark&) = delete;
-
-  private:
-    const void* previous_;
-};
-
 class FfmpegEncoder final : public Encoder {
   public:
     ~FfmpegEncoder() override {
@@ -121,15 +95,12 @@ class FfmpegEncoder final : public Encoder {
                          kOwnThreadText);
             std::abort();
         }
-        gate_->Close();
+        hostEvents_.Close();
         runStop_.request_stop();
         JoinRunner();
     }
 
-    void SetEventPoster(EventPoster poster) override {
-        std::lock_guard lock(mutex_);
-        poster_ = std::move(poster);
-    }
+    void SetEventPoster(EventPoster poster) override { hostEvents_.SetPoster(std::move(poster)); }
 
     void SetEvents(EncoderEvents events) override {
         std::lock_guard lock(mutex_);
@@ -144,7 +115,7 @@ class FfmpegEncoder final : public Encoder {
         if (running_) {
             StopTasks(true);
         }
-        gate_->NextRun();  // events of the cleared queue still waiting are dropped
+        hostEvents_.NextRun();  // events of the cleared queue still waiting are dropped
         std::lock_guard lock(mutex_);
         tasks_.clear();
         inputs_.clear();
@@ -225,7 +196,7 @@ class FfmpegEncoder final : public Encoder {
         }
         runStop_ = std::stop_source();
         running_ = true;
-        const std::uint64_t serial = gate_->NextRun();
+        const std::uint64_t serial = hostEvents_.NextRun();
         runner_ = std::thread([this, tasks = std::move(batch), threads, serial,
                                stop = runStop_.get_token()]() mutable {
             RunQueue(std::move(tasks), std::clamp(threads, 1, kMaxThreads), serial, stop);
@@ -253,6 +224,11 @@ class FfmpegEncoder final : public Encoder {
         bool open = false;
     };
 
+    struct Progress {
+        std::int64_t positionUs = 0;
+        std::int64_t durationUs = 0;
+    };
+
     struct QueuedTask {
         int number = 0;
         std::string inputPath;
@@ -262,7 +238,7 @@ class FfmpegEncoder final : public Encoder {
         ContainerInfo container;
     };
 
-    bool OnOwnThread() const { return tlsOwner == this; }
+    bool OnOwnThread() const { return HostEvents::OnThreadOf(this); }
 
     int Refuse(const std::string& text) {
         std::lock_guard lock(mutex_);
@@ -300,21 +276,6 @@ class FfmpegEncoder final : public Encoder {
         }
     }
 
-    void Post(std::uint64_t serial, std::function<void()> event) {
-        EventPoster poster;
-        {
-            std::lock_guard lock(mutex_);
-            poster = poster_;
-        }
-        if (poster) {
-            poster([gate = gate_, serial, event = std::move(event)]() {
-                if (gate->IsCurrent(serial)) {
-                    event();
-                }
-            });
-        }
-    }
-
     void PostFinished(std::uint64_t serial, int task, TaskOutcome outcome,
                       const std::string& text) {
         std::function<void(int, TaskOutcome, const std::string&)> handler;
@@ -323,7 +284,8 @@ class FfmpegEncoder final : public Encoder {
             handler = events_.TaskFinished;
         }
         if (handler) {
-            Post(serial, [handler, task, outcome, text]() { handler(task, outcome, text); });
+            hostEvents_.Post(serial,
+                             [handler, task, outcome, text]() { handler(task, outcome, text); });
         }
     }
 
@@ -334,34 +296,37 @@ class FfmpegEncoder final : public Encoder {
             handler = events_.OutputWritten;
         }
         if (handler) {
-            Post(serial, [handler, task, path]() { handler(task, path); });
+            hostEvents_.Post(serial, [handler, task, path]() { handler(task, path); });
         }
     }
 
-    void PostProgress(std::uint64_t serial, int task, std::int64_t positionUs,
-                      std::int64_t durationUs) {
+    // Progress goes through the task's slot: one event is on its way at a time and shows the
+    // newest position when it runs.
+    void PostProgress(std::uint64_t serial, int task,
+                      const std::shared_ptr<LatestValue<Progress>>& slot, Progress progress) {
         std::function<void(int, std::int64_t, std::int64_t)> handler;
         {
             std::lock_guard lock(mutex_);
             handler = events_.TaskProgress;
         }
         if (handler) {
-            Post(serial, [handler, task, positionUs, durationUs]() {
-                handler(task, positionUs, durationUs);
-            });
+            hostEvents_.PostLatest<Progress>(
+                serial, slot, progress, [handler, task](Progress newest) {
+                    handler(task, newest.positionUs, newest.durationUs);
+                });
         }
     }
 
     void RunQueue(std::vector<QueuedTask> tasks, int threads, std::uint64_t serial,
                   const std::stop_token& stop) {
-        const OwnerMark mark(this);
+        const HostEvents::OwnerMark mark(this);
         RemoveStaleFiles(tasks);
         const std::size_t count = tasks.size();
         const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(threads), count);
         std::atomic<std::size_t> next{0};
         std::atomic<bool> allSucceeded{true};
         auto work = [&]() {
-            const OwnerMark workerMark(this);
+            const HostEvents::OwnerMark workerMark(this);
             for (std::size_t index = next.fetch_add(1); index < count; index = next.fetch_add(1)) {
                 const int share =
                     std::max(1, threads / static_cast<int>(std::min(workers, count - index)));
@@ -413,11 +378,12 @@ class FfmpegEncoder final : public Encoder {
         request.container = task.container;
         request.threads = threads;
         request.stop = stop;
-        request.progress = [this, serial, number = task.number](std::int64_t positionUs,
-                                                                std::int64_t durationUs) {
-            PostProgress(serial, number, positionUs, durationUs);
+        request.progress = [this, serial, number = task.number,
+                            slot = std::make_shared<LatestValue<Progress>>()](
+                               std::int64_t positionUs, std::int64_t durationUs) {
+            PostProgress(serial, number, slot, {positionUs, durationUs});
         };
-        request.stageThread = [this] { tlsOwner = this; };
+        request.stageThread = [this] { HostEvents::MarkThread(this); };
         const TranscodeResult result = Transcode(request);
         if (result.outcome == TaskOutcome::Succeeded) {
             PostWritten(serial, task.number, result.outputPath);
@@ -427,13 +393,12 @@ class FfmpegEncoder final : public Encoder {
     }
 
     mutable std::mutex mutex_;
-    EventPoster poster_;
+    HostEvents hostEvents_;
     EncoderEvents events_;
     std::vector<InputEntry> inputs_;
     std::vector<QueuedTask> tasks_;
     std::size_t firstUnstarted_ = 0;
     std::string lastError_;
-    std::shared_ptr<EventGate> gate_ = std::make_shared<EventGate>();
     std::stop_source runStop_;  // replaced by each run before its thread starts
     std::atomic<bool> running_{false};
     std::thread runner_;

@@ -77,11 +77,19 @@ void LogCapture::Record(const std::string& message) {
     }
 }
 
+std::string LogCapture::FirstErrorOnThisThread() {
+    return tlsCapture != nullptr ? tlsCapture->firstError_ : std::string();
+}
+
 std::string LogCapture::Explain(const std::string& text) const {
-    if (firstError_.empty() || text.find(firstError_) != std::string::npos) {
+    return WithDetail(text, firstError_);
+}
+
+std::string WithDetail(const std::string& text, const std::string& detail) {
+    if (detail.empty() || text.find(detail) != std::string::npos) {
         return text;
     }
-    return text + " (" + firstError_ + ")";
+    return text + " (" + detail + ")";
 }
 
 }  // namespace ostrel::engine::ff

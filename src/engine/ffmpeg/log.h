@@ -7,6 +7,10 @@
 
 namespace ostrel::engine::ff {
 
+// text, with detail (libav's complaint) appended in brackets unless it is empty or text holds
+// it already.
+std::string WithDetail(const std::string& text, const std::string& detail);
+
 // Installs the routing once per process; cheap on later calls.
 void RouteLibavLog();
 
@@ -20,6 +24,8 @@ class LogCapture {
     LogCapture& operator=(const LogCapture&) = delete;
 
     const std::string& FirstError() const { return firstError_; }
+    // The first error kept by the capture of the calling thread; empty without one.
+    static std::string FirstErrorOnThisThread();
     // text, with the first error appended in brackets when there is one it does not hold yet.
     std::string Explain(const std::string& text) const;
     // Records a message (the callback's part; public for it).

@@ -1,11 +1,12 @@
 // One conversion task, as a short sequence of the engine's units: open the input, choose its
-// streams, set up a decoder → filter graph → encoder path per stream, open the output,
-// convert, finish. The calling thread reads the input; the decoding, filtering and encoding
-// run on threads of the task's own, all ended before Transcode returns (an output without
-// video is also decoded on the calling thread, and converted further on one thread more).
+// streams, set up a decoder → filter graph → encoder path per stream (task_setup), open the
+// output, run the pipeline, finish, commit. The calling thread reads the input; the decoding,
+// filtering and encoding run on threads of the task's own, all ended before Transcode returns
+// (an output without video is also decoded on the calling thread, and converted further on
+// one thread more; see pipeline.cpp). The task's first failure is its error text, completed
+// with libav's first complaint on the thread that failed.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <stop_token>
@@ -25,7 +26,7 @@ struct TranscodeRequest {
     std::string options;
     ContainerInfo container;
     int threads = 1;       // codec and filter threads of this task
-    std::stop_token stop;  // the run's stop
+    std::stop_token stop;  // the run's stop; the task links a stop of its own to it
     // Called from the task's threads as they post progress.
     std::function<void(std::int64_t positionUs, std::int64_t durationUs)> progress;
     // Called first on each thread the task starts for its pipeline (the caller marks its own

@@ -1,0 +1,283 @@
+#include "engine/ffmpeg/task_setup.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include <algorithm>
+#include <string>
+
+#include "engine/ffmpeg/encoder_constraints.h"
+#include "engine/ffmpeg/metadata.h"
+
+namespace ostrel::engine::ff {
+namespace {
+
+// How much of the input may pass without a decoded frame before its rest counts as damaged.
+constexpr std::int64_t kJunkLimitBytes = 64 * 1024 * 1024;
+
+InputLimits ConversionLimits() {
+    InputLimits limits;
+    limits.junkLimitBytes = kJunkLimitBytes;
+    limits.reuseProbed = true;
+    return limits;
+}
+
+// Opens the path's decoder for a stream whose format the input tells.
+bool OpenDecoder(TaskParts& task, StreamPath& path) {
+    // A video decoder has a pipeline stage of its own beside the encoder, so it gets half the
+    // task's threads: more frame threads hold more pictures and add only latency.
+    const int threads =
+        path.IsVideo() ? std::max(1, task.request.threads / 2) : task.request.threads;
+    std::string error;
+    if (!path.decoder.Open(task.input.Context(), path.inStream, threads, error)) {
+        return task.stop.FailLibav(error);
+    }
+    const AVCodecContext* decoder = path.decoder.Context();
+    const bool known =
+        path.IsVideo()
+            ? decoder->pix_fmt != AV_PIX_FMT_NONE && decoder->width > 0 && decoder->height > 0
+            : decoder->sample_rate > 0 && decoder->sample_fmt != AV_SAMPLE_FMT_NONE &&
+                  decoder->ch_layout.nb_channels > 0;
+    if (!known) {
+        return task.stop.Fail(std::string("The input's ") + path.Name() + " format is unknown");
+    }
+    // The output starts at 0 whatever the input's start time.
+    if (task.input.StartTimeUs() != AV_NOPTS_VALUE) {
+        path.decoder.SetStartPts(
+            av_rescale_q(task.input.StartTimeUs(), AV_TIME_BASE_Q, path.inStream->time_base));
+    }
+    return true;
+}
+
+// The encoder and what it takes: size, frame rate, pixel format, rates and options.
+bool ChooseVideoEncoder(TaskParts& task, PictureSize chainSize, VideoEncoderSettings& settings) {
+    const JobSpec& job = task.job;
+    const PictureSize wanted{job.width > 0 ? job.width : chainSize.width,
+                             job.height > 0 ? job.height : chainSize.height};
+    const std::string name = job.videoCodec.empty()
+                                 ? DefaultVideoEncoder(task.request.container, wanted)
+                                 : job.videoCodec;
+    const AVCodec* codec = avcodec_find_encoder_by_name(ResolveEncoderName(name).c_str());
+    if (codec == nullptr) {
+        return task.stop.Fail(name.empty() ? "No video encoder for " + task.request.outputPath
+                                           : "The video encoder " + name + " is not available");
+    }
+    const VideoEncoderRule& rule = VideoRuleFor(codec->name);
+    const PictureSize size = FitPictureSize(rule, wanted);
+    const AVRational inputRate = task.video.decoder.Context()->framerate;
+    settings.codec = codec;
+    settings.width = size.width;
+    settings.height = size.height;
+    settings.pixelFormat = FitPixelFormat(rule, *codec);
+    settings.frameRate = FitFrameRate(
+        rule, job.frameRate.IsSet() ? AVRational{job.frameRate.num, job.frameRate.den} : inputRate);
+    settings.bitrate = job.videoBitrate;
+    settings.target = &job.target;
+    settings.x264Preset = job.x264Preset;
+    settings.threads = task.request.threads;
+    settings.globalHeader = task.output.NeedsGlobalHeader();
+    return true;
+}
+
+// The scale always closes the chain: it is free when the size already fits, and it keeps the
+// encoder's size should the input change its picture size mid-stream.
+std::string EncoderTail(const JobSpec& job, const VideoEncoderSettings& settings) {
+    const std::string aspect =
+        job.aspect.IsSet() ? Format("setdar=%d/%d", job.aspect.num, job.aspect.den) : "";
+    return JoinChain({Format("scale=%d:%d", settings.width, settings.height), aspect,
+                      Format("fps=%d/%d", settings.frameRate.num, settings.frameRate.den),
+                      std::string("format=") + av_get_pix_fmt_name(settings.pixelFormat)});
+}
+
+// Encoders that refuse low bit rates for some layouts get the lowest rate they take.
+bool OpenSoundEncoder(TaskParts& task, const AudioEncoderRule& rule,
+                      AudioEncoderSettings& settings) {
+    std::string error;
+    bool opened = task.sound.encoder.OpenAudio(settings, error);
+    if (!opened && rule.raiseBitrateUntilOpen && settings.bitrate > 0 && !task.stop.Cancelled()) {
+        constexpr std::int64_t kStep = 8000;
+        constexpr std::int64_t kHighest = 512000;
+        for (std::int64_t raised = settings.bitrate + kStep; raised <= kHighest && !opened;
+             raised += kStep) {
+            error.clear();
+            settings.bitrate = raised;
+            opened = task.sound.encoder.OpenAudio(settings, error);
+        }
+    }
+    return opened || task.stop.FailLibav(error);
+}
+
+TagPolicy Tags(const JobSpec& job) {
+    return job.noMetadata ? TagPolicy::Strip : TagPolicy::Keep;
+}
+
+// The input's tags, chapters, cover and subtitle tracks go into the output's header.
+bool CarryMetadata(TaskParts& task) {
+    AVFormatContext& input = *task.input.Context();
+    AVFormatContext& output = *task.output.Context();
+    const TagPolicy tags = Tags(task.job);
+    CopyContainerTags(input, output, tags);
+    return (CopyChapters(input, output, task.input.StartTimeUs(), task.length.ExpectedUs(), tags) &&
+            task.cover.Add(input, output, tags) &&
+            task.subtitles.Add(input, output, task.input.StartTimeUs(), tags)) ||
+           task.stop.Fail("Out of memory");
+}
+
+// The host's progress callback with the length the task expects; empty without a callback.
+SharedMuxer::Progress TaskProgress(const TranscodeRequest& request, const LengthCheck& length) {
+    if (!request.progress) {
+        return {};
+    }
+    return [&request, &length](std::int64_t positionUs) {
+        request.progress(positionUs, length.ExpectedUs());
+    };
+}
+
+}  // namespace
+
+TaskParts::TaskParts(const TranscodeRequest& taskRequest, TaskStop& taskStop)
+    : request(taskRequest),
+      stop(taskStop),
+      input(taskStop.Token(), ConversionLimits()),
+      output(taskRequest.outputPath, taskStop.Token()),
+      muxer(output, TaskProgress(taskRequest, length)) {
+    video.Attach(stop, muxer, length, decodedSinceRead);
+    sound.Attach(stop, muxer, length, decodedSinceRead);
+}
+
+bool OpenInput(TaskParts& task) {
+    return task.input.Open(task.request.inputPath, task.request.inputFormat) ||
+           task.stop.FailLibav(task.input.ErrorText("the input file"));
+}
+
+bool ChooseStreams(TaskParts& task) {
+    std::string error;
+    if (!ParseOptions(task.request.options, InputFacts{task.input.FrameRate()}, task.job, error)) {
+        return task.stop.Fail(error);
+    }
+    const bool takesVideo = !task.job.noVideo && !task.request.container.audioOnly;
+    const bool takesSound = !task.job.noAudio;
+    task.video.wanted = task.input.VideoIndex() >= 0 && takesVideo;
+    task.sound.wanted = task.input.AudioIndex() >= 0 && takesSound;
+    if (!task.video.wanted && !task.sound.wanted) {
+        // The output takes at least one kind (AddOutput refused it otherwise).
+        return task.stop.Fail(
+            takesVideo && takesSound ? "The input has no audio or video stream"
+            : takesSound ? "The input has no audio stream, and this output takes no video"
+                         : "The input has no video stream, and this output takes no audio");
+    }
+    task.video.inStream = task.input.Stream(task.input.VideoIndex());
+    task.sound.inStream = task.input.Stream(task.input.AudioIndex());
+    task.length.Start(*task.input.Context(), task.request.inputPath);
+    for (const StreamPath* path : {&task.video, &task.sound}) {
+        if (path->wanted) {
+            task.length.Convert(path->inStream->index);
+        }
+    }
+    return true;
+}
+
+bool CreateOutput(TaskParts& task) {
+    std::string error;
+    return task.output.Create(task.request.container.muxer, error) || task.stop.FailLibav(error);
+}
+
+bool SetupVideo(TaskParts& task) {
+    StreamPath& video = task.video;
+    if (!OpenDecoder(task, video)) {
+        return false;
+    }
+    const AVCodecContext* decoder = video.decoder.Context();
+    const AVRational sar =
+        av_guess_sample_aspect_ratio(task.input.Context(), video.inStream, nullptr);
+    const std::string source =
+        VideoSourceArgs(*decoder, video.inStream->time_base, sar, decoder->framerate);
+    // Phone videos are turned upright first, then the user's chain runs.
+    const std::string chain =
+        JoinChain({UprightFilter(video.inStream), UserChain(task.job.filters)});
+    const int threads = task.request.threads;
+    std::string error;
+    // A trial graph tells the size the chain produces.
+    FilterGraph trial;
+    if (!trial.Build(AVMEDIA_TYPE_VIDEO, source, chain, threads, error)) {
+        return task.stop.FailLibav(error);
+    }
+    VideoEncoderSettings settings;
+    if (!ChooseVideoEncoder(task, {trial.Width(), trial.Height()}, settings)) {
+        return false;
+    }
+    if (!video.graph.Build(AVMEDIA_TYPE_VIDEO, source,
+                           JoinChain({chain, EncoderTail(task.job, settings)}), threads, error)) {
+        return task.stop.FailLibav(error);
+    }
+    settings.width = video.graph.Width();
+    settings.height = video.graph.Height();
+    settings.sampleAspectRatio = video.graph.SampleAspectRatio();
+    settings.pixelFormat = static_cast<AVPixelFormat>(video.graph.Format());
+    return video.encoder.OpenVideo(settings, error) || task.stop.FailLibav(error);
+}
+
+bool SetupSound(TaskParts& task) {
+    StreamPath& sound = task.sound;
+    if (!OpenDecoder(task, sound)) {
+        return false;
+    }
+    const AVCodecContext* decoder = sound.decoder.Context();
+    const JobSpec& job = task.job;
+    const ContainerInfo& container = task.request.container;
+    const std::string name = job.audioCodec.empty() ? container.audioCodec : job.audioCodec;
+    const AVCodec* codec = avcodec_find_encoder_by_name(ResolveEncoderName(name).c_str());
+    if (codec == nullptr) {
+        return task.stop.Fail(name.empty() ? "No audio encoder for " + task.request.outputPath
+                                           : "The audio encoder " + name + " is not available");
+    }
+    AudioEncoderSettings settings;
+    settings.codec = codec;
+    settings.sampleRate = FitSampleRate(*codec, container.muxer,
+                                        job.sampleRate > 0 ? job.sampleRate : decoder->sample_rate);
+    settings.layout =
+        FitChannelLayout(*codec, job.channels > 0 ? job.channels : decoder->ch_layout.nb_channels);
+    settings.sampleFormat = FitSampleFormat(*codec, decoder->sample_fmt);
+    const AudioEncoderRule& rule = AudioRuleFor(codec->id);
+    settings.bitrate = job.audioBitrate > 0
+                           ? FitAudioBitrate(rule, job.audioBitrate, settings.sampleRate)
+                           : job.audioBitrate;
+    settings.threads = task.request.threads;
+    settings.globalHeader = task.output.NeedsGlobalHeader();
+    if (!OpenSoundEncoder(task, rule, settings)) {
+        return false;
+    }
+    // Encoders without variable frame sizes get frames of exactly their size.
+    const AVCodecContext* encoder = sound.encoder.Context();
+    const bool fixedFrames = !(encoder->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) &&
+                             encoder->frame_size > 0;
+    sound.sound.SetTarget(
+        {encoder->sample_rate, encoder->sample_fmt, ChannelLayout(encoder->ch_layout),
+         fixedFrames ? encoder->frame_size : 0},
+        sound.inStream->time_base, task.request.threads);
+    return true;
+}
+
+bool OpenOutput(TaskParts& task) {
+    for (StreamPath* path : {&task.video, &task.sound}) {
+        if (path->wanted) {
+            std::string error;
+            path->outStream = task.output.AddStream(*path->encoder.Context(), error);
+            if (path->outStream == nullptr) {
+                return task.stop.FailLibav(error);
+            }
+            CopyStreamTags(*path->inStream, *path->outStream, path->encoder.Context()->codec,
+                           Tags(task.job));
+        }
+    }
+    if (!CarryMetadata(task)) {
+        return false;
+    }
+    std::string error;
+    return (task.output.Open(task.job.target, error) &&
+            task.cover.Write(*task.output.Context(), error)) ||
+           task.stop.FailLibav(error);
+}
+
+}  // namespace ostrel::engine::ff

@@ -1,0 +1,50 @@
+// What a conversion task works with, and its setup on the task's thread before any other
+// thread starts: the input opened, its streams chosen against the job, a decoder, filter graph
+// or sound converter and encoder per converted stream, the output's streams and header. Each
+// step that returns false has recorded the task's error in its stop.
+#pragma once
+
+#include <atomic>
+
+#include "engine/ffmpeg/cover_art.h"
+#include "engine/ffmpeg/input.h"
+#include "engine/ffmpeg/job.h"
+#include "engine/ffmpeg/length_check.h"
+#include "engine/ffmpeg/output.h"
+#include "engine/ffmpeg/pipeline.h"
+#include "engine/ffmpeg/shared_muxer.h"
+#include "engine/ffmpeg/stream_path.h"
+#include "engine/ffmpeg/subtitles.h"
+#include "engine/ffmpeg/transcode.h"
+
+namespace ostrel::engine::ff {
+
+struct TaskParts {
+    TaskParts(const TranscodeRequest& request, TaskStop& stop);
+    TaskParts(const TaskParts&) = delete;
+    TaskParts& operator=(const TaskParts&) = delete;
+
+    const TranscodeRequest& request;
+    TaskStop& stop;
+    JobSpec job;
+    Input input;
+    LengthCheck length;
+    StreamPath video{AVMEDIA_TYPE_VIDEO, "video"};
+    StreamPath sound{AVMEDIA_TYPE_AUDIO, "audio"};
+    Output output;  // after the paths: closed first, then their encoders
+    CoverArt cover;
+    SubtitleTracks subtitles;
+    SharedMuxer muxer;
+    std::atomic<bool> decodedSinceRead{false};  // a stage decoded a frame since the last read
+};
+
+bool OpenInput(TaskParts& task);
+// What the input offers decides the parts of the job that depend on it.
+bool ChooseStreams(TaskParts& task);
+bool CreateOutput(TaskParts& task);
+bool SetupVideo(TaskParts& task);
+bool SetupSound(TaskParts& task);
+// The output's streams, tags, chapters, cover and subtitle tracks, and its header.
+bool OpenOutput(TaskParts& task);
+
+}  // namespace ostrel::engine::ff
