@@ -7,18 +7,11 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <cctype>
 #include <iterator>
 #include <string_view>
 
 namespace ostrel::engine::ff {
 namespace {
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // Default encoders per container; an empty video entry marks an audio-only container.
 struct ContainerRow {

@@ -79,6 +79,9 @@ bool SplitTokens(const std::string& text, std::vector<std::string>& tokens, std:
 // Parses "crop=w:h:x:y,scale=w:h,vflip,hflip,rotate=N".
 bool ParseFilterChain(const std::string& chain, std::vector<FilterStep>& steps, std::string& error);
 
+// The text in lower case (ASCII): option names, extensions and presets are matched so.
+std::string Lower(std::string text);
+
 // Parses a bit rate: "128k" = 128000, "6700" = 6700, "1.5M" = 1500000.
 std::optional<std::int64_t> ParseBitrate(const std::string& text);
 

@@ -19,12 +19,6 @@ extern "C" {
 namespace ostrel::engine::ff {
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // The whole text as a number: the conversion must take every character, without overflow.
 template <typename T, typename Convert>
 std::optional<T> ParseWhole(const std::string& text, Convert convert) {
@@ -389,6 +383,12 @@ const OptionRow kOptions[] = {
 };
 
 }  // namespace
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
 
 bool SplitTokens(const std::string& text, std::vector<std::string>& tokens, std::string& error) {
     tokens.clear();

@@ -56,17 +56,33 @@ const ThreadLayout kLayouts[] = {
      .stages = {{StreamKind::Sound, Step::Filter, kAudioFrameQueue, true}}},
 };
 
-// Moves a frame into the queue of the stage that converts it further; null closes the queue.
-bool HandOn(BoundedQueue<FramePtr>& queue, TaskStop& stop, AVFrame* frame) {
-    if (frame == nullptr) {
+void Allocate(FramePtr& frame) {
+    frame.reset(av_frame_alloc());
+}
+void Allocate(PacketPtr& packet) {
+    packet.reset(av_packet_alloc());
+}
+void MoveReference(AVFrame* to, AVFrame* from) {
+    av_frame_move_ref(to, from);
+}
+void MoveReference(AVPacket* to, AVPacket* from) {
+    av_packet_move_ref(to, from);
+}
+
+// Moves a frame or packet into the queue of the stage that works on it next; null closes the
+// queue.
+template <typename Owned, typename Item>
+bool HandOn(BoundedQueue<Owned>& queue, TaskStop& stop, Item* item) {
+    if (item == nullptr) {
         queue.Close();
         return true;
     }
-    FramePtr handed(av_frame_alloc());
+    Owned handed;
+    Allocate(handed);
     if (!handed) {
         return stop.Fail("Out of memory");
     }
-    av_frame_move_ref(handed.get(), frame);
+    MoveReference(handed.get(), item);
     return queue.Push(std::move(handed));
 }
 
@@ -156,18 +172,7 @@ Pipeline::Stage* Pipeline::Find(StreamKind stream, Step first) {
 Pipeline::PacketStep Pipeline::Route(StreamKind stream) {
     if (Stage* stage = Find(stream, Step::Decode)) {
         BoundedQueue<PacketPtr>& queue = *stage->packets;
-        return [&queue, this](AVPacket* packet) {
-            if (packet == nullptr) {
-                queue.Close();
-                return true;
-            }
-            PacketPtr queued(av_packet_alloc());
-            if (!queued) {
-                return stop_.Fail("Out of memory");
-            }
-            av_packet_move_ref(queued.get(), packet);
-            return queue.Push(std::move(queued));
-        };
+        return [&queue, this](AVPacket* packet) { return HandOn(queue, stop_, packet); };
     }
     StreamPath& path = Path(stream);
     return [&path](AVPacket* packet) { return path.Decode(packet); };
