@@ -11,6 +11,7 @@
 #include "common/file_info.h"
 #include "common/rounding.h"
 #include "profiles/catalogue.h"
+#include "profiles/device_limits.h"
 
 namespace ostrel {
 namespace {
@@ -228,6 +229,30 @@ double BitrateKbps(const QString& text) {
     return kilo ? value : value / 1000.0;
 }
 
+// The limits of the device the chosen profile is for; nullptr for the general formats.
+const DeviceLimits* DeviceFor(const OutputSettings& settings) {
+    const ProfileEntry* entry = FindProfileByText(settings.FormatCaption);
+    if (entry == nullptr || settings.FormatKey != QLatin1String(entry->FormatKey)) {
+        return nullptr;
+    }
+    return FindDeviceLimits(entry->CommandId);
+}
+
+// True when the size is the profile's own: its preset size, or the input's where the profile
+// has none.
+bool SizeLeftAtPreset(const OutputSettings& settings) {
+    const ProfileEntry* entry = FindProfileByText(settings.FormatCaption);
+    if (entry == nullptr) {
+        return false;
+    }
+    if (!entry->HasPresetSize()) {
+        return settings.SizeIndex == kSizeIndexAuto;
+    }
+    return settings.SizeIndex == kSizeIndexCustom &&
+           settings.Width == QString::number(entry->PresetWidth) &&
+           settings.Height == QString::number(entry->PresetHeight);
+}
+
 }  // namespace
 
 QString AutoVideoBitrate(int pixelCount, int baseBitrateKbps, int videoQuality) {
@@ -348,6 +373,22 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
         frameRatePart = QStringLiteral("-r ") + QLatin1String(rule->DefaultFrameRate) + u' ';
     }
 
+    const DeviceLimits* device = DeviceFor(s);
+    if (device != nullptr && !sizePart.isEmpty() && sizePart != QStringLiteral(" -vn ") &&
+        SizeLeftAtPreset(s)) {
+        // A picture larger than the device plays is brought within it, keeping its aspect;
+        // a size the user chose is kept as chosen.
+        const int width = s.SizeIndex == kSizeIndexAuto ? sourceWidth_ : targetWidth_;
+        const int height = s.SizeIndex == kSizeIndexAuto ? sourceHeight_ : targetHeight_;
+        bool rateKnown = false;
+        const double frameRate = s.FrameRate.toDouble(&rateKnown);
+        const FittedSize fitted = FitToDevice(*device, width, height, rateKnown ? frameRate : 0.0);
+        if (fitted.Width != width || fitted.Height != height) {
+            sizePart = SizeText(fitted.Width, fitted.Height);
+            pixelCount_ = fitted.Width * fitted.Height;
+        }
+    }
+
     FormatPieces pieces;
     pieces.VideoBitrate = s.VideoBitrate;
     if (pieces.VideoBitrate == kAuto) {
@@ -370,6 +411,9 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
     result.EncoderOptions = removeAudioPart + frameRatePart + aspectPart + channelsPart +
                             FillFormat(*rule, pieces) +
                             BuildFilterChain(s, result.HasVideo, sourceWidth_, sourceHeight_);
+    if (device != nullptr && result.HasVideo && !s.AudioOnly) {
+        result.EncoderOptions += DeviceOptionGroup(*device);
+    }
     return result;
 }
 
