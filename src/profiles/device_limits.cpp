@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "engine/codec_levels.h"
+
 namespace ostrel {
 namespace {
 
@@ -14,26 +16,6 @@ constexpr DeviceLimits Row(int commandId, DeviceLimits family, const char* devic
 }
 
 #include "profiles/device_limits_data.inc"
-
-// clang-format off
-constexpr H264LevelLimits kH264Levels[] = {
-    {10, 1485, 99, 64, 175, 396},
-    {11, 3000, 396, 192, 500, 900},
-    {12, 6000, 396, 384, 1000, 2376},
-    {13, 11880, 396, 768, 2000, 2376},
-    {20, 11880, 396, 2000, 2000, 2376},
-    {21, 19800, 792, 4000, 4000, 4752},
-    {22, 20250, 1620, 4000, 4000, 8100},
-    {30, 40500, 1620, 10000, 10000, 8100},
-    {31, 108000, 3600, 14000, 14000, 18000},
-    {32, 216000, 5120, 20000, 20000, 20480},
-    {40, 245760, 8192, 20000, 25000, 32768},
-    {41, 245760, 8192, 50000, 62500, 32768},
-    {42, 522240, 8704, 50000, 62500, 34816},
-    {50, 589824, 22080, 135000, 135000, 110400},
-    {51, 983040, 36864, 240000, 240000, 184320},
-};
-// clang-format on
 
 int MacroblocksOf(int width, int height) {
     return ((width + 15) / 16) * ((height + 15) / 16);
@@ -114,8 +96,8 @@ int VideoKbpsOf(const DeviceLimits& row) {
     if (level == nullptr) {
         return 0;
     }
-    return row.Profile == DeviceCodecProfile::H264High ? level->MaxVideoKbps * 5 / 4
-                                                       : level->MaxVideoKbps;
+    return row.Profile == DeviceCodecProfile::H264High ? level->maxVideoKbps * 5 / 4
+                                                       : level->maxVideoKbps;
 }
 
 }  // namespace
@@ -130,8 +112,7 @@ const DeviceLimits* FindDeviceLimits(int commandId) {
 }
 
 const H264LevelLimits* FindH264Level(int level) {
-    const auto it = std::ranges::find(kH264Levels, level, &H264LevelLimits::Level);
-    return it == std::end(kH264Levels) ? nullptr : &*it;
+    return codec::FindH264Level(level);
 }
 
 QString H264LevelText(int level) {
@@ -232,7 +213,7 @@ QString DeviceOptionGroup(const DeviceLimits& row) {
         int bufferKbit = row.BufferKbit;
         if (bufferKbit == 0 && h264) {
             const H264LevelLimits* level = FindH264Level(row.Level);
-            bufferKbit = level != nullptr ? level->MaxBufferKbit : row.MaxVideoKbps;
+            bufferKbit = level != nullptr ? level->maxBufferKbit : row.MaxVideoKbps;
             if (row.Profile == DeviceCodecProfile::H264High) {
                 bufferKbit = bufferKbit * 5 / 4;
             }
@@ -261,9 +242,9 @@ FittedSize FitToDevice(const DeviceLimits& row, int width, int height, double fr
     int mbPerSecond = row.MaxMbPerSecond;
     if (const H264LevelLimits* level =
             row.Codec == DeviceVideoCodec::H264 ? FindH264Level(row.Level) : nullptr) {
-        mostMbs = mostMbs > 0 ? std::min(mostMbs, level->MaxFrameMbs) : level->MaxFrameMbs;
+        mostMbs = mostMbs > 0 ? std::min(mostMbs, level->maxFrameMbs) : level->maxFrameMbs;
         mbPerSecond =
-            mbPerSecond > 0 ? std::min(mbPerSecond, level->MaxMbPerSecond) : level->MaxMbPerSecond;
+            mbPerSecond > 0 ? std::min(mbPerSecond, level->maxMbPerSecond) : level->maxMbPerSecond;
     }
     if (mbPerSecond > 0 && frameRate > 0.0) {
         const int atRate = static_cast<int>(mbPerSecond / frameRate);

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <span>
 
+#include "engine/codec_levels.h"
+
 namespace ostrel {
 
 enum class DeviceVideoCodec : int {
@@ -68,15 +70,8 @@ struct DeviceLimits {
 std::span<const DeviceLimits> AllDeviceLimits();
 const DeviceLimits* FindDeviceLimits(int commandId);
 
-// H.264 level facts (ITU-T H.264 Table A-1) for a level x 10; nullptr for an unknown level.
-struct H264LevelLimits {
-    int Level;
-    int MaxMbPerSecond;
-    int MaxFrameMbs;
-    int MaxVideoKbps;  // Baseline and Main; High takes 1.25 times as much
-    int MaxBufferKbit;
-    int MaxDpbMbs;
-};
+// H.264 level facts for a level x 10; nullptr for an unknown level.
+using H264LevelLimits = codec::H264Level;
 const H264LevelLimits* FindH264Level(int level);
 
 // "H.264 Baseline 3.0", "MPEG-4 Part 2 Simple", "WMV".

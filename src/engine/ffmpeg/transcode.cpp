@@ -266,12 +266,14 @@ class Task {
         settings.codec = codec;
         settings.width = size.width;
         settings.height = size.height;
-        settings.pixelFormat = FitPixelFormat(rule, *codec);
+        settings.pixelFormat = PreferredPixelFormat(*codec, job_.constraints.pixelFormat,
+                                                    FitPixelFormat(rule, *codec));
         settings.frameRate = FitFrameRate(
             rule, job_.frameRate.IsSet() ? AVRational{job_.frameRate.num, job_.frameRate.den}
                                          : inputRate);
         settings.bitrate = job_.videoBitrate;
         settings.target = &job_.target;
+        settings.constraints = &job_.constraints;
         settings.x264Preset = job_.x264Preset;
         settings.threads = request_.threads;
         settings.globalHeader = output_.NeedsGlobalHeader();
