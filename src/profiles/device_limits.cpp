@@ -111,6 +111,23 @@ const DeviceLimits* FindDeviceLimits(int commandId) {
     return it == std::end(kRows) ? nullptr : &*it;
 }
 
+int DeviceVideoKbps(const DeviceLimits& row) {
+    return VideoKbpsOf(row);
+}
+
+int DeviceBufferKbit(const DeviceLimits& row) {
+    if (row.BufferKbit > 0) {
+        return row.BufferKbit;
+    }
+    const H264LevelLimits* level =
+        row.Codec == DeviceVideoCodec::H264 ? FindH264Level(row.Level) : nullptr;
+    if (level == nullptr) {
+        return DeviceVideoKbps(row);
+    }
+    return row.Profile == DeviceCodecProfile::H264High ? level->maxBufferKbit * 5 / 4
+                                                       : level->maxBufferKbit;
+}
+
 const H264LevelLimits* FindH264Level(int level) {
     return codec::FindH264Level(level);
 }

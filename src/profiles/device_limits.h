@@ -74,6 +74,11 @@ const DeviceLimits* FindDeviceLimits(int commandId);
 using H264LevelLimits = codec::H264Level;
 const H264LevelLimits* FindH264Level(int level);
 
+// The highest video bit rate (kbit/s) and the decoder's buffer (kbit): the row's, else its
+// H.264 level's; 0 when the device sets no limit.
+int DeviceVideoKbps(const DeviceLimits& row);
+int DeviceBufferKbit(const DeviceLimits& row);
+
 // "H.264 Baseline 3.0", "MPEG-4 Part 2 Simple", "WMV".
 QString DeviceCodecText(const DeviceLimits& row);
 // "3.0" for 30.

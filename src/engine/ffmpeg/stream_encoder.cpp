@@ -68,6 +68,12 @@ void ApplyX264Constraints(const CodecConstraints& c, AVCodecContext& encoder, Di
     }
     if (refs > 0) {
         encoder.refs = refs;
+        if (refs < 4) {
+            // A B-pyramid and smart weighted prediction each hold a picture more than the
+            // reference frames asked for.
+            options.Set("b-pyramid", "none");
+            options.Set("weightp", "simple");
+        }
     }
     if (c.coder >= 0) {
         options.Set("coder", c.coder == 0 ? "cavlc" : "cabac");
