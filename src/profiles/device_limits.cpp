@@ -185,9 +185,11 @@ QStringList DeviceDescription(const DeviceLimits& row) {
                       row.Cabac ? QStringLiteral("yes") : QStringLiteral("no"),
                       row.MaxRefs > 0 ? QString::number(row.MaxRefs)
                                       : QStringLiteral("as the level allows"));
-    QString audio = QStringLiteral("Audio: %1, up to %2 Hz, %3 channels")
-                        .arg(QString::fromUtf8(row.Audio))
-                        .arg(row.MaxSampleRate)
+    const QString rates = row.MinSampleRate == row.MaxSampleRate
+                              ? QStringLiteral("%1 Hz only").arg(row.MaxSampleRate)
+                              : QStringLiteral("up to %1 Hz").arg(row.MaxSampleRate);
+    QString audio = QStringLiteral("Audio: %1, %2, %3 channels")
+                        .arg(QString::fromUtf8(row.Audio), rates)
                         .arg(row.MaxChannels);
     if (row.MaxAudioKbps > 0) {
         audio += QStringLiteral(", %1 kbit/s").arg(row.MaxAudioKbps);

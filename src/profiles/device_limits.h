@@ -57,6 +57,7 @@ struct DeviceLimits {
     bool Cabac;          // CABAC allowed (H.264)
     int MaxRefs;         // reference frames; 0: as many as the level's picture buffer holds
     const char* Audio;   // the audio codec the device plays in this container
+    int MinSampleRate;   // 0: any; DVD-Video takes 48 kHz only
     int MaxSampleRate;
     int MaxChannels;
     int MaxAudioKbps;

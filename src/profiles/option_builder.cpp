@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -405,6 +406,16 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
         s.AudioBitrate != kAuto ? s.AudioBitrate : Pick(rule->AudioBitrate, s.AudioQuality);
     pieces.SampleRate =
         s.SampleRate != kAuto ? s.SampleRate : Pick(rule->SampleRate, s.AudioQuality);
+    if (device != nullptr && s.SampleRate == kAuto && !pieces.SampleRate.isEmpty()) {
+        // The automatic rate is brought within what the device plays (DVD-Video: 48 kHz only).
+        const int rate = pieces.SampleRate.toInt();
+        const int within =
+            std::clamp(rate, device->MinSampleRate > 0 ? device->MinSampleRate : rate,
+                       device->MaxSampleRate > 0 ? device->MaxSampleRate : rate);
+        if (within != rate) {
+            pieces.SampleRate = QString::number(within);
+        }
+    }
     pieces.Preset = Pick(kX264Presets, s.VideoQuality);
     pieces.Size = sizePart;
 

@@ -279,7 +279,8 @@ QStringList CheckOutput(const DeviceLimits& row, const QString& file) {
     if (!expectedAudio.isEmpty() && !audioCodec.startsWith(expectedAudio)) {
         fault(QStringLiteral("audio codec ") + audioCodec);
     }
-    if (audio["sample_rate"].toString().toInt() > row.MaxSampleRate) {
+    const int sampleRate = audio["sample_rate"].toString().toInt();
+    if (sampleRate > row.MaxSampleRate || sampleRate < row.MinSampleRate) {
         fault(QStringLiteral("sample rate ") + audio["sample_rate"].toString());
     }
     if (audio["channels"].toInt() > row.MaxChannels) {

@@ -74,8 +74,6 @@ TEST(EncoderConstraints, AudioRatesChannelsAndBitrates) {
         {"ac3", "ac3", 22050, 32000},        {"mp2", "mpeg", 11025, 16000},
         {"libmp3lame", "flv", 48000, 44100}, {"libmp3lame", "mp3", 48000, 48000},
         {"wmav2", "asf", 96000, 48000},      {"libopencore_amrnb", "3gp", 44100, 8000},
-        {"ac3", "dvd", 44100, 48000},        {"mp2", "dvd", 44100, 48000},
-        {"ac3", "ac3", 44100, 44100},
     };
     for (const RateCase& c : rates) {
         EXPECT_EQ(FitSampleRate(Encoder(c.encoder), c.muxer, c.wanted), c.fitted)

@@ -102,8 +102,8 @@ TEST(DeviceLimitsTest, DeviceStringsAreTheCatalogueStringAndTheDeviceGroup) {
     // Every device profile at its presets, for inputs its presets keep within the device: the
     // catalogue's own string comes first, unchanged, then the device's group.
     for (const DeviceLimits& row : AllDeviceLimits()) {
-        if (!PresetFits(row, *FindProfile(row.CommandId))) {
-            continue;
+        if (!PresetFits(row, *FindProfile(row.CommandId)) || row.MinSampleRate > 44100) {
+            continue;  // mended presets: see the table below
         }
         const OutputSettings settings = PresetsOf(row.CommandId);
         const QString catalogue = BuildWithoutDevice(settings, 320, 240);
@@ -140,9 +140,10 @@ TEST(DeviceLimitsTest, GroupsSizesAndWhatCannotBeMet) {
         // WMV 9 cannot be written: the catalogue's string alone.
         {1152, 640, 480, nullptr, nullptr,
          "-r 29.97 -ac 2 -vcodec wmv2 -vb 512k -acodec wmav2 -ab 128k -ar 44100 -s 320x240"},
-        // Discs: the target carries the standard.
+        // Discs: the target carries the standard; DVD-Video's sound is 48 kHz, not the
+        // catalogue's automatic 44.1 kHz.
         {1180, 640, 480, nullptr, nullptr,
-         "-r 29.97 -ac 2 -target ntsc-dvd -ab 128k -ar 44100 -s 720x480"},
+         "-r 29.97 -ac 2 -target ntsc-dvd -ab 128k -ar 48000 -s 720x480"},
         // PSP's memory-stick video: 300 macroblocks, Main 2.1 with two reference frames.
         {1121, 640, 480, nullptr, nullptr,
          "-ac 2 -vcodec libx264 -vpre libx264-veryfast -vb 510k -ab 128k -ar 44100 -s 368x208 "

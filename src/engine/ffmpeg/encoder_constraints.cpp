@@ -75,13 +75,9 @@ struct MuxerSampleRates {
     std::span<const int> rates;
 };
 constexpr int kFlashMp3Rates[] = {44100, 22050, 11025};
-// DVD-Video carries its MPEG and AC-3 sound at 48 kHz only; DVD players refuse 44.1 kHz.
-constexpr int kDvdRates[] = {48000};
 constexpr MuxerSampleRates kMuxerSampleRates[] = {
     {"flv", AV_CODEC_ID_MP3, kFlashMp3Rates},
     {"swf", AV_CODEC_ID_MP3, kFlashMp3Rates},
-    {"dvd", AV_CODEC_ID_AC3, kDvdRates},
-    {"dvd", AV_CODEC_ID_MP2, kDvdRates},
 };
 
 // The allowed value nearest to the wanted one; the first of equally near ones.
