@@ -13,6 +13,9 @@ packages=(
   # tests
   googletest libgtest-dev libgmock-dev
   ffmpeg
+  # a second reader for the device conformance test (no demuxer shared with FFmpeg)
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   xvfb xauth imagemagick
   dbus-daemon desktop-file-utils appstream librsvg2-bin file
   # the Debian package

@@ -19,6 +19,7 @@
 #include "app/window_placement.h"
 #include "common/rounding.h"
 #include "profiles/catalogue.h"
+#include "profiles/device_limits.h"
 #include "profiles/option_builder.h"
 
 namespace ostrel {
@@ -214,13 +215,18 @@ void FormVideoFormat::BuildProfileMenu() {
         if (parentMenu == nullptr) {
             continue;
         }
-        menus.insert(entry.CommandId, parentMenu->addMenu(MenuText(entry.Caption)));
+        QMenu* menu = parentMenu->addMenu(MenuText(entry.Caption));
+        menu->setToolTipsVisible(true);
+        menus.insert(entry.CommandId, menu);
     }
     for (const ProfileEntry& profile : AllProfiles()) {
         QMenu* menu = menus.value(profile.MenuId, formatMenu_);
         QAction* action = menu->addAction(MenuText(profile.Caption));
         action->setData(profile.CommandId);
         action->setObjectName(QString::fromLatin1(profile.CommandName));
+        if (const DeviceLimits* device = FindDeviceLimits(profile.CommandId)) {
+            action->setToolTip(DeviceSummary(*device));
+        }
         const int commandId = profile.CommandId;
         connect(action, &QAction::triggered, this,
                 [this, commandId] { model_.ApplyProfileById(commandId); });

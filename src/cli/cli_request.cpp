@@ -5,6 +5,7 @@
 #include <map>
 
 #include "profiles/catalogue.h"
+#include "profiles/device_limits.h"
 #include "profiles/format_dialog_model.h"
 
 namespace ostrel {
@@ -96,6 +97,7 @@ QString CliUsage() {
     QString usage = QStringLiteral(
         "Usage:\n"
         "  ostrel-convert --list-profiles\n"
+        "  ostrel-convert --describe P\n"
         "  ostrel-convert --profile P [settings...] --output DIR [--no-metadata] [--dry-run] "
         "[--verbose] FILE...\n"
         "\n"
@@ -126,6 +128,8 @@ QString CliUsage() {
         "  --threads N         (default: the number of processors)\n"
         "--no-metadata leaves the files' tags, chapters and covers behind (clean files).\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
+        "--describe prints a profile's presets and, for a device profile, the device's limits\n"
+        "and where they were published.\n"
         "--verbose shows the media libraries' own messages.\n"
         "Exit status: 0 all files converted, 1 some failed, 2 usage error,\n"
         "128+N stopped by signal N (130 after Ctrl+C).\n");
@@ -146,6 +150,11 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
          [&](const QString& v) {
              request.Profile = v;
              return true;
+         }},
+        {QStringLiteral("--describe"),
+         [&](const QString& v) {
+             request.Describe = v;
+             return !v.isEmpty();
          }},
         {QStringLiteral("--output"),
          [&](const QString& v) {
@@ -237,7 +246,7 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
         }
     }
 
-    if (request.Help || request.ListProfiles) {
+    if (request.Help || request.ListProfiles || !request.Describe.isEmpty()) {
         return request;
     }
     if (request.Profile.isEmpty()) {
@@ -304,6 +313,32 @@ QString ApplyCliSettings(const CliRequest& request, const ProfileEntry& profile,
         }
     }
     return {};
+}
+
+QStringList ProfileDescription(const ProfileEntry& entry) {
+    const QString key = QLatin1String(entry.FormatKey);
+    QStringList lines{
+        QStringLiteral("Profile: %1 (%2, %3)")
+            .arg(QString::fromUtf8(entry.Caption), QLatin1String(entry.CommandName))
+            .arg(entry.CommandId),
+        QStringLiteral("Menu: ") + MenuPath(entry).join(QStringLiteral(" > ")),
+        QStringLiteral("Format: %1 (.%2)").arg(key, ExtensionForFormatKey(key)),
+        QStringLiteral("Presets: size %1, frame rate %2, audio bit rate %3, channels %4")
+            .arg(entry.HasPresetSize()
+                     ? QStringLiteral("%1x%2").arg(entry.PresetWidth).arg(entry.PresetHeight)
+                     : QStringLiteral("Auto"),
+                 OrAuto(entry.PresetFrameRate), OrAuto(entry.PresetAudioBitrate),
+                 OrAuto(entry.PresetChannels))};
+    const DeviceLimits* device = FindDeviceLimits(entry.CommandId);
+    if (device == nullptr) {
+        lines << QStringLiteral("Device limits: none (a general format)");
+        return lines;
+    }
+    lines << DeviceDescription(*device);
+    const QString group = DeviceOptionGroup(*device).trimmed();
+    lines << QStringLiteral("Options added for the device: ") +
+                 (group.isEmpty() ? QStringLiteral("none") : group);
+    return lines;
 }
 
 QStringList ProfileListing() {

@@ -20,6 +20,7 @@ struct CliRequest {
     bool DryRun = false;
     bool NoMetadata = false;  // outputs without the inputs' tags, chapters and covers
     bool Verbose = false;     // libav's own messages on standard error
+    QString Describe;         // "--describe P": the profile to describe instead of converting
     QString Profile;
     std::optional<int> VideoQuality;
     std::optional<int> AudioQuality;
@@ -41,6 +42,10 @@ QString CliUsage();
 // then the grid items in grid order. Returns an error text when a setting does not apply.
 QString ApplyCliSettings(const CliRequest& request, const ProfileEntry& profile,
                          FormatDialogModel& model);
+
+// What a profile is: its caption, menu, format and presets, and for a device profile the
+// device's limits, their source and what cannot be met. Empty for an unknown profile.
+QStringList ProfileDescription(const ProfileEntry& entry);
 
 // One line per profile in menu order, tab-separated.
 QStringList ProfileListing();

@@ -232,6 +232,15 @@ int Run(const QStringList& arguments) {
         PrintOut(ProfileListing().join(u'\n') + u'\n');
         return ExitAllConverted;
     }
+    if (!request->Describe.isEmpty()) {
+        const ProfileEntry* described = FindProfileByText(request->Describe);
+        if (described == nullptr) {
+            return UsageError(QStringLiteral("unknown profile \"%1\" (see --list-profiles)")
+                                  .arg(request->Describe));
+        }
+        PrintOut(ProfileDescription(*described).join(u'\n') + u'\n');
+        return ExitAllConverted;
+    }
 
     const ProfileEntry* profile = FindProfileByText(request->Profile);
     if (profile == nullptr) {

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -11,6 +12,7 @@
 #include "common/file_info.h"
 #include "common/rounding.h"
 #include "profiles/catalogue.h"
+#include "profiles/device_limits.h"
 
 namespace ostrel {
 namespace {
@@ -228,6 +230,30 @@ double BitrateKbps(const QString& text) {
     return kilo ? value : value / 1000.0;
 }
 
+// The limits of the device the chosen profile is for; nullptr for the general formats.
+const DeviceLimits* DeviceFor(const OutputSettings& settings) {
+    const ProfileEntry* entry = FindProfileByText(settings.FormatCaption);
+    if (entry == nullptr || settings.FormatKey != QLatin1String(entry->FormatKey)) {
+        return nullptr;
+    }
+    return FindDeviceLimits(entry->CommandId);
+}
+
+// True when the size is the profile's own: its preset size, or the input's where the profile
+// has none.
+bool SizeLeftAtPreset(const OutputSettings& settings) {
+    const ProfileEntry* entry = FindProfileByText(settings.FormatCaption);
+    if (entry == nullptr) {
+        return false;
+    }
+    if (!entry->HasPresetSize()) {
+        return settings.SizeIndex == kSizeIndexAuto;
+    }
+    return settings.SizeIndex == kSizeIndexCustom &&
+           settings.Width == QString::number(entry->PresetWidth) &&
+           settings.Height == QString::number(entry->PresetHeight);
+}
+
 }  // namespace
 
 QString AutoVideoBitrate(int pixelCount, int baseBitrateKbps, int videoQuality) {
@@ -348,6 +374,22 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
         frameRatePart = QStringLiteral("-r ") + QLatin1String(rule->DefaultFrameRate) + u' ';
     }
 
+    const DeviceLimits* device = DeviceFor(s);
+    if (device != nullptr && !sizePart.isEmpty() && sizePart != QStringLiteral(" -vn ") &&
+        SizeLeftAtPreset(s)) {
+        // A picture larger than the device plays is brought within it, keeping its aspect;
+        // a size the user chose is kept as chosen.
+        const int width = s.SizeIndex == kSizeIndexAuto ? sourceWidth_ : targetWidth_;
+        const int height = s.SizeIndex == kSizeIndexAuto ? sourceHeight_ : targetHeight_;
+        bool rateKnown = false;
+        const double frameRate = s.FrameRate.toDouble(&rateKnown);
+        const FittedSize fitted = FitToDevice(*device, width, height, rateKnown ? frameRate : 0.0);
+        if (fitted.Width != width || fitted.Height != height) {
+            sizePart = SizeText(fitted.Width, fitted.Height);
+            pixelCount_ = fitted.Width * fitted.Height;
+        }
+    }
+
     FormatPieces pieces;
     pieces.VideoBitrate = s.VideoBitrate;
     if (pieces.VideoBitrate == kAuto) {
@@ -364,12 +406,25 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
         s.AudioBitrate != kAuto ? s.AudioBitrate : Pick(rule->AudioBitrate, s.AudioQuality);
     pieces.SampleRate =
         s.SampleRate != kAuto ? s.SampleRate : Pick(rule->SampleRate, s.AudioQuality);
+    if (device != nullptr && s.SampleRate == kAuto && !pieces.SampleRate.isEmpty()) {
+        // The automatic rate is brought within what the device plays (DVD-Video: 48 kHz only).
+        const int rate = pieces.SampleRate.toInt();
+        const int within =
+            std::clamp(rate, device->MinSampleRate > 0 ? device->MinSampleRate : rate,
+                       device->MaxSampleRate > 0 ? device->MaxSampleRate : rate);
+        if (within != rate) {
+            pieces.SampleRate = QString::number(within);
+        }
+    }
     pieces.Preset = Pick(kX264Presets, s.VideoQuality);
     pieces.Size = sizePart;
 
     result.EncoderOptions = removeAudioPart + frameRatePart + aspectPart + channelsPart +
                             FillFormat(*rule, pieces) +
                             BuildFilterChain(s, result.HasVideo, sourceWidth_, sourceHeight_);
+    if (device != nullptr && result.HasVideo && !s.AudioOnly) {
+        result.EncoderOptions += DeviceOptionGroup(*device);
+    }
     return result;
 }
 

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QRegularExpression>
+
 #include "profiles/catalogue.h"
+#include "profiles/device_limits.h"
 #include "profiles/format_dialog_model.h"
 #include "profiles/option_builder.h"
 #include "qt_printers.h"
@@ -186,6 +189,52 @@ TEST(CliListingTest, OneLinePerProfileInMenuOrder) {
                                       "BlackBerry - MPEG4 Video\tmp4\tmp4\t320\t240\t15\t96k\t2")));
     for (const QString& line : lines) {
         EXPECT_EQ(line.count(QLatin1Char('\t')), 10) << line.toStdString();
+    }
+}
+
+}  // namespace
+}  // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+TEST(CliDescribeTest, DeviceProfilesShowTheirLimitsSourceAndWhatCannotBeMet) {
+    QString error;
+    const std::optional<CliRequest> request =
+        ParseCliArguments({QStringLiteral("--describe"), QStringLiteral("1063")}, error);
+    ASSERT_TRUE(request.has_value()) << error.toStdString();
+    EXPECT_EQ(request->Describe, QStringLiteral("1063"));
+
+    const struct {
+        int commandId;
+        std::vector<const char*> lines;  // each must appear as a whole line
+    } cases[] = {
+        {1063,
+         {"Device: iPod (5th generation)", "Video: H.264 Baseline 3.0",
+          "Video bit rate: up to 1.5 Mbit/s",
+          "Options added for the device: -profile:v baseline -level 3.0 -maxrate 1500k -bufsize "
+          "2000k -bf 0 -refs 1"}},
+        {1127,
+         {"Cannot be met: the PS3 plays WMV only as VC-1 (WMV 9), which FFmpeg 5.1 cannot "
+          "encode; the file is WMV 8",
+          "Options added for the device: none"}},
+        {1057,
+         {"Presets: size Auto, frame rate Auto, audio bit rate Auto, channels Auto",
+          "Device limits: none (a general format)"}},
+    };
+    for (const auto& c : cases) {
+        const QStringList lines = ProfileDescription(*FindProfile(c.commandId));
+        for (const char* line : c.lines) {
+            EXPECT_TRUE(lines.contains(QString::fromUtf8(line)))
+                << c.commandId << ": " << line << "\n"
+                << lines.join(u'\n').toStdString();
+        }
+    }
+    // Every device profile names where its limits come from.
+    for (const DeviceLimits& row : AllDeviceLimits()) {
+        const QStringList lines = ProfileDescription(*FindProfile(row.CommandId));
+        EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^Source: .+"))).size(), 1)
+            << row.CommandId;
     }
 }
 

@@ -158,6 +158,37 @@ TEST(OptionValues, RefusalsNameTheToken) {
     }
 }
 
+TEST(OptionValues, DeviceGroupParsesAndBadValuesAreRefused) {
+    const JobSpec h264 = Parse(
+        "-vcodec libx264 -vb 2048k -profile:v baseline -level 3.0 -maxrate 1500k -bufsize 2000k "
+        "-bf 0 -refs 1 -coder 0 -g 15 -x264-params keyint=30:open-gop=0 -pix_fmt yuv420p "
+        "-tag:v avc1");
+    const CodecConstraints& c = h264.constraints;
+    EXPECT_EQ(c.profile, "baseline");
+    EXPECT_DOUBLE_EQ(c.level, 3.0);
+    EXPECT_EQ(c.maxRate, 1500000);
+    EXPECT_EQ(c.bufferBits, 2000000);
+    EXPECT_EQ(c.bFrames, 0);
+    EXPECT_EQ(c.refs, 1);
+    EXPECT_EQ(c.coder, 0);
+    EXPECT_EQ(c.gopSize, 15);
+    EXPECT_EQ(c.x264Params, "keyint=30:open-gop=0");
+    EXPECT_EQ(c.pixelFormat, "yuv420p");
+    EXPECT_EQ(c.videoTag, "avc1");
+    EXPECT_EQ(h264.videoBitrate, 2048000);  // the cap is the encoder's business
+    EXPECT_EQ(Parse("-profile:v advanced_simple -level 5 -coder cabac").constraints.coder, 1);
+
+    for (const std::string text :
+         {"-profile:v extended", "-level 0", "-level 99", "-maxrate 0", "-bufsize fast", "-bf 17",
+          "-refs 0", "-coder 2", "-x264-params keyint", "-x264-params a=b;rm",
+          "-pix_fmt nosuchformat", "-tag:v avc", "-g -1"}) {
+        JobSpec job;
+        std::string error;
+        EXPECT_FALSE(ParseOptions(text, InputFacts{25.0}, job, error)) << text;
+        EXPECT_NE(error.find(text.substr(0, text.find(' '))), std::string::npos) << error;
+    }
+}
+
 // Random mixtures of the language's pieces: parsing never crashes, and a refusal always
 // says why.
 TEST(OptionValues, RandomStringsAreParsedOrRefusedWithText) {

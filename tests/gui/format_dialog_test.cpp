@@ -490,6 +490,13 @@ void FormatDialogTest::profileMenuUnderTheBox() {
     QTRY_VERIFY(!menu->isVisible());
     QCOMPARE(format->currentText(), QStringLiteral("MP4 - H264 Video (*.mp4)"));  // unchanged
 
+    // A device profile's entry tells in one line what the device plays; a format's tells nothing.
+    QCOMPARE(FindProfileAction(menu, "iPod - H264 Video for TV")->toolTip(),
+             QStringLiteral("Plays on iPod (5th generation): H.264 Baseline 3.0, up to 640x480, "
+                            "1.5 Mbit/s"));
+    QCOMPARE(FindProfileAction(menu, "MP4 - H264 Video (*.mp4)")->toolTip(),
+             QStringLiteral("MP4 - H264 Video (*.mp4)"));
+
     FindProfileAction(menu, "iPhone - H.264 Video")->trigger();
     QCOMPARE(Items(format), QStringList{"iPhone - H.264 Video"});
     QCOMPARE(Child<QLineEdit>(dialog_.get(), "TextW")->text(), QStringLiteral("480"));

@@ -39,6 +39,22 @@ struct TargetSettings {
     double preloadSeconds = 0.0;
 };
 
+// What a device asks of the video encoder: codec profile, level, rate limits and coding tools.
+// Unset values (-1, 0 or empty) leave the encoder's own choice.
+struct CodecConstraints {
+    std::string profile;           // "-profile:v": baseline, main, high, simple, advanced_simple
+    double level = 0.0;            // "-level" as written: 3.0 (H.264) or 5 (MPEG-4 Part 2)
+    std::int64_t maxRate = -1;     // "-maxrate", bit/s
+    std::int64_t bufferBits = -1;  // "-bufsize", bits
+    int bFrames = -1;              // "-bf"
+    int refs = -1;                 // "-refs"
+    int gopSize = -1;              // "-g"
+    int coder = -1;                // "-coder": 0 CAVLC, 1 CABAC
+    std::string x264Params;        // "-x264-params key=value:key=value"
+    std::string pixelFormat;       // "-pix_fmt"
+    std::string videoTag;          // "-tag:v", four characters
+};
+
 // What one output's option string asks for, before it is checked against the input and the
 // encoders.
 struct JobSpec {
@@ -57,6 +73,7 @@ struct JobSpec {
     std::string x264Preset;  // from "-vpre libx264-*"
     std::string muxer;       // "-f" or the target's muxer
     TargetSettings target;
+    CodecConstraints constraints;
     std::vector<FilterStep> filters;
     // "-map_metadata -1": clean files, without the input's tags, chapters and cover.
     bool noMetadata = false;

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/parseutils.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include <algorithm>
@@ -14,6 +15,7 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <limits>
 #include <string_view>
 
 namespace ostrel::engine::ff {
@@ -293,6 +295,33 @@ bool ApplyEncoderName(const std::string& option, const std::string& value, AVMed
     return true;
 }
 
+template <int CodecConstraints::*field, long lowest, long highest>
+bool SetConstraint(const std::string&, const std::string& value, ParseState& state) {
+    const auto number = ParseInteger(value);
+    if (!number || *number < lowest || *number > highest) {
+        return false;
+    }
+    state.job.constraints.*field = static_cast<int>(*number);
+    return true;
+}
+
+// "key=value:key=value" with plain names and values, as x264 takes them.
+bool IsX264Params(const std::string& text) {
+    for (const std::string& pair : Split(text, ':')) {
+        const std::size_t equals = pair.find('=');
+        if (equals == 0 || equals == std::string::npos || equals + 1 == pair.size()) {
+            return false;
+        }
+        const bool plain = std::all_of(pair.begin(), pair.end(), [](unsigned char c) {
+            return std::isalnum(c) || c == '_' || c == '-' || c == '=' || c == '.' || c == ',';
+        });
+        if (!plain) {
+            return false;
+        }
+    }
+    return true;
+}
+
 const OptionRow kOptions[] = {
     {"-an", OptionKind::Flag, SetFlag<&JobSpec::noAudio>},
     {"-vn", OptionKind::Flag, SetFlag<&JobSpec::noVideo>},
@@ -375,6 +404,83 @@ const OptionRow kOptions[] = {
     {"-target", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          return ApplyTargetName(value, state.facts, state.job);
+     }},
+    {"-profile:v", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         constexpr std::string_view kProfiles[] = {"baseline", "main", "high", "simple",
+                                                   "advanced_simple"};
+         if (std::find(std::begin(kProfiles), std::end(kProfiles), value) == std::end(kProfiles)) {
+             return false;
+         }
+         state.job.constraints.profile = value;
+         return true;
+     }},
+    {"-level", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         const auto level = ParseNumber(value);
+         if (!level || *level <= 0.0 || *level > 62.0) {
+             return false;
+         }
+         state.job.constraints.level = *level;
+         return true;
+     }},
+    {"-maxrate", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         const auto rate = ParseBitrate(value);
+         if (!rate || *rate <= 0) {
+             return false;
+         }
+         state.job.constraints.maxRate = *rate;
+         return true;
+     }},
+    {"-bufsize", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         const auto bits = ParseBitrate(value);
+         if (!bits || *bits <= 0 || *bits > std::numeric_limits<int>::max()) {
+             return false;
+         }
+         state.job.constraints.bufferBits = *bits;
+         return true;
+     }},
+    {"-bf", OptionKind::WithValue, SetConstraint<&CodecConstraints::bFrames, 0, 16>},
+    {"-refs", OptionKind::WithValue, SetConstraint<&CodecConstraints::refs, 1, 16>},
+    {"-g", OptionKind::WithValue, SetConstraint<&CodecConstraints::gopSize, 1, 100000>},
+    {"-coder", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         if (value == "0" || value == "cavlc" || value == "vlc") {
+             state.job.constraints.coder = 0;
+         } else if (value == "1" || value == "cabac" || value == "ac") {
+             state.job.constraints.coder = 1;
+         } else {
+             return false;
+         }
+         return true;
+     }},
+    {"-x264-params", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         if (!IsX264Params(value)) {
+             return false;
+         }
+         state.job.constraints.x264Params = value;
+         return true;
+     }},
+    {"-pix_fmt", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         if (av_get_pix_fmt(value.c_str()) == AV_PIX_FMT_NONE) {
+             return false;
+         }
+         state.job.constraints.pixelFormat = value;
+         return true;
+     }},
+    {"-tag:v", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         const bool printable = std::all_of(value.begin(), value.end(),
+                                            [](unsigned char c) { return std::isprint(c) != 0; });
+         if (value.size() != 4 || !printable) {
+             return false;
+         }
+         state.job.constraints.videoTag = value;
+         return true;
      }},
     {"-vf", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {

@@ -1,10 +1,160 @@
 #include "engine/ffmpeg/stream_encoder.h"
 
 #include <algorithm>
+#include <cmath>
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include "engine/codec_levels.h"
 #include "engine/ffmpeg/encoder_constraints.h"
 
 namespace ostrel::engine::ff {
+namespace {
+
+int MacroblocksOf(int width, int height) {
+    return ((width + 15) / 16) * ((height + 15) / 16);
+}
+
+// A peak rate and its buffer: the mean rate cannot exceed the peak.
+void LimitRate(AVCodecContext& encoder, std::int64_t maxRate, std::int64_t bufferBits) {
+    encoder.rc_max_rate = maxRate;
+    encoder.rc_buffer_size = static_cast<int>(std::min<std::int64_t>(bufferBits, INT32_MAX));
+    if (encoder.bit_rate > maxRate) {
+        encoder.bit_rate = maxRate;
+    }
+    if (encoder.rc_min_rate > maxRate) {
+        encoder.rc_min_rate = 0;
+    }
+}
+
+// x264: the profile, the level and the level's rate limits where no peak rate is given, the
+// coding tools, and no more reference frames than the level's picture buffer holds.
+void ApplyX264Constraints(const CodecConstraints& c, AVCodecContext& encoder, Dictionary& options) {
+    if (!c.profile.empty()) {
+        options.Set("profile", c.profile);
+    }
+    const int levelIdc = c.level <= 0.0   ? 0
+                         : c.level < 10.0 ? static_cast<int>(std::lround(c.level * 10.0))
+                                          : static_cast<int>(std::lround(c.level));
+    const codec::H264Level* level = codec::FindH264Level(levelIdc);
+    if (levelIdc > 0) {
+        options.Set("level", std::to_string(levelIdc / 10) + "." + std::to_string(levelIdc % 10));
+    }
+    const std::int64_t highFactor = c.profile == "high" ? 5 : 4;
+    std::int64_t maxRate = c.maxRate;
+    std::int64_t bufferBits = c.bufferBits;
+    if (level != nullptr) {
+        if (maxRate <= 0) {
+            maxRate = std::int64_t{level->maxVideoKbps} * 1000 * highFactor / 4;
+        }
+        if (bufferBits <= 0) {
+            bufferBits = std::int64_t{level->maxBufferKbit} * 1000 * highFactor / 4;
+        }
+    }
+    if (maxRate > 0) {
+        LimitRate(encoder, maxRate, bufferBits > 0 ? bufferBits : maxRate);
+    }
+    if (c.bFrames >= 0) {
+        encoder.max_b_frames = c.bFrames;
+    }
+    int refs = c.refs;
+    if (level != nullptr) {
+        const int frameMbs = MacroblocksOf(encoder.width, encoder.height);
+        const int dpbRefs = std::clamp(level->maxDpbMbs / std::max(1, frameMbs), 1, 16);
+        // The presets use at most 3 reference frames; fewer where the level holds fewer.
+        refs = refs > 0 ? std::min(refs, dpbRefs) : (dpbRefs < 3 ? dpbRefs : -1);
+    }
+    if (refs > 0) {
+        encoder.refs = refs;
+        if (refs < 4) {
+            // A B-pyramid and smart weighted prediction each hold a picture more than the
+            // reference frames asked for.
+            options.Set("b-pyramid", "none");
+            options.Set("weightp", "simple");
+        }
+    }
+    if (c.coder >= 0) {
+        options.Set("coder", c.coder == 0 ? "cavlc" : "cabac");
+    }
+    if (!c.x264Params.empty()) {
+        options.Set("x264-params", c.x264Params);
+    }
+}
+
+// MPEG-4 Part 2: the profile, and the lowest of its levels that holds the picture size, the
+// rate and the bit rate, unless a level is given.
+void ApplyMpeg4Constraints(const CodecConstraints& c, AVRational frameRate,
+                           AVCodecContext& encoder) {
+    const bool advancedSimple = c.profile == "advanced_simple";
+    if (c.profile == "simple" || advancedSimple) {
+        encoder.profile =
+            advancedSimple ? FF_PROFILE_MPEG4_ADVANCED_SIMPLE : FF_PROFILE_MPEG4_SIMPLE;
+        if (!advancedSimple) {
+            encoder.max_b_frames = 0;  // Simple Profile has no B-VOPs
+        }
+    }
+    if (c.maxRate > 0) {
+        LimitRate(encoder, c.maxRate, c.bufferBits > 0 ? c.bufferBits : c.maxRate);
+    }
+    if (encoder.profile == FF_PROFILE_UNKNOWN) {
+        return;
+    }
+    if (c.level > 0.0) {
+        encoder.level = static_cast<int>(std::lround(c.level));
+        return;
+    }
+    const std::int64_t peak = std::max(encoder.bit_rate, encoder.rc_max_rate);
+    encoder.level =
+        codec::ChooseMpeg4Level(advancedSimple, MacroblocksOf(encoder.width, encoder.height),
+                                av_q2d(frameRate), peak)
+            .level;
+}
+
+void ApplyConstraints(const CodecConstraints& c, const VideoEncoderRule& rule, AVRational frameRate,
+                      AVCodecContext& encoder, Dictionary& options) {
+    if (c.gopSize > 0) {
+        encoder.gop_size = c.gopSize;
+    }
+    if (c.videoTag.size() == 4) {
+        encoder.codec_tag = MKTAG(c.videoTag[0], c.videoTag[1], c.videoTag[2], c.videoTag[3]);
+    }
+    if (rule.takesX264Preset) {
+        ApplyX264Constraints(c, encoder, options);
+        return;
+    }
+    if (encoder.codec_id == AV_CODEC_ID_MPEG4 && std::string_view(encoder.codec->name) == "mpeg4") {
+        if (c.bFrames >= 0) {
+            encoder.max_b_frames = c.bFrames;
+        }
+        ApplyMpeg4Constraints(c, frameRate, encoder);
+        return;
+    }
+    if (c.bFrames >= 0 && (encoder.codec->capabilities & AV_CODEC_CAP_DELAY) != 0) {
+        encoder.max_b_frames = c.bFrames;
+    }
+    if (c.maxRate > 0) {
+        LimitRate(encoder, c.maxRate, c.bufferBits > 0 ? c.bufferBits : c.maxRate);
+    }
+}
+
+}  // namespace
+
+AVPixelFormat PreferredPixelFormat(const AVCodec& codec, const std::string& requested,
+                                   AVPixelFormat fitted) {
+    const AVPixelFormat wanted =
+        requested.empty() ? AV_PIX_FMT_NONE : av_get_pix_fmt(requested.c_str());
+    if (wanted == AV_PIX_FMT_NONE || codec.pix_fmts == nullptr) {
+        return fitted;
+    }
+    for (const AVPixelFormat* format = codec.pix_fmts; *format != AV_PIX_FMT_NONE; ++format) {
+        if (*format == wanted) {
+            return wanted;
+        }
+    }
+    return fitted;
+}
 
 bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string& error) {
     context_.reset(avcodec_alloc_context3(settings.codec));
@@ -33,6 +183,10 @@ bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string&
         encoder->rc_min_rate = std::min(target.minRate, encoder->bit_rate);
         encoder->rc_buffer_size = target.bufferSize;
     }
+    Dictionary options;
+    if (settings.constraints != nullptr) {
+        ApplyConstraints(*settings.constraints, rule, settings.frameRate, *encoder, options);
+    }
     if (rule.maxFrameBytes > 0 && encoder->rc_buffer_size == 0) {
         // A rate-control buffer of the largest frame, refilled at once: frames are coded more
         // coarsely rather than grow past it. The mean rate cannot exceed one buffer a frame.
@@ -45,7 +199,6 @@ bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string&
     if (settings.globalHeader) {
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     }
-    Dictionary options;
     if (rule.takesX264Preset) {
         options.Set("preset", settings.x264Preset.empty() ? "medium" : settings.x264Preset);
     }

@@ -20,8 +20,9 @@ struct VideoEncoderSettings {
     AVRational frameRate{25, 1};
     std::int64_t bitrate = -1;  // bit/s; -1: the encoder's default; 0: no target
     const TargetSettings* target = nullptr;
-    std::string x264Preset;  // empty: "medium"
-    int threads = 1;         // the task's share, before the encoder's own rule
+    const CodecConstraints* constraints = nullptr;  // a device's profile, level and limits
+    std::string x264Preset;                         // empty: "medium"
+    int threads = 1;  // the task's share, before the encoder's own rule
     bool globalHeader = false;
 };
 
@@ -34,6 +35,10 @@ struct AudioEncoderSettings {
     int threads = 1;
     bool globalHeader = false;
 };
+
+// The pixel format a "-pix_fmt" asks for where the encoder takes it, else fitted.
+AVPixelFormat PreferredPixelFormat(const AVCodec& codec, const std::string& requested,
+                                   AVPixelFormat fitted);
 
 class StreamEncoder {
   public:

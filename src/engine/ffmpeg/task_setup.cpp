@@ -69,11 +69,13 @@ bool ChooseVideoEncoder(TaskParts& task, PictureSize chainSize, VideoEncoderSett
     settings.codec = codec;
     settings.width = size.width;
     settings.height = size.height;
-    settings.pixelFormat = FitPixelFormat(rule, *codec);
+    settings.pixelFormat =
+        PreferredPixelFormat(*codec, job.constraints.pixelFormat, FitPixelFormat(rule, *codec));
     settings.frameRate = FitFrameRate(
         rule, job.frameRate.IsSet() ? AVRational{job.frameRate.num, job.frameRate.den} : inputRate);
     settings.bitrate = job.videoBitrate;
     settings.target = &job.target;
+    settings.constraints = &job.constraints;
     settings.x264Preset = job.x264Preset;
     settings.threads = task.request.threads;
     settings.globalHeader = task.output.NeedsGlobalHeader();
