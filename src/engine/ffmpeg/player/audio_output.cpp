@@ -115,16 +115,15 @@ void AudioOutput::Wake() {
 
 PlayedSound AudioOutput::Played() const {
     for (;;) {
-        const std::uint32_t before = sequence_.load(std::memory_order_acquire);
+        const std::uint32_t before = sequence_.load();
         if ((before & 1U) != 0) {
             continue;  // the callback is writing it right now
         }
         PlayedSound played;
-        played.ptsS = playedPtsS_.load(std::memory_order_relaxed);
-        played.serial = playedSerial_.load(std::memory_order_relaxed);
-        played.atS = playedAtS_.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (sequence_.load(std::memory_order_relaxed) == before) {
+        played.ptsS = playedPtsS_.load();
+        played.serial = playedSerial_.load();
+        played.atS = playedAtS_.load();
+        if (sequence_.load() == before) {
             played.sequence = before;
             return played;
         }
@@ -215,13 +214,14 @@ void AudioOutput::Fill(Uint8* out, int length) {
 }
 
 void AudioOutput::Publish(double ptsS, int serial, double atS) {
-    const std::uint32_t sequence = sequence_.load(std::memory_order_relaxed);
-    sequence_.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    playedPtsS_.store(ptsS, std::memory_order_relaxed);
-    playedSerial_.store(serial, std::memory_order_relaxed);
-    playedAtS_.store(atS, std::memory_order_relaxed);
-    sequence_.store(sequence + 2, std::memory_order_release);
+    // Sequentially consistent throughout: a reader that saw any of these values sees the odd
+    // or the raised sequence afterwards, and tries again.
+    const std::uint32_t sequence = sequence_.load();
+    sequence_.store(sequence + 1);
+    playedPtsS_.store(ptsS);
+    playedSerial_.store(serial);
+    playedAtS_.store(atS);
+    sequence_.store(sequence + 2);
 }
 
 }  // namespace ostrel::engine::ff

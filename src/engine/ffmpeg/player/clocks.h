@@ -20,6 +20,11 @@ inline double NowSeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Seconds as whole microseconds; 0 for NaN (no time).
+inline std::int64_t ToMicroseconds(double seconds) {
+    return std::isnan(seconds) ? 0 : static_cast<std::int64_t>(std::llround(seconds * 1e6));
+}
+
 // A clock that runs in real time from the last time it was set. A clock set for a serial that
 // its queue has since left reads NaN. Not synchronised: Clocks guards its clocks.
 class Clock {

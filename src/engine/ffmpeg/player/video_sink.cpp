@@ -3,17 +3,11 @@
 #include <cmath>
 
 #include "engine/ffmpeg/display_matrix.h"
+#include "engine/ffmpeg/player/clocks.h"
 #include "engine/ffmpeg/player/media_session.h"
 #include "engine/ffmpeg/player/seek_trim.h"
 
 namespace ostrel::engine::ff {
-
-std::int64_t ToMicroseconds(double seconds) {
-    if (std::isnan(seconds)) {
-        return 0;
-    }
-    return static_cast<std::int64_t>(std::llround(seconds * 1e6));
-}
 
 namespace {
 

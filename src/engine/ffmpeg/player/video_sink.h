@@ -28,8 +28,6 @@ struct Picture {
 };
 using PictureQueue = SerialQueue<std::shared_ptr<const Picture>>;
 
-std::int64_t ToMicroseconds(double seconds);
-
 class VideoSink final : public DecodeSink {
   public:
     explicit VideoSink(MediaSession& session);
