@@ -73,8 +73,7 @@ bool MediaSession::OpenStreams(const std::string& path, const SoundLevel& level,
     if (videoIndex >= 0) {
         AVStream* stream = input.Stream(videoIndex);
         const PictureSize upright = UprightSize(stream);
-        NaturalSize(upright.width, upright.height, UprightSampleAspect(input.Context(), stream),
-                    facts_.natural.width, facts_.natural.height);
+        facts_.natural = NaturalSize(upright, UprightSampleAspect(input.Context(), stream));
     }
     facts_.videoIndex = videoIndex;
     if (audioIndex >= 0) {

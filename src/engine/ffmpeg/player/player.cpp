@@ -173,7 +173,7 @@ void FfmpegPlayerImpl::PostOpened() {
     PostState(kPlayerPlaying);
     if (!session_->HasVideo()) {
         const PictureSize size = session_->targetSize.load();
-        PostFrame(BlackFrame(size.width, size.height));
+        PostFrame(BlackFrame(size));
     }
 }
 
@@ -268,7 +268,7 @@ void FfmpegPlayerImpl::ApplyDisplaySize() {
         return;
     }
     if (!session_->HasVideo()) {
-        PostFrame(BlackFrame(size.width, size.height));
+        PostFrame(BlackFrame(size));
         PostState(kPlayerRepaint);
         return;
     }

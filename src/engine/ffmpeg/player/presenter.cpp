@@ -88,8 +88,7 @@ void Presenter::Present(std::shared_ptr<const Picture> picture, double nowS, boo
     std::shared_ptr<const VideoFrame> frame = picture->scaled;
     const PictureSize size = session_.targetSize.load();
     if (!frame || frame->width != size.width || frame->height != size.height) {
-        frame = scaler_.Scale(picture->frame.get(), size.width, size.height,
-                              ToMicroseconds(picture->ptsS));
+        frame = scaler_.Scale(picture->frame.get(), size, ToMicroseconds(picture->ptsS));
     }
     session_.clocks.PictureShown(picture->ptsS, picture->serial, nowS, paused);
     double driftMs = -1.0;
@@ -123,8 +122,8 @@ void Presenter::Redraw() {
         return;
     }
     const PictureSize size = session_.targetSize.load();
-    session_.Posts().frame(scaler_.Scale(lastShown_->frame.get(), size.width, size.height,
-                                         ToMicroseconds(lastShown_->ptsS)));
+    session_.Posts().frame(
+        scaler_.Scale(lastShown_->frame.get(), size, ToMicroseconds(lastShown_->ptsS)));
     session_.Posts().state(kPlayerRepaint);
 }
 

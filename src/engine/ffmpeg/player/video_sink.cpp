@@ -135,7 +135,7 @@ bool VideoSink::Pass(AVFrame* frame) {
         return true;
     }
     const PictureSize size = session_.targetSize.load();
-    return Queue(frame, ptsS, scaler_.Scale(frame, size.width, size.height, ToMicroseconds(ptsS)));
+    return Queue(frame, ptsS, scaler_.Scale(frame, size, ToMicroseconds(ptsS)));
 }
 
 bool VideoSink::LateAlready(double ptsS, double durationS) {
