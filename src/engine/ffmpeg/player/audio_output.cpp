@@ -105,6 +105,9 @@ bool AudioOutput::Write(const std::uint8_t* bytes, std::size_t size, double endP
     slot.endPtsS = endPtsS;
     slot.serial = serial;
     written_.store(written + 1, std::memory_order_release);
+    if (!std::isnan(endPtsS)) {
+        writtenEndPtsS_ = endPtsS;
+    }
     return true;
 }
 

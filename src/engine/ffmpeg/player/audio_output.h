@@ -69,6 +69,8 @@ class AudioOutput {
     // The sound of the current serial has ended and played out.
     bool Drained() const { return drained_.load(std::memory_order_acquire); }
     int EndedSerial() const { return endedSerial_.load(std::memory_order_acquire); }
+    // The media time at which the sound written last ends.
+    double WrittenEndPtsS() const { return writtenEndPtsS_.load(); }
     PlayedSound Played() const;
 
   private:
@@ -105,6 +107,7 @@ class AudioOutput {
     // Raised whenever a slot frees up, on a seek and at the stop; the feeder waits on it.
     std::atomic<std::uint32_t> room_{0};
     std::atomic<int> endedSerial_{-1};
+    std::atomic<double> writtenEndPtsS_{0.0};
     std::atomic<bool> drained_{false};
     std::atomic<std::int64_t> bytesOut_{0};
     std::size_t playedInSlot_ = 0;  // callback only

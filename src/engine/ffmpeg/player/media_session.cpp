@@ -114,7 +114,8 @@ void MediaSession::Start(const void* owner, HostPosts posts) {
     if (HasSound()) {
         audioThread_ = std::jthread([this, owner] {
             HostEvents::OwnerMark mark(owner);
-            SoundFeeder feeder(*audio_, input_->Stream(facts_.audioIndex)->time_base, StopToken());
+            SoundFeeder feeder(*audio_, input_->Stream(facts_.audioIndex)->time_base, StopToken(),
+                               [this] { presentSleeper.Wake(); });
             RunDecodeLoop(audioDecoder_, audioPackets, feeder, StopToken(),
                           [this] { PacketTaken(); });
         });

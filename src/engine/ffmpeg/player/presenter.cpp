@@ -11,7 +11,8 @@ namespace ostrel::engine::ff {
 namespace {
 
 constexpr double kPositionIntervalS = 0.1;  // between position events
-constexpr double kPausedWaitS = 3600.0;     // paused: until woken
+constexpr double kUntilWokenS = 3600.0;     // nothing due: until a wake or the stop
+constexpr double kSoundEndStepS = 0.01;     // the sound's end is due but not yet played out
 
 }  // namespace
 
@@ -23,7 +24,7 @@ void Presenter::Run(const void* owner) {
     while (!stop.stop_requested()) {
         const double nowS = NowSeconds();
         const bool paused = session_.control.Paused();
-        double waitS = paused ? kPausedWaitS : kPositionIntervalS;
+        double waitS = kUntilWokenS;
         if (session_.redraw.exchange(false)) {
             Redraw();
         }
@@ -31,15 +32,32 @@ void Presenter::Run(const void* owner) {
             waitS = ShowDue(nowS, paused, waitS);
         } else if (!paused) {
             SoundPosition(nowS);
+            waitS = kPositionIntervalS;
         }
-        if (!paused) {
-            CheckEnd(nowS);
+        if (!paused && !CheckEnd(nowS)) {
+            waitS = std::min(waitS, SoundEndWaitS(nowS));
         }
         session_.presentSleeper.SleepUntil(
             stop, std::chrono::steady_clock::now() +
                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                           std::chrono::duration<double>(std::max(waitS, 0.001))));
     }
+}
+
+double Presenter::SoundEndWaitS(double nowS) {
+    // The device gives no wake-up (its callback takes no lock): once all the sound was written,
+    // the presenter looks again when the audio clock reaches its end. Everything else that the
+    // end waits for wakes it.
+    const AudioOutput* sound = session_.Sound();
+    if (sound == nullptr || sound->EndedSerial() != session_.audioPackets.Serial() ||
+        sound->Drained()) {
+        return kUntilWokenS;
+    }
+    const double leftS = sound->WrittenEndPtsS() - session_.clocks.Audio(nowS);
+    if (std::isnan(leftS)) {
+        return kPositionIntervalS;
+    }
+    return std::max(leftS, kSoundEndStepS);
 }
 
 double Presenter::ShowDue(double nowS, bool paused, double waitS) {
@@ -80,7 +98,7 @@ double Presenter::ShowDue(double nowS, bool paused, double waitS) {
             continue;
         }
         Present(std::move(next_), nowS, paused);
-        return waitS;
+        return 0.0;  // at once again: the next picture may be queued already
     }
 }
 
@@ -136,7 +154,7 @@ void Presenter::SoundPosition(double nowS) {
     }
 }
 
-void Presenter::CheckEnd(double nowS) {
+bool Presenter::CheckEnd(double nowS) {
     const bool videoDone =
         !session_.HasVideo() || (session_.videoFinished == session_.pictures.Serial() && !next_ &&
                                  session_.pictures.Size() == 0);
@@ -145,11 +163,12 @@ void Presenter::CheckEnd(double nowS) {
         sound == nullptr ||
         (sound->EndedSerial() == session_.audioPackets.Serial() && sound->Drained());
     if (!session_.readEnded || !videoDone || !audioDone) {
-        return;
+        return false;
     }
     if (const PlaybackControl::StateEvent state = session_.control.End(nowS)) {
         session_.Posts().state(*state);
     }
+    return true;
 }
 
 }  // namespace ostrel::engine::ff

@@ -4,8 +4,9 @@
 // picture, or from the audio clock for sound without pictures); shows the picture again at a
 // new display size; and finds the end: everything read, decoded, shown and played out.
 //
-// It sleeps until the next picture's time (at most a position interval while playing); a new
-// picture, a pause, resume or seek, a new display size and the stop wake it.
+// It sleeps until the next picture's time, the next position of sound without pictures or
+// the end of the written sound; a new picture, the end of a stream, a pause, resume or seek, a
+// new display size and the stop wake it.
 #pragma once
 
 #include <memory>
@@ -28,7 +29,10 @@ class Presenter {
     void Present(std::shared_ptr<const Picture> picture, double nowS, bool paused);
     void Redraw();
     void SoundPosition(double nowS);
-    void CheckEnd(double nowS);
+    // Whether everything was read, shown and played out (and the end is posted once).
+    bool CheckEnd(double nowS);
+    // How long until the sound, all of it written, should have played out.
+    double SoundEndWaitS(double nowS);
 
     MediaSession& session_;
     std::shared_ptr<const Picture> next_;  // taken from the queue, not yet shown

@@ -27,10 +27,12 @@ bool CopyFrom(const AVFrame& frame, int skip, AVRational timeBase, AVFrame& copy
 
 }  // namespace
 
-SoundFeeder::SoundFeeder(AudioOutput& output, AVRational timeBase, std::stop_token stop)
+SoundFeeder::SoundFeeder(AudioOutput& output, AVRational timeBase, std::stop_token stop,
+                         std::function<void()> finished)
     : output_(output),
       timeBase_(timeBase),
       stop_(std::move(stop)),
+      finished_(std::move(finished)),
       cut_(av_frame_alloc()),
       converted_(av_frame_alloc()) {}
 
@@ -69,6 +71,7 @@ bool SoundFeeder::Drain() {
 
 void SoundFeeder::Finished(int serial) {
     output_.MarkEnd(serial);
+    finished_();
 }
 
 bool SoundFeeder::Convert(AVFrame* frame) {

@@ -3,6 +3,7 @@
 // written into the audio output's ring.
 #pragma once
 
+#include <functional>
 #include <stop_token>
 
 #include "engine/ffmpeg/audio_converter.h"
@@ -15,7 +16,9 @@ class AudioOutput;
 
 class SoundFeeder final : public DecodeSink {
   public:
-    SoundFeeder(AudioOutput& output, AVRational timeBase, std::stop_token stop);
+    // finished() is called once all sound of a serial was written.
+    SoundFeeder(AudioOutput& output, AVRational timeBase, std::stop_token stop,
+                std::function<void()> finished);
 
     void Restart(int serial, double targetS) override;
     bool Deliver(AVFrame* frame) override;
@@ -29,6 +32,7 @@ class SoundFeeder final : public DecodeSink {
     AudioOutput& output_;
     AVRational timeBase_;
     std::stop_token stop_;
+    std::function<void()> finished_;
     AudioConverter converter_;
     FramePtr cut_;
     FramePtr converted_;
