@@ -9,6 +9,11 @@
 
 #include "engine_fixture.h"
 
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
 namespace ostrel::engine::testing {
 namespace {
 
@@ -24,7 +29,45 @@ PlayerClips Paths(const fs::path& folder) {
     clips.videoOnly = folder / "video.mp4";
     clips.long905 = folder / "long.mp4";
     clips.truncated = folder / "truncated.mp4";
+    clips.mirrored = folder / "mirrored.mp4";
     return clips;
+}
+
+// Copies the one stream of from into to, the stream given a display matrix that mirrors its
+// pictures left to right: the ffmpeg tool of this version cannot write such a matrix.
+void RemuxMirrored(const fs::path& from, const fs::path& to) {
+    AVFormatContext* input = nullptr;
+    if (avformat_open_input(&input, from.c_str(), nullptr, nullptr) < 0 ||
+        avformat_find_stream_info(input, nullptr) < 0) {
+        std::fprintf(stderr, "cannot read %s\n", from.c_str());
+        std::abort();
+    }
+    AVFormatContext* output = nullptr;
+    avformat_alloc_output_context2(&output, nullptr, nullptr, to.c_str());
+    AVStream* stream = avformat_new_stream(output, nullptr);
+    avcodec_parameters_copy(stream->codecpar, input->streams[0]->codecpar);
+    stream->codecpar->codec_tag = 0;
+    stream->time_base = input->streams[0]->time_base;
+    auto* matrix = reinterpret_cast<std::int32_t*>(
+        av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(std::int32_t)));
+    av_display_rotation_set(matrix, 0.0);
+    av_display_matrix_flip(matrix, 1, 0);
+    if (avio_open(&output->pb, to.c_str(), AVIO_FLAG_WRITE) < 0 ||
+        avformat_write_header(output, nullptr) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", to.c_str());
+        std::abort();
+    }
+    AVPacket* packet = av_packet_alloc();
+    while (av_read_frame(input, packet) >= 0) {
+        av_packet_rescale_ts(packet, input->streams[0]->time_base, stream->time_base);
+        packet->stream_index = 0;
+        av_interleaved_write_frame(output, packet);
+    }
+    av_packet_free(&packet);
+    av_write_trailer(output);
+    avio_closep(&output->pb);
+    avformat_free_context(output);
+    avformat_close_input(&input);
 }
 
 void Generate(const PlayerClips& clips) {
@@ -54,6 +97,13 @@ void Generate(const PlayerClips& clips) {
             "sine=frequency=440:sample_rate=22050:duration=90.5 -ac 1 -c:v libx264 -preset "
             "ultrafast -pix_fmt yuv420p -c:a aac -b:a 32k -shortest " +
             Quote(clips.long905));
+    const fs::path unmirrored = clips.folder / "unmirrored.mp4";
+    MustRun(ffmpeg +
+            "-f lavfi -i color=c=black:size=160x120:rate=25:duration=0.4,"
+            "drawbox=x=0:y=0:w=80:h=60:color=red:t=fill -c:v libx264 -preset ultrafast "
+            "-pix_fmt yuv420p " +
+            Quote(unmirrored));
+    RemuxMirrored(unmirrored, clips.mirrored);
     std::ifstream whole(clips.h264Aac, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(whole)),
                             std::istreambuf_iterator<char>());

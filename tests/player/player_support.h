@@ -36,6 +36,9 @@ struct PlayerClips {
     std::filesystem::path videoOnly;  // 160x120 25 fps, 1.5 s
     std::filesystem::path long905;    // 90.5 s, 96x72 at 10 fps, AAC mono
     std::filesystem::path truncated;  // h264Aac cut in the middle
+    // 160x120, 0.4 s, no sound: black with a red top-left quarter, stored with a display matrix
+    // that mirrors it left to right (and does not turn it).
+    std::filesystem::path mirrored;
 };
 const PlayerClips& Clips();
 

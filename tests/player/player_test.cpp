@@ -175,6 +175,40 @@ TEST(Player, DisplaySizeKeepsTheShapeAndTurnsPhoneVideosUpright) {
     EXPECT_GT(lit, 50) << "the picture fills the middle";
 }
 
+// A display matrix that mirrors the picture is shown mirrored, as the conversion writes it:
+// the red top-left quarter of the stored picture is on the top right, not turned to the
+// bottom right as a half turn (the matrix's rotation angle alone) would put it.
+TEST(Player, MirroredClipsShowMirrored) {
+    UseDiskAudio();
+    PlayerHost host;
+    ASSERT_TRUE(host.Open(Clips().mirrored)) << host.player->LastError();
+    ASSERT_TRUE(host.RunUntil([&] { return !host.surface.shown.empty(); }));
+    host.player->Pause();
+    const auto first = host.surface.shown.front().frame;
+    ASSERT_NE(first, nullptr);
+    ASSERT_EQ(first->width, 160);
+    ASSERT_EQ(first->height, 120);
+    auto red = [&](int x, int y) {
+        const std::uint8_t* p = first->pixels.data() + y * first->stride + x * 4;
+        return p[2] > 150 && p[1] < 80 && p[0] < 80;  // BGRA
+    };
+    struct Quarter {
+        const char* name;
+        int x;
+        int y;
+        bool red;
+    };
+    const Quarter quarters[] = {
+        {"top left", 40, 30, false},
+        {"top right", 120, 30, true},
+        {"bottom left", 40, 90, false},
+        {"bottom right", 120, 90, false},
+    };
+    for (const Quarter& q : quarters) {
+        EXPECT_EQ(red(q.x, q.y), q.red) << q.name;
+    }
+}
+
 // Widths that are not a multiple of swscale's vector blocks: the picture is the ffmpeg tool's,
 // and nothing is written outside the frame (the address sanitizer build checks that).
 TEST(Player, PicturesOfAnyWidthAreWhole) {

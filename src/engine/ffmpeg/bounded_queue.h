@@ -37,6 +37,14 @@ class BoundedQueue {
 
     // Waits for room; false (the item dropped) once the queue was aborted or stopped.
     bool Push(Item item) {
+        return Push(std::move(item), [](Item&) { return true; });
+    }
+
+    // Push that asks admit(item) under the lock, once there is room, whether the item is still
+    // wanted (and lets it stamp the item with state that Clear's underLock changes, such as a
+    // serial): an item it refuses is dropped, and Push returns true.
+    template <typename Admit>
+    bool Push(Item item, Admit admit) {
         std::unique_lock lock(mutex_);
         if (items_.size() >= capacity_) {
             producerWaits_ = true;
@@ -47,6 +55,9 @@ class BoundedQueue {
             }
         } else if (Stopped()) {
             return false;
+        }
+        if (!admit(item)) {
+            return true;
         }
         items_.push_back(std::move(item));
         if (consumerWaits_ && items_.size() >= highWater_) {

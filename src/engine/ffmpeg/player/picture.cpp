@@ -44,7 +44,11 @@ double PictureAspect(int width, int height, AVRational sar) {
 
 }  // namespace
 
-FitRect FitPicture(int width, int height, AVRational sar, int displayWidth, int displayHeight) {
+FitRect FitPicture(PictureSize picture, AVRational sar, PictureSize display) {
+    const int width = picture.width;
+    const int height = picture.height;
+    const int displayWidth = display.width;
+    const int displayHeight = display.height;
     FitRect rect;
     if (width <= 0 || height <= 0 || displayWidth <= 0 || displayHeight <= 0) {
         return rect;
@@ -64,28 +68,25 @@ FitRect FitPicture(int width, int height, AVRational sar, int displayWidth, int 
     return rect;
 }
 
-void NaturalSize(int width, int height, AVRational sar, int& displayWidth, int& displayHeight) {
-    displayWidth = 0;
-    displayHeight = 0;
-    if (width <= 0 || height <= 0) {
-        return;
+PictureSize NaturalSize(PictureSize picture, AVRational sar) {
+    if (picture.width <= 0 || picture.height <= 0) {
+        return {};
     }
-    const double aspect = PictureAspect(width, height, sar);
-    displayHeight = height;
-    displayWidth = static_cast<int>(std::lrint(height * aspect));
-    displayWidth = std::max(2, displayWidth + (displayWidth & 1));
+    const double aspect = PictureAspect(picture.width, picture.height, sar);
+    const int width = static_cast<int>(std::lrint(picture.height * aspect));
+    return {std::max(2, width + (width & 1)), picture.height};
 }
 
-std::shared_ptr<const VideoFrame> PictureScaler::Scale(const AVFrame* picture, int displayWidth,
-                                                       int displayHeight, std::int64_t ptsUs) {
-    auto frame = NewFrame(displayWidth, displayHeight);
+std::shared_ptr<const VideoFrame> PictureScaler::Scale(const AVFrame* picture, PictureSize display,
+                                                       std::int64_t ptsUs) {
+    auto frame = NewFrame(display.width, display.height);
     if (!frame || picture == nullptr || picture->width <= 0 || picture->height <= 0) {
         return nullptr;
     }
     frame->ptsUs = ptsUs;
-    const FitRect rect = FitPicture(picture->width, picture->height, picture->sample_aspect_ratio,
-                                    displayWidth, displayHeight);
-    if (rect.width != displayWidth || rect.height != displayHeight) {
+    const FitRect rect =
+        FitPicture({picture->width, picture->height}, picture->sample_aspect_ratio, display);
+    if (rect.width != display.width || rect.height != display.height) {
         FillBlack(*frame);
     }
     // Bicubic as the ffmpeg tool scales (and converts at the same size); shrinking, which is
@@ -117,8 +118,8 @@ std::shared_ptr<const VideoFrame> PictureScaler::Scale(const AVFrame* picture, i
     return frame;
 }
 
-std::shared_ptr<const VideoFrame> BlackFrame(int displayWidth, int displayHeight) {
-    auto frame = NewFrame(displayWidth, displayHeight);
+std::shared_ptr<const VideoFrame> BlackFrame(PictureSize display) {
+    auto frame = NewFrame(display.width, display.height);
     if (frame) {
         FillBlack(*frame);
     }

@@ -10,26 +10,26 @@
 
 namespace ostrel::engine::ff {
 
-// Where a picture of this size and sample aspect lands inside a display of displayWidth x
-// displayHeight: the largest rectangle of its shape, centred.
+// Where a picture of this size and sample aspect lands inside a display of that size: the
+// largest rectangle of its shape, centred.
 struct FitRect {
     int x = 0;
     int y = 0;
     int width = 0;
     int height = 0;
 };
-FitRect FitPicture(int width, int height, AVRational sar, int displayWidth, int displayHeight);
+FitRect FitPicture(PictureSize picture, AVRational sar, PictureSize display);
 
 // The size a picture is shown at when the host has not set one: its width stretched by its
 // sample aspect ratio, rounded to even numbers.
-void NaturalSize(int width, int height, AVRational sar, int& displayWidth, int& displayHeight);
+PictureSize NaturalSize(PictureSize picture, AVRational sar);
 
 class PictureScaler {
   public:
-    // A new frame of displayWidth x displayHeight holding the picture; null when the sizes are
-    // unusable or swscale refuses the picture's format. ptsUs is stored in the frame.
-    std::shared_ptr<const VideoFrame> Scale(const AVFrame* picture, int displayWidth,
-                                            int displayHeight, std::int64_t ptsUs);
+    // A new frame of the display size holding the picture; null when the sizes are unusable or
+    // swscale refuses the picture's format. ptsUs is stored in the frame.
+    std::shared_ptr<const VideoFrame> Scale(const AVFrame* picture, PictureSize display,
+                                            std::int64_t ptsUs);
 
   private:
     SwsContext* context_ = nullptr;  // owned through owner_
@@ -40,6 +40,6 @@ class PictureScaler {
 };
 
 // A black frame of the display size (the picture of sound without video).
-std::shared_ptr<const VideoFrame> BlackFrame(int displayWidth, int displayHeight);
+std::shared_ptr<const VideoFrame> BlackFrame(PictureSize display);
 
 }  // namespace ostrel::engine::ff
