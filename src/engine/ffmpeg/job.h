@@ -96,6 +96,11 @@ bool SplitTokens(const std::string& text, std::vector<std::string>& tokens, std:
 // Parses "crop=w:h:x:y,scale=w:h,vflip,hflip,rotate=N".
 bool ParseFilterChain(const std::string& chain, std::vector<FilterStep>& steps, std::string& error);
 
+// Applies "-target NAME": "ntsc-dvd", "pal-vcd", or a bare "dvd"/"vcd" whose standard (PAL at
+// 25 or 50 frames per second, else NTSC) the input's frame rate decides; false for another
+// name.
+bool ApplyTargetName(const std::string& name, const InputFacts& facts, JobSpec& job);
+
 // The text in lower case (ASCII): option names, extensions and presets are matched so.
 std::string Lower(std::string text);
 
