@@ -184,13 +184,28 @@ bool SetFlag(const std::string&, const std::string&, ParseState& state) {
     return true;
 }
 
-template <int JobSpec::*field, long lowest, long highest>
+// The part of the job an option's field is in: the job itself, or its codec constraints.
+template <typename>
+struct MemberOf;
+template <typename Owner, typename Value>
+struct MemberOf<Value Owner::*> {
+    using Type = Owner;
+};
+JobSpec& Part(JobSpec& job, JobSpec*) {
+    return job;
+}
+CodecConstraints& Part(JobSpec& job, CodecConstraints*) {
+    return job.constraints;
+}
+
+template <auto field, long lowest, long highest>
 bool SetInteger(const std::string&, const std::string& value, ParseState& state) {
+    using Owner = typename MemberOf<decltype(field)>::Type;
     const auto number = ParseInteger(value);
     if (!number || *number < lowest || *number > highest) {
         return false;
     }
-    state.job.*field = static_cast<int>(*number);
+    Part(state.job, static_cast<Owner*>(nullptr)).*field = static_cast<int>(*number);
     return true;
 }
 
@@ -203,6 +218,18 @@ bool SetBitrate(const std::string&, const std::string& value, ParseState& state)
     return rate.has_value();
 }
 
+// A rate or size in bits, above 0 and at most highest ("-maxrate", "-bufsize").
+template <auto field, std::int64_t highest>
+bool SetPositiveRate(const std::string&, const std::string& value, ParseState& state) {
+    using Owner = typename MemberOf<decltype(field)>::Type;
+    const auto rate = ParseBitrate(value);
+    if (!rate || *rate <= 0 || *rate > highest) {
+        return false;
+    }
+    Part(state.job, static_cast<Owner*>(nullptr)).*field = *rate;
+    return true;
+}
+
 bool ApplyEncoderName(const std::string& option, const std::string& value, AVMediaType type,
                       std::string& target, std::string& error) {
     const std::string name = ResolveEncoderName(value);
@@ -212,16 +239,6 @@ bool ApplyEncoderName(const std::string& option, const std::string& value, AVMed
         return false;
     }
     target = name;
-    return true;
-}
-
-template <int CodecConstraints::*field, long lowest, long highest>
-bool SetConstraint(const std::string&, const std::string& value, ParseState& state) {
-    const auto number = ParseInteger(value);
-    if (!number || *number < lowest || *number > highest) {
-        return false;
-    }
-    state.job.constraints.*field = static_cast<int>(*number);
     return true;
 }
 
@@ -345,26 +362,12 @@ const OptionRow kOptions[] = {
          return true;
      }},
     {"-maxrate", OptionKind::WithValue,
-     [](const std::string&, const std::string& value, ParseState& state) {
-         const auto rate = ParseBitrate(value);
-         if (!rate || *rate <= 0) {
-             return false;
-         }
-         state.job.constraints.maxRate = *rate;
-         return true;
-     }},
+     SetPositiveRate<&CodecConstraints::maxRate, std::numeric_limits<std::int64_t>::max()>},
     {"-bufsize", OptionKind::WithValue,
-     [](const std::string&, const std::string& value, ParseState& state) {
-         const auto bits = ParseBitrate(value);
-         if (!bits || *bits <= 0 || *bits > std::numeric_limits<int>::max()) {
-             return false;
-         }
-         state.job.constraints.bufferBits = *bits;
-         return true;
-     }},
-    {"-bf", OptionKind::WithValue, SetConstraint<&CodecConstraints::bFrames, 0, 16>},
-    {"-refs", OptionKind::WithValue, SetConstraint<&CodecConstraints::refs, 1, 16>},
-    {"-g", OptionKind::WithValue, SetConstraint<&CodecConstraints::gopSize, 1, 100000>},
+     SetPositiveRate<&CodecConstraints::bufferBits, std::numeric_limits<int>::max()>},
+    {"-bf", OptionKind::WithValue, SetInteger<&CodecConstraints::bFrames, 0, 16>},
+    {"-refs", OptionKind::WithValue, SetInteger<&CodecConstraints::refs, 1, 16>},
+    {"-g", OptionKind::WithValue, SetInteger<&CodecConstraints::gopSize, 1, 100000>},
     {"-coder", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          if (value == "0" || value == "cavlc" || value == "vlc") {
