@@ -28,40 +28,35 @@ QString RateText(int kbps) {
     return QString::number(kbps) + QStringLiteral(" kbit/s");
 }
 
+// Each codec profile as the encoder option names it and as people read it.
+struct ProfileNames {
+    DeviceCodecProfile profile;
+    const char* option;
+    const char* name;
+};
+
+constexpr ProfileNames kProfileNames[] = {
+    {DeviceCodecProfile::H264Baseline, "baseline", "Baseline"},
+    {DeviceCodecProfile::H264Main, "main", "Main"},
+    {DeviceCodecProfile::H264High, "high", "High"},
+    {DeviceCodecProfile::Mpeg4Simple, "simple", "Simple"},
+    {DeviceCodecProfile::Mpeg4AdvancedSimple, "advanced_simple", "Advanced Simple"},
+};
+
+// Null for DeviceCodecProfile::Any.
+const ProfileNames* NamesOf(DeviceCodecProfile profile) {
+    const auto it = std::ranges::find(kProfileNames, profile, &ProfileNames::profile);
+    return it == std::end(kProfileNames) ? nullptr : &*it;
+}
+
 const char* ProfileOption(DeviceCodecProfile profile) {
-    switch (profile) {
-        case DeviceCodecProfile::H264Baseline:
-            return "baseline";
-        case DeviceCodecProfile::H264Main:
-            return "main";
-        case DeviceCodecProfile::H264High:
-            return "high";
-        case DeviceCodecProfile::Mpeg4Simple:
-            return "simple";
-        case DeviceCodecProfile::Mpeg4AdvancedSimple:
-            return "advanced_simple";
-        case DeviceCodecProfile::Any:
-            break;
-    }
-    return nullptr;
+    const ProfileNames* names = NamesOf(profile);
+    return names != nullptr ? names->option : nullptr;
 }
 
 const char* ProfileName(DeviceCodecProfile profile) {
-    switch (profile) {
-        case DeviceCodecProfile::H264Baseline:
-            return "Baseline";
-        case DeviceCodecProfile::H264Main:
-            return "Main";
-        case DeviceCodecProfile::H264High:
-            return "High";
-        case DeviceCodecProfile::Mpeg4Simple:
-            return "Simple";
-        case DeviceCodecProfile::Mpeg4AdvancedSimple:
-            return "Advanced Simple";
-        case DeviceCodecProfile::Any:
-            break;
-    }
-    return nullptr;
+    const ProfileNames* names = NamesOf(profile);
+    return names != nullptr ? names->name : nullptr;
 }
 
 const char* CodecName(DeviceVideoCodec codec) {

@@ -34,7 +34,7 @@ enum class DeviceCodecProfile : int {
 enum class DeviceSourceKind : int {
     NoSource = 0,  // no published source was found: the limits are the device family's
     Vendor,        // the vendor's own page or manual
-    VendorQuoted,  // the vendor's published specification, as quoted on another page
+    VendorQuoted,  // the vendor's published figures, as quoted on another page
     ThirdParty,    // a description by others, the best found
     Standard,      // a disc or codec standard
     Service,       // a web service's published upload recommendations

@@ -15,29 +15,15 @@
 
 #include "child_process.h"
 #include "qt_printers.h"
+#include "run_program.h"
 
 namespace ostrel {
 namespace {
 
-struct Outcome {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
+using testing::Outcome;
 
 Outcome RunProgram(const QString& program, const QStringList& args, int timeoutMs = 120000) {
-    QProcess process;
-    process.start(program, args);
-    Outcome outcome;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.Out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    outcome.Err = QString::fromLocal8Bit(process.readAllStandardError());
-    return outcome;
+    return testing::RunProgram(program, args, timeoutMs);
 }
 
 Outcome Convert(const QStringList& args) {

@@ -19,29 +19,15 @@
 #include "engine/codec_levels.h"
 #include "profiles/catalogue.h"
 #include "profiles/device_limits.h"
+#include "run_program.h"
 
 namespace ostrel {
 namespace {
 
-struct Outcome {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
+using testing::Outcome;
 
 Outcome RunProgram(const QString& program, const QStringList& args, int timeoutMs = 180000) {
-    QProcess process;
-    process.start(program, args);
-    Outcome outcome;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        return outcome;
-    }
-    outcome.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    outcome.Out = QString::fromUtf8(process.readAllStandardOutput());
-    outcome.Err = QString::fromUtf8(process.readAllStandardError());
-    return outcome;
+    return testing::RunProgram(program, args, timeoutMs);
 }
 
 double Fraction(const QString& text) {

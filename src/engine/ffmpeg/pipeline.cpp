@@ -121,31 +121,31 @@ const ThreadLayout& ChooseLayout(bool video, bool sound, int soundFrameSamples) 
 // A stage and the queue it takes its items from: packets when it starts with decoding, frames
 // otherwise.
 struct Pipeline::Stage {
-    StageSpec spec;
+    StagePlan plan;
     std::unique_ptr<BoundedQueue<PacketPtr>> packets;
     std::unique_ptr<BoundedQueue<FramePtr>> frames;
 };
 
 Pipeline::Pipeline(const ThreadLayout& layout, TaskStop& stop, StreamPath& video, StreamPath& sound)
     : layout_(layout), stop_(stop), video_(video), sound_(sound) {
-    for (const StageSpec& spec : layout_.stages) {
-        Stage stage{spec, nullptr, nullptr};
-        const auto wake = spec.batch ? BoundedQueue<FramePtr>::Wake::Batch
+    for (const StagePlan& plan : layout_.stages) {
+        Stage stage{plan, nullptr, nullptr};
+        const auto wake = plan.batch ? BoundedQueue<FramePtr>::Wake::Batch
                                      : BoundedQueue<FramePtr>::Wake::EachItem;
-        if (spec.first == Step::Decode) {
-            stage.packets = std::make_unique<BoundedQueue<PacketPtr>>(spec.queue, stop.Token());
+        if (plan.first == Step::Decode) {
+            stage.packets = std::make_unique<BoundedQueue<PacketPtr>>(plan.queue, stop.Token());
         } else {
-            stage.frames = std::make_unique<BoundedQueue<FramePtr>>(spec.queue, stop.Token(), wake);
+            stage.frames = std::make_unique<BoundedQueue<FramePtr>>(plan.queue, stop.Token(), wake);
         }
         stages_.push_back(std::move(stage));
     }
     // The frames of a step that another stage starts with go into its queue.
     for (Stage& stage : stages_) {
         if (stage.frames) {
-            StreamPath& path = Path(stage.spec.stream);
+            StreamPath& path = Path(stage.plan.stream);
             BoundedQueue<FramePtr>& queue = *stage.frames;
             auto handOn = [&queue, &stop](AVFrame* frame) { return HandOn(queue, stop, frame); };
-            if (stage.spec.first == Step::Filter) {
+            if (stage.plan.first == Step::Filter) {
                 path.HandDecodedTo(handOn);
             } else {
                 path.HandFilteredTo(handOn);
@@ -162,7 +162,7 @@ Pipeline::~Pipeline() {
 
 Pipeline::Stage* Pipeline::Find(StreamKind stream, Step first) {
     for (Stage& stage : stages_) {
-        if (stage.spec.stream == stream && stage.spec.first == first) {
+        if (stage.plan.stream == stream && stage.plan.first == first) {
             return &stage;
         }
     }
@@ -179,12 +179,12 @@ Pipeline::PacketStep Pipeline::Route(StreamKind stream) {
 }
 
 void Pipeline::RunOne(Stage& stage) {
-    StreamPath& path = Path(stage.spec.stream);
+    StreamPath& path = Path(stage.plan.stream);
     if (stage.packets) {
         RunStage(
             *stage.packets, stop_, [&path](const AVPacket* packet) { return path.Decode(packet); },
             [&path] { return path.Decode(nullptr); });
-    } else if (stage.spec.first == Step::Filter) {
+    } else if (stage.plan.first == Step::Filter) {
         RunStage(
             *stage.frames, stop_, [&path](AVFrame* frame) { return path.Filter(frame); },
             [&path] { return path.Filter(nullptr); });

@@ -70,7 +70,7 @@ class TaskStop {
 enum class StreamKind { Video, Sound };
 enum class Step { Decode, Filter, Encode };
 
-struct StageSpec {
+struct StagePlan {
     StreamKind stream = StreamKind::Video;
     Step first = Step::Decode;
     std::size_t queue = 1;  // items handed to the stage that may wait
@@ -82,7 +82,7 @@ struct ThreadLayout {
     bool video = false;
     bool sound = false;
     bool largeSoundFrames = false;  // only told apart for sound alone
-    std::vector<StageSpec> stages;  // each on a thread of its own
+    std::vector<StagePlan> stages;  // each on a thread of its own
 };
 
 // The layout for a task's streams; soundFrameSamples: the sound encoder's frame size.
