@@ -48,6 +48,7 @@ const ContainerRow kContainers[] = {
     {"ra", "rm", "", "ac3"},
     {"wav", "wav", "", "pcm_s16le"},
     {"wma", "asf", "", "wmav2"},
+    {"opus", "opus", "", "libopus"},
     {"m4v", "mp4", "mpeg4", "aac"},
     {"ts", "mpegts", "mpeg2video", "mp2"},
 };

@@ -6,6 +6,10 @@
 #include <iterator>
 #include <vector>
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
 namespace ostrel::engine::ff {
 namespace {
 
@@ -36,6 +40,24 @@ const VideoEncoderRule kVideoRules[] = {
      .takesX264Preset = true,
      .alwaysYuv420p = true},
     {.encoder = "libvpx", .zeroBitrateIsQuality = true},
+    // "0k" gives each encoder's own default constant quality; "-crf" sets another.
+    {.encoder = "libx265",
+     .zeroBitrateIsQuality = true,
+     .qualityOption = "crf",
+     .qualityValue = "28",
+     .keepsHighBitDepth = true,
+     .fixedOption = "x265-params",
+     .fixedValue = "log-level=error"},
+    {.encoder = "libsvtav1",
+     .zeroBitrateIsQuality = true,
+     .qualityOption = "crf",
+     .qualityValue = "35",
+     .keepsHighBitDepth = true},
+    {.encoder = "libvpx-vp9",
+     .zeroBitrateIsQuality = true,
+     .qualityOption = "crf",
+     .qualityValue = "31",
+     .keepsHighBitDepth = true},
 };
 // 4:2:0 pictures, libxvid, wmv1/2: even sizes.
 const VideoEncoderRule kAnyVideoEncoder = {};
@@ -56,6 +78,8 @@ constexpr int kAc3Kbps[] = {32,  40,  48,  56,  64,  80,  96,  112, 128, 160,
                             192, 224, 256, 320, 384, 448, 512, 576, 640};
 
 constexpr int kAmrNarrowbandRates[] = {8000};
+// Opus codes at 48 kHz whatever it is given, and its decoders play at 48 kHz.
+constexpr int kOpusRates[] = {48000};
 
 const AudioEncoderRule kAudioRules[] = {
     // The AMR encoder lists no rates of its own but takes 8 kHz mono only.
@@ -65,6 +89,11 @@ const AudioEncoderRule kAudioRules[] = {
     {.codec = AV_CODEC_ID_WMAV1, .maxSampleRate = 48000, .maxChannels = 2, .minBitrate = 24000},
     {.codec = AV_CODEC_ID_WMAV2, .maxSampleRate = 48000, .maxChannels = 2, .minBitrate = 24000},
     {.codec = AV_CODEC_ID_VORBIS, .raiseBitrateUntilOpen = true},
+    // libopus refuses rates outside 500 bit/s … 256 kbit/s a channel.
+    {.codec = AV_CODEC_ID_OPUS,
+     .sampleRates = kOpusRates,
+     .minBitrate = 6000,
+     .maxBitratePerChannel = 256000},
 };
 const AudioEncoderRule kAnyAudioEncoder = {};
 
@@ -131,13 +160,28 @@ AVRational FitFrameRate(const VideoEncoderRule& rule, AVRational wanted) {
     return rate;
 }
 
-AVPixelFormat FitPixelFormat(const VideoEncoderRule& rule, const AVCodec& codec) {
+bool IsHighBitDepth(AVPixelFormat format) {
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(format);
+    return descriptor != nullptr && descriptor->nb_components > 0 && descriptor->comp[0].depth > 8;
+}
+
+bool IsHdrTransfer(AVColorTransferCharacteristic transfer) {
+    return transfer == AVCOL_TRC_SMPTE2084 || transfer == AVCOL_TRC_ARIB_STD_B67;
+}
+
+AVPixelFormat FitPixelFormat(const VideoEncoderRule& rule, const AVCodec& codec,
+                             AVPixelFormat source) {
     if (rule.alwaysYuv420p || codec.pix_fmts == nullptr) {
         return AV_PIX_FMT_YUV420P;
     }
-    for (const AVPixelFormat* format = codec.pix_fmts; *format != AV_PIX_FMT_NONE; ++format) {
-        if (*format == AV_PIX_FMT_YUV420P) {
-            return AV_PIX_FMT_YUV420P;
+    const AVPixelFormat wanted = rule.keepsHighBitDepth && IsHighBitDepth(source)
+                                     ? AV_PIX_FMT_YUV420P10LE
+                                     : AV_PIX_FMT_YUV420P;
+    for (AVPixelFormat choice : {wanted, AV_PIX_FMT_YUV420P}) {
+        for (const AVPixelFormat* format = codec.pix_fmts; *format != AV_PIX_FMT_NONE; ++format) {
+            if (*format == choice) {
+                return choice;
+            }
         }
     }
     return codec.pix_fmts[0];
@@ -209,14 +253,25 @@ AVSampleFormat FitSampleFormat(const AVCodec& codec, AVSampleFormat decoded) {
             return decoded;
         }
     }
+    const AVSampleFormat packed = av_get_packed_sample_fmt(decoded);
+    for (const AVSampleFormat* format = codec.sample_fmts; *format != AV_SAMPLE_FMT_NONE;
+         ++format) {
+        if (av_get_packed_sample_fmt(*format) == packed) {
+            return *format;
+        }
+    }
     return codec.sample_fmts[0];
 }
 
-std::int64_t FitAudioBitrate(const AudioEncoderRule& rule, std::int64_t wanted, int sampleRate) {
+std::int64_t FitAudioBitrate(const AudioEncoderRule& rule, std::int64_t wanted, int sampleRate,
+                             int channels) {
     std::int64_t bitrate = wanted;
     const auto table = sampleRate < 32000 ? rule.lowRateBitratesKbps : rule.bitratesKbps;
     if (!table.empty()) {
         bitrate = static_cast<std::int64_t>(NearestInt(table, wanted / 1000)) * 1000;
+    }
+    if (rule.maxBitratePerChannel > 0 && channels > 0) {
+        bitrate = std::min(bitrate, rule.maxBitratePerChannel * channels);
     }
     return std::max(bitrate, rule.minBitrate);
 }

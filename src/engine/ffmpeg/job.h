@@ -55,6 +55,13 @@ struct CodecConstraints {
     std::string videoTag;          // "-tag:v", four characters
 };
 
+// One private option of the video encoder, by the encoder's own name and value ("crf" "28",
+// "preset" "8", "cpu-used" "4"), applied in the order given.
+struct EncoderOption {
+    std::string name;
+    std::string value;
+};
+
 // What one output's option string asks for, before it is checked against the input and the
 // encoders.
 struct JobSpec {
@@ -71,7 +78,10 @@ struct JobSpec {
     std::string videoCodec;  // encoder names; empty = the container's default
     std::string audioCodec;
     std::string x264Preset;  // from "-vpre libx264-*"
-    std::string muxer;       // "-f" or the target's muxer
+    // "-crf", "-preset", "-deadline", "-cpu-used", "-row-mt" for libx265, libsvtav1 and
+    // libvpx-vp9. A constant quality ("-crf") gives way to an explicit video bit rate.
+    std::vector<EncoderOption> videoOptions;
+    std::string muxer;  // "-f" or the target's muxer
     TargetSettings target;
     CodecConstraints constraints;
     std::vector<FilterStep> filters;

@@ -60,6 +60,12 @@ void RouteLibavLog() {
         verbose = setting != nullptr && std::strcmp(setting, "verbose") == 0;
         av_log_set_level(verbose ? AV_LOG_INFO : AV_LOG_ERROR);
         av_log_set_callback(Callback);
+        // SVT-AV1 prints its banner and settings to the terminal unless SVT_LOG says
+        // otherwise (1: errors only); a value the user set is kept. This runs when the first
+        // engine object is made, before any of its threads.
+        if (!verbose) {
+            ::setenv("SVT_LOG", "1", 0);
+        }
     });
 }
 

@@ -259,6 +259,30 @@ bool IsX264Params(const std::string& text) {
     return true;
 }
 
+// Sets (or replaces) one private option of the video encoder.
+void SetVideoOption(JobSpec& job, const std::string& name, const std::string& value) {
+    const auto found =
+        std::find_if(job.videoOptions.begin(), job.videoOptions.end(),
+                     [&](const EncoderOption& option) { return option.name == name; });
+    if (found != job.videoOptions.end()) {
+        found->value = value;
+    } else {
+        job.videoOptions.push_back({name, value});
+    }
+}
+
+// A whole number from lowest to highest, kept as the encoder's private option (the option's
+// name without its dash).
+template <long lowest, long highest>
+bool SetIntegerVideoOption(const std::string& option, const std::string& value, ParseState& state) {
+    const auto number = ParseInteger(value);
+    if (!number || *number < lowest || *number > highest) {
+        return false;
+    }
+    SetVideoOption(state.job, option.substr(1), std::to_string(*number));
+    return true;
+}
+
 const OptionRow kOptions[] = {
     {"-an", OptionKind::Flag, SetFlag<&JobSpec::noAudio>},
     {"-vn", OptionKind::Flag, SetFlag<&JobSpec::noVideo>},
@@ -304,7 +328,41 @@ const OptionRow kOptions[] = {
          state.explicitVideoBitrate = state.job.videoBitrate;
          return true;
      }},
+    // ffmpeg's newer spelling of "-vb".
+    {"-b:v", OptionKind::WithValue,
+     [](const std::string& option, const std::string& value, ParseState& state) {
+         if (!SetBitrate<&JobSpec::videoBitrate>(option, value, state)) {
+             return false;
+         }
+         state.explicitVideoBitrate = state.job.videoBitrate;
+         return true;
+     }},
     {"-ab", OptionKind::WithValue, SetBitrate<&JobSpec::audioBitrate>},
+    // Constant quality: x265 0..51, SVT-AV1 and VP9 0..63.
+    {"-crf", OptionKind::WithValue, SetIntegerVideoOption<0, 63>},
+    // An x264/x265 preset name, or an SVT-AV1 preset number (0 slowest … 13 fastest).
+    {"-preset", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         const bool named =
+             std::find(kX264Presets.begin(), kX264Presets.end(), value) != kX264Presets.end();
+         const auto number = ParseInteger(value);
+         if (!named && (!number || *number < 0 || *number > 13)) {
+             return false;
+         }
+         SetVideoOption(state.job, "preset", value);
+         return true;
+     }},
+    // libvpx: "good", "best" or "realtime".
+    {"-deadline", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         if (value != "good" && value != "best" && value != "realtime") {
+             return false;
+         }
+         SetVideoOption(state.job, "deadline", value);
+         return true;
+     }},
+    {"-cpu-used", OptionKind::WithValue, SetIntegerVideoOption<-8, 8>},
+    {"-row-mt", OptionKind::WithValue, SetIntegerVideoOption<0, 1>},
     {"-vcodec", OptionKind::WithValue,
      [](const std::string& option, const std::string& value, ParseState& state) {
          return ApplyEncoderName(option, value, AVMEDIA_TYPE_VIDEO, state.job.videoCodec,

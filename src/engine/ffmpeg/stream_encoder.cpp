@@ -205,6 +205,25 @@ bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string&
     if (settings.bitrate == 0 && rule.qualityOption != nullptr) {
         options.Set(rule.qualityOption, rule.qualityValue);
     }
+    if (rule.fixedOption != nullptr) {
+        options.Set(rule.fixedOption, rule.fixedValue);
+    }
+    if (settings.options != nullptr) {
+        for (const EncoderOption& option : *settings.options) {
+            // A video bit rate asks for bit-rate mode: a constant quality would override it.
+            if (option.name == "crf" && settings.bitrate > 0) {
+                continue;
+            }
+            if (option.name == "crf" && settings.bitrate < 0) {
+                encoder->bit_rate = 0;  // the context's default 200 kbit/s would cap the quality
+            }
+            options.Set(option.name.c_str(), option.value);
+        }
+    }
+    encoder->color_primaries = settings.colorPrimaries;
+    encoder->color_trc = settings.colorTransfer;
+    encoder->colorspace = settings.colorSpace;
+    encoder->color_range = settings.colorRange;
     return Open(options, error);
 }
 

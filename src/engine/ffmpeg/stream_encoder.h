@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/ffmpeg/av_util.h"
 #include "engine/ffmpeg/job.h"
@@ -20,8 +21,14 @@ struct VideoEncoderSettings {
     AVRational frameRate{25, 1};
     std::int64_t bitrate = -1;  // bit/s; -1: the encoder's default; 0: no target
     const TargetSettings* target = nullptr;
-    const CodecConstraints* constraints = nullptr;  // a device's profile, level and limits
-    std::string x264Preset;                         // empty: "medium"
+    const CodecConstraints* constraints = nullptr;        // a device's profile, level and limits
+    std::string x264Preset;                               // empty: "medium"
+    const std::vector<EncoderOption>* options = nullptr;  // the encoder's private options
+    // What the pictures are: written into the stream where the encoder signals them.
+    AVColorPrimaries colorPrimaries = AVCOL_PRI_UNSPECIFIED;
+    AVColorTransferCharacteristic colorTransfer = AVCOL_TRC_UNSPECIFIED;
+    AVColorSpace colorSpace = AVCOL_SPC_UNSPECIFIED;
+    AVColorRange colorRange = AVCOL_RANGE_UNSPECIFIED;
     int threads = 1;  // the task's share, before the encoder's own rule
     bool globalHeader = false;
 };

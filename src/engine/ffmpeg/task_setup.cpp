@@ -5,6 +5,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "engine/ffmpeg/encoder_constraints.h"
@@ -50,6 +51,33 @@ bool OpenDecoder(TaskParts& task, StreamPath& path) {
     return true;
 }
 
+// HDR pictures (PQ or HLG) that become 8-bit pictures: shown as they are they would look
+// washed out, so they are tone-mapped to SDR BT.709.
+bool NeedsToneMapping(const AVCodecContext& decoder, AVPixelFormat encoded) {
+    return IsHdrTransfer(decoder.color_trc) && !IsHighBitDepth(encoded);
+}
+
+// zscale's name of a transfer, matrix and primaries of HDR sources; "input" lets it read the
+// frame's own.
+std::string ZscaleTransfer(AVColorTransferCharacteristic transfer) {
+    return transfer == AVCOL_TRC_ARIB_STD_B67 ? "arib-std-b67" : "smpte2084";
+}
+
+// To linear light, tone-mapped (Hable, as the usual ffmpeg recipe) in BT.709 primaries, then
+// BT.709 transfer and matrix in limited range. Unspecified matrix and primaries of an HDR
+// source are BT.2020's, the only ones HDR video uses.
+std::string ToneMapChain(const AVCodecContext& decoder) {
+    const bool ncl = decoder.colorspace != AVCOL_SPC_BT2020_CL;
+    const std::string range = decoder.color_range == AVCOL_RANGE_JPEG ? "full" : "limited";
+    const std::string matrixIn =
+        decoder.colorspace == AVCOL_SPC_BT709 ? "709" : (ncl ? "2020_ncl" : "2020_cl");
+    const std::string primariesIn = decoder.color_primaries == AVCOL_PRI_BT709 ? "709" : "2020";
+    return "zscale=tin=" + ZscaleTransfer(decoder.color_trc) + ":min=" + matrixIn +
+           ":pin=" + primariesIn + ":rin=" + range +
+           ":t=linear:npl=100,format=gbrpf32le,zscale=p=709,tonemap=tonemap=hable:desat=0,"
+           "zscale=t=709:m=709:r=limited";
+}
+
 // The encoder and what it takes: size, frame rate, pixel format, rates and options.
 bool ChooseVideoEncoder(TaskParts& task, PictureSize chainSize, VideoEncoderSettings& settings) {
     const JobSpec& job = task.job;
@@ -65,18 +93,32 @@ bool ChooseVideoEncoder(TaskParts& task, PictureSize chainSize, VideoEncoderSett
     }
     const VideoEncoderRule& rule = VideoRuleFor(codec->name);
     const PictureSize size = FitPictureSize(rule, wanted);
-    const AVRational inputRate = task.video.decoder.Context()->framerate;
+    const AVCodecContext* decoder = task.video.decoder.Context();
+    const AVRational inputRate = decoder->framerate;
     settings.codec = codec;
     settings.width = size.width;
     settings.height = size.height;
-    settings.pixelFormat =
-        PreferredPixelFormat(*codec, job.constraints.pixelFormat, FitPixelFormat(rule, *codec));
+    settings.pixelFormat = PreferredPixelFormat(*codec, job.constraints.pixelFormat,
+                                                FitPixelFormat(rule, *codec, decoder->pix_fmt));
+    if (rule.keepsHighBitDepth && !NeedsToneMapping(*decoder, settings.pixelFormat)) {
+        settings.colorPrimaries = decoder->color_primaries;
+        settings.colorTransfer = decoder->color_trc;
+        settings.colorSpace = decoder->colorspace;
+        settings.colorRange = decoder->color_range;
+    } else if (rule.keepsHighBitDepth || NeedsToneMapping(*decoder, settings.pixelFormat)) {
+        // Tone-mapped pictures are BT.709.
+        settings.colorPrimaries = AVCOL_PRI_BT709;
+        settings.colorTransfer = AVCOL_TRC_BT709;
+        settings.colorSpace = AVCOL_SPC_BT709;
+        settings.colorRange = AVCOL_RANGE_MPEG;
+    }
     settings.frameRate = FitFrameRate(
         rule, job.frameRate.IsSet() ? AVRational{job.frameRate.num, job.frameRate.den} : inputRate);
     settings.bitrate = job.videoBitrate;
     settings.target = &job.target;
     settings.constraints = &job.constraints;
     settings.x264Preset = job.x264Preset;
+    settings.options = &job.videoOptions;
     settings.threads = task.request.threads;
     settings.globalHeader = task.output.NeedsGlobalHeader();
     return true;
@@ -108,6 +150,28 @@ bool OpenSoundEncoder(TaskParts& task, const AudioEncoderRule& rule,
         }
     }
     return opened || task.stop.FailLibav(error);
+}
+
+// An HDR stream written as HDR keeps its mastering display and content light levels, which
+// the Matroska muxer writes (the MP4 muxer of FFmpeg 5.1 has no place for them).
+bool CopyHdrSideData(const AVStream& input, AVStream& output, const AVCodecContext& encoder) {
+    if (!IsHdrTransfer(encoder.color_trc)) {
+        return true;
+    }
+    for (const AVPacketSideDataType type :
+         {AV_PKT_DATA_MASTERING_DISPLAY_METADATA, AV_PKT_DATA_CONTENT_LIGHT_LEVEL}) {
+        std::size_t size = 0;
+        const std::uint8_t* data = av_stream_get_side_data(&input, type, &size);
+        if (data == nullptr || size == 0) {
+            continue;
+        }
+        std::uint8_t* copy = av_stream_new_side_data(&output, type, size);
+        if (copy == nullptr) {
+            return false;
+        }
+        std::memcpy(copy, data, size);
+    }
+    return true;
 }
 
 TagPolicy Tags(const JobSpec& job) {
@@ -209,8 +273,11 @@ bool SetupVideo(TaskParts& task) {
     if (!ChooseVideoEncoder(task, {trial.Width(), trial.Height()}, settings)) {
         return false;
     }
+    const std::string toneMap =
+        NeedsToneMapping(*decoder, settings.pixelFormat) ? ToneMapChain(*decoder) : std::string();
     if (!video.graph.Build(AVMEDIA_TYPE_VIDEO, source,
-                           JoinChain({chain, EncoderTail(task.job, settings)}), threads, error)) {
+                           JoinChain({chain, toneMap, EncoderTail(task.job, settings)}), threads,
+                           error)) {
         return task.stop.FailLibav(error);
     }
     settings.width = video.graph.Width();
@@ -243,7 +310,8 @@ bool SetupSound(TaskParts& task) {
     settings.sampleFormat = FitSampleFormat(*codec, decoder->sample_fmt);
     const AudioEncoderRule& rule = AudioRuleFor(codec->id);
     settings.bitrate = job.audioBitrate > 0
-                           ? FitAudioBitrate(rule, job.audioBitrate, settings.sampleRate)
+                           ? FitAudioBitrate(rule, job.audioBitrate, settings.sampleRate,
+                                             settings.layout.Get().nb_channels)
                            : job.audioBitrate;
     settings.threads = task.request.threads;
     settings.globalHeader = task.output.NeedsGlobalHeader();
@@ -271,6 +339,10 @@ bool OpenOutput(TaskParts& task) {
             }
             CopyStreamTags(*path->inStream, *path->outStream, path->encoder.Context()->codec,
                            Tags(task.job));
+            if (path->IsVideo() &&
+                !CopyHdrSideData(*path->inStream, *path->outStream, *path->encoder.Context())) {
+                return task.stop.Fail("Out of memory");
+            }
         }
     }
     if (!CarryMetadata(task)) {
