@@ -75,8 +75,19 @@ QStringList MenuPath(const ProfileEntry& entry) {
 }
 
 QString ExtensionForFormatKey(const QString& formatKey) {
-    if (formatKey == QLatin1String("mp4h264")) {
+    static const QStringList mp4Keys = {QStringLiteral("mp4h264"), QStringLiteral("mp4hevc"),
+                                        QStringLiteral("mp4av1")};
+    if (mp4Keys.contains(formatKey)) {
         return QStringLiteral("mp4");
+    }
+    if (formatKey == QLatin1String("mkvhevc")) {
+        return QStringLiteral("mkv");
+    }
+    if (formatKey == QLatin1String("webmav1") || formatKey == QLatin1String("webmvp9")) {
+        return QStringLiteral("webm");
+    }
+    if (formatKey == QLatin1String("alac")) {
+        return QStringLiteral("m4a");
     }
     static const QStringList mpegKeys = {QStringLiteral("mpg2"), QStringLiteral("ntsc-dvd"),
                                          QStringLiteral("pal-dvd"), QStringLiteral("ntsc-vcd"),
@@ -88,16 +99,19 @@ QString ExtensionForFormatKey(const QString& formatKey) {
 }
 
 const QStringList& VideoFormatKeys() {
-    static const QStringList keys = {"flv",  "f4v",      "mkv",     "mp4",      "mp4h264",
-                                     "mov",  "vob",      "asf",     "wmv",      "avi",
-                                     "3gp",  "mpg",      "mpg2",    "swf",      "rm",
-                                     "webm", "ntsc-vcd", "pal-vcd", "ntsc-dvd", "pal-dvd"};
+    static const QStringList keys = {"flv", "f4v", "mkv", "mp4", "mp4h264", "mov", "vob", "asf",
+                                     "wmv", "avi", "3gp", "mpg", "mpg2", "swf", "rm", "webm",
+                                     "ntsc-vcd", "pal-vcd", "ntsc-dvd", "pal-dvd",
+                                     // Added after the first 20: H.265, AV1 and VP9.
+                                     "mp4hevc", "mkvhevc", "mp4av1", "webmav1", "webmvp9"};
     return keys;
 }
 
 const QStringList& AudioFormatKeys() {
-    static const QStringList keys = {"mp2", "mp3", "aac", "aiff", "ac3", "flac",
-                                     "m4a", "ogg", "ra",  "wav",  "wma"};
+    static const QStringList keys = {"mp2", "mp3", "aac", "aiff", "ac3", "flac", "m4a", "ogg", "ra",
+                                     "wav", "wma",
+                                     // Added after the first 11.
+                                     "opus", "alac"};
     return keys;
 }
 

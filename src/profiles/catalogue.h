@@ -49,7 +49,7 @@ QStringList MenuPath(const ProfileEntry& entry);
 // The output filename extension of a format key ("mp4h264" gives "mp4").
 QString ExtensionForFormatKey(const QString& formatKey);
 
-// The 20 video and 11 audio format keys.
+// The video and audio format keys: the first 20 and 11, then the newer codecs' keys.
 const QStringList& VideoFormatKeys();
 const QStringList& AudioFormatKeys();
 

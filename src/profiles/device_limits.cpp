@@ -41,6 +41,9 @@ constexpr ProfileNames kProfileNames[] = {
     {DeviceCodecProfile::H264High, "high", "High"},
     {DeviceCodecProfile::Mpeg4Simple, "simple", "Simple"},
     {DeviceCodecProfile::Mpeg4AdvancedSimple, "advanced_simple", "Advanced Simple"},
+    // x265 takes the depth of its pictures as the profile: none is asked for by name.
+    {DeviceCodecProfile::HevcMain, nullptr, "Main"},
+    {DeviceCodecProfile::HevcMain10, nullptr, "Main 10"},
 };
 
 // Null for DeviceCodecProfile::Any.
@@ -75,6 +78,8 @@ const char* CodecName(DeviceVideoCodec codec) {
             return "WMV";
         case DeviceVideoCodec::RealVideo:
             return "RealVideo";
+        case DeviceVideoCodec::H265:
+            return "H.265";
         case DeviceVideoCodec::None:
             break;
     }
@@ -136,7 +141,8 @@ QString DeviceCodecText(const DeviceLimits& row) {
     if (const char* profile = ProfileName(row.Profile)) {
         text += u' ' + QLatin1String(profile);
     }
-    if (row.Codec == DeviceVideoCodec::H264 && row.Level > 0) {
+    const bool leveled = row.Codec == DeviceVideoCodec::H264 || row.Codec == DeviceVideoCodec::H265;
+    if (leveled && row.Level > 0) {
         text += u' ' + H264LevelText(row.Level);
     }
     return text;
@@ -219,7 +225,11 @@ QString DeviceOptionGroup(const DeviceLimits& row) {
     if (h264 && row.Level > 0) {
         group += QStringLiteral(" -level ") + H264LevelText(row.Level);
     }
-    const bool rateControlled = h264 || row.Codec == DeviceVideoCodec::Mpeg4Part2 ||
+    const bool h265 = row.Codec == DeviceVideoCodec::H265;
+    if (row.Profile == DeviceCodecProfile::HevcMain) {
+        group += QStringLiteral(" -pix_fmt yuv420p");
+    }
+    const bool rateControlled = h264 || h265 || row.Codec == DeviceVideoCodec::Mpeg4Part2 ||
                                 row.Codec == DeviceVideoCodec::H263 ||
                                 row.Codec == DeviceVideoCodec::Wmv;
     if (rateControlled && row.MaxVideoKbps > 0) {

@@ -19,6 +19,7 @@ enum class DeviceVideoCodec : int {
     Mpeg2,
     Wmv,  // Windows Media Video 7, 8 or 9, whichever the row's note names
     RealVideo,
+    H265,
 };
 
 // The highest codec profile the device decodes; the option builder asks for exactly this one.
@@ -29,6 +30,8 @@ enum class DeviceCodecProfile : int {
     H264High,
     Mpeg4Simple,
     Mpeg4AdvancedSimple,
+    HevcMain,    // 8-bit: the builder asks for 8-bit 4:2:0 pictures
+    HevcMain10,  // 8-bit or 10-bit: the source's depth is kept
 };
 
 enum class DeviceSourceKind : int {
@@ -45,7 +48,7 @@ struct DeviceLimits {
     const char* Device;  // the device the caption names, oldest generation it covers
     DeviceVideoCodec Codec;
     DeviceCodecProfile Profile;
-    int Level;  // H.264: level x 10 (30 is 3.0); MPEG-4 Part 2: the highest level; 0: none
+    int Level;  // H.264, H.265: level x 10 (30 is 3.0); MPEG-4 Part 2: the highest level; 0: none
     int MaxWidth;
     int MaxHeight;
     int MaxFrameMbs;     // macroblocks per picture where the device limits them apart from size

@@ -26,6 +26,14 @@ constexpr ByQuality kAudioRates = {"48000", "44100", "22050"};
 constexpr ByQuality kAb256 = {"256k", "128k", "96k"};
 constexpr ByQuality kAb320 = {"320k", "128k", "64k"};
 constexpr ByQuality kX264Presets = {"libx264-default", "libx264-veryfast", "libx264-ultrafast"};
+// Constant-quality levels of the newer video encoders, chosen by bench/quality.py so that
+// "Normal" matches the SSIM of the H.264 profile's "Normal" at half its size or less.
+constexpr ByQuality kHevcCrf = {"22", "25", "30"};
+constexpr ByQuality kAv1Crf = {"28", "33", "40"};
+constexpr ByQuality kVp9Crf = {"28", "33", "40"};
+// Opus is transparent for most stereo music at 128 kbit/s and good speech at 64 kbit/s.
+constexpr ByQuality kOpusBitrates = {"160k", "96k", "64k"};
+constexpr ByQuality kOpusRates = {"48000", "48000", "48000"};
 
 // The part of the option string that names what most formats share.
 constexpr const char* kRates = "-vb {vb} -ab {ab} -ar {ar}{size}";
@@ -35,7 +43,10 @@ constexpr const char* kSampleRateOnly = "-vn  -ar {ar}";
 
 // How a format key fills in its part of the option string. Format is written with the pieces
 // {vb}, {ab}, {ar} (the video bit rate, audio bit rate and sample rate), {preset} (the x264
-// preset of the video quality) and {size} (the size part), exactly as the encoder gets it.
+// preset of the video quality), {size} (the size part), {vq} (the video quality: "-crf N
+// -b:v 0" of the level, or "-vb RATE" when the user set a bit rate) and {-ar} (" -ar HZ" when
+// the user chose a sample rate, else nothing: the source's rate), exactly as the encoder gets
+// it.
 struct FormatRule {
     const char* Key;
     const char* Extension;
@@ -48,6 +59,7 @@ struct FormatRule {
     const char* DefaultFrameRate = nullptr;  // the frame rate when the user chose none
     int MaxVideoKbps = 0;                    // a higher video bit rate is sent as this
     int AutoWidth = 0, AutoHeight = 0;       // the size when the user chose "Auto"
+    ByQuality Crf = kNone;                   // the constant quality of {vq}, by quality
 };
 
 constexpr FormatRule kFormatRules[] = {
@@ -118,6 +130,19 @@ constexpr FormatRule kFormatRules[] = {
      {"3800k", "3300k", "768k"}},
     {"webm", "webm", 512, kAb320, kVideoRates, "-vcodec libvpx ",
      "-vb {vb}  -acodec libvorbis -ab {ab} -ar {ar}{size}"},
+    // The encoders' speed settings were chosen by bench/quality.py on two cores (see the
+    // README): the fastest that keeps the size at "Normal" at half of H.264's or less.
+    {"mp4hevc", "mp4", 512, kAb256, kVideoRates, "-vcodec libx265 -preset fast -tag:v hvc1 ",
+     "{vq} -acodec aac -ab {ab} -ar {ar}{size}", kNone, nullptr, 0, 0, 0, kHevcCrf},
+    {"mkvhevc", "mkv", 512, kAb256, kVideoRates, "-vcodec libx265 -preset fast ",
+     "{vq} -acodec aac -ab {ab} -ar {ar}{size}", kNone, nullptr, 0, 0, 0, kHevcCrf},
+    {"mp4av1", "mp4", 512, kAb256, kVideoRates, "-vcodec libsvtav1 -preset 8 ",
+     "{vq} -acodec aac -ab {ab} -ar {ar}{size}", kNone, nullptr, 0, 0, 0, kAv1Crf},
+    {"webmav1", "webm", 512, kOpusBitrates, kOpusRates, "-vcodec libsvtav1 -preset 8 ",
+     "{vq} -acodec libopus -ab {ab} -ar {ar}{size}", kNone, nullptr, 0, 0, 0, kAv1Crf},
+    {"webmvp9", "webm", 512, kOpusBitrates, kOpusRates,
+     "-vcodec libvpx-vp9 -deadline good -cpu-used 4 -row-mt 1 ",
+     "{vq} -acodec libopus -ab {ab} -ar {ar}{size}", kNone, nullptr, 0, 0, 0, kVp9Crf},
     {"aac", "aac", 0, kAb256, kAudioRates, "", kAudioRatesOnly},
     {"ac3", "ac3", 0, {"320k", "128k", "96k"}, kAudioRates, "", kAudioRatesOnly},
     {"aiff", "aiff", 0, kNone, kAudioRates, "", kSampleRateOnly},
@@ -129,6 +154,9 @@ constexpr FormatRule kFormatRules[] = {
     {"ra", "ra", 0, kAb256, kVideoRates, "", "-vn  -ab {ab} -ar {ar}"},
     {"wav", "wav", 0, kNone, kAudioRates, "", kSampleRateOnly},
     {"wma", "wma", 0, kAb320, kAudioRates, "", "-vn  -acodec wmav2 -ab {ab} -ar {ar}"},
+    {"opus", "opus", 0, kOpusBitrates, kOpusRates, "", "-vn -acodec libopus -ab {ab} -ar {ar}"},
+    // Lossless: the source's sample rate and bit depth unless the user chose a rate.
+    {"alac", "m4a", 0, kNone, kNone, "", "-vn -acodec alac{-ar}"},
 };
 
 const FormatRule* FindFormatRule(const QString& key) {
@@ -154,6 +182,8 @@ struct FormatPieces {
     QString SampleRate;
     QString Preset;
     QString Size;
+    QString VideoQuality;
+    QString ChosenSampleRate;
 };
 
 // The format's text with every {piece} replaced; one pass, so a value is never read again.
@@ -180,6 +210,10 @@ QString FillFormat(const FormatRule& rule, const FormatPieces& pieces) {
             text += pieces.Preset;
         } else if (name == u"size") {
             text += pieces.Size;
+        } else if (name == u"vq") {
+            text += pieces.VideoQuality;
+        } else if (name == u"-ar") {
+            text += pieces.ChosenSampleRate;
         }
         at = close + 1;
     }
@@ -418,6 +452,12 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
     }
     pieces.Preset = Pick(kX264Presets, s.VideoQuality);
     pieces.Size = sizePart;
+    pieces.VideoQuality =
+        s.VideoBitrate != kAuto || rule->Crf[0] == nullptr
+            ? QStringLiteral("-vb ") + pieces.VideoBitrate
+            : QStringLiteral("-crf ") + Pick(rule->Crf, s.VideoQuality) + QStringLiteral(" -b:v 0");
+    pieces.ChosenSampleRate =
+        s.SampleRate != kAuto ? QStringLiteral(" -ar ") + s.SampleRate : QString();
 
     result.EncoderOptions = removeAudioPart + frameRatePart + aspectPart + channelsPart +
                             FillFormat(*rule, pieces) +

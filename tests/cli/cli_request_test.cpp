@@ -176,7 +176,7 @@ TEST(CliUsageTest, ListsTheGridOptionsInGridOrder) {
 
 TEST(CliListingTest, OneLinePerProfileInMenuOrder) {
     const QStringList lines = ProfileListing();
-    ASSERT_EQ(lines.size(), 138);
+    ASSERT_EQ(lines.size(), 152);
     EXPECT_EQ(lines.first(),
               QStringLiteral(
                   "1186\tID_AAC\tGeneral Audio Format\tAAC - Advanced Audio Coding Files (*.aac)\t"

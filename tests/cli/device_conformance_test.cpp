@@ -118,6 +118,8 @@ QString ExpectedVideoCodec(DeviceVideoCodec codec) {
             return QStringLiteral("wmv");
         case DeviceVideoCodec::RealVideo:
             return QStringLiteral("rv");
+        case DeviceVideoCodec::H265:
+            return QStringLiteral("hevc");
         case DeviceVideoCodec::None:
             break;
     }
@@ -234,6 +236,20 @@ QStringList CheckOutput(const DeviceLimits& row, const QString& file) {
         }
         if (!row.Cabac && headers.cabac != 0) {
             fault(QStringLiteral("CABAC"));
+        }
+    } else if (codec == u"hevc") {
+        // ffprobe gives the level as general_level_idc, 30 times the level's number; Apple's
+        // players take H.265 in MP4 only under the hvc1 tag.
+        const QString profile = video["profile"].toString();
+        const bool main10 = row.Profile == DeviceCodecProfile::HevcMain10;
+        if (profile != u"Main" && !(main10 && profile == u"Main 10")) {
+            fault(QStringLiteral("profile ") + profile);
+        }
+        if (video["level"].toInt() > row.Level * 3) {
+            fault(QStringLiteral("level %1").arg(video["level"].toInt()));
+        }
+        if (file.endsWith(u".mp4") && video["codec_tag_string"].toString() != u"hvc1") {
+            fault(QStringLiteral("tag ") + video["codec_tag_string"].toString());
         }
     } else if (codec == u"mpeg4" && row.Profile != DeviceCodecProfile::Any) {
         const QString profile = video["profile"].toString();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # `cmake --install` into a temporary prefix gives exactly the tree below, and the installed
 # programs run from bin/ through their links: the converter finds its engine and lists the
-# 138 profiles, the window starts, finds its engine and ends (offscreen, a bench run of an
+# 152 profiles, the window starts, finds its engine and ends (offscreen, a bench run of an
 # empty folder, with settings kept in the temporary folder).
 #   install_tree_test.sh BUILD_DIR WITH_PNG_ICONS(ON|OFF)
 set -euo pipefail
@@ -69,7 +69,7 @@ if [ "$with_pngs" = ON ]; then
 fi
 
 profiles=$("$prefix/bin/ostrel-convert" --list-profiles | wc -l)
-check "installed ostrel-convert lists 138 profiles (got $profiles)" [ "$profiles" -eq 138 ]
+check "installed ostrel-convert lists 152 profiles (got $profiles)" [ "$profiles" -eq 152 ]
 
 home=$(mktemp -d -p "$prefix")
 chmod 700 "$home"

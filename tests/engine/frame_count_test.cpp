@@ -114,7 +114,7 @@ TEST(FrameCounts, EveryFormatKeyMakesAsManyFramesAsTheFfmpegTool) {
         {"fps5", &Media::fps5, {true, false, 160, 120}},
     };
     const std::vector<KeyJob> keys = AllKeyJobs();
-    ASSERT_EQ(keys.size(), 31u);
+    ASSERT_EQ(keys.size(), 38u);
     std::vector<KeyJob> jobs;
     std::vector<const Fixture*> jobFixtures;
     std::vector<double> inputRates;  // of each job's input

@@ -9,16 +9,26 @@
 namespace ostrel {
 namespace {
 
+// The first 138 profiles keep their ids (up to 1194); the 14 of the newer codecs follow them
+// with ids above that range and 7 format keys of their own.
+constexpr std::size_t kFirstProfiles = 138;
+constexpr int kNewProfiles = 14;
+
 TEST(CatalogueTest, ShapeOfTheTable) {
     const auto profiles = AllProfiles();
-    ASSERT_EQ(profiles.size(), 138u);
+    ASSERT_EQ(profiles.size(), kFirstProfiles + kNewProfiles);
     QSet<int> ids;
     QSet<QString> names;
     QSet<QString> keys;
     int audioOnly = 0;
-    for (const ProfileEntry& entry : profiles) {
+    for (std::size_t i = 0; i < profiles.size(); ++i) {
+        const ProfileEntry& entry = profiles[i];
         EXPECT_GE(entry.CommandId, 1028);
-        EXPECT_LE(entry.CommandId, 1194);
+        if (i < kFirstProfiles) {
+            EXPECT_LE(entry.CommandId, 1194);
+        } else {
+            EXPECT_GT(entry.CommandId, 1194) << entry.Caption;
+        }
         ids.insert(entry.CommandId);
         names.insert(QLatin1String(entry.CommandName));
         keys.insert(QLatin1String(entry.FormatKey));
@@ -37,12 +47,12 @@ TEST(CatalogueTest, ShapeOfTheTable) {
         EXPECT_EQ(entry.AudioOnly, AudioFormatKeys().contains(QLatin1String(entry.FormatKey)));
         audioOnly += entry.AudioOnly ? 1 : 0;
     }
-    EXPECT_EQ(ids.size(), 138);
-    EXPECT_EQ(names.size(), 138);
-    EXPECT_EQ(audioOnly, 11);
-    EXPECT_EQ(VideoFormatKeys().size(), 20);
-    EXPECT_EQ(AudioFormatKeys().size(), 11);
-    EXPECT_EQ(keys.size(), 31);  // every format key is used by some profile
+    EXPECT_EQ(ids.size(), profiles.size());
+    EXPECT_EQ(names.size(), profiles.size());
+    EXPECT_EQ(audioOnly, 13);
+    EXPECT_EQ(VideoFormatKeys().size(), 25);
+    EXPECT_EQ(AudioFormatKeys().size(), 13);
+    EXPECT_EQ(keys.size(), 38);  // every format key is used by some profile
 }
 
 TEST(CatalogueTest, MenuTreeCounts) {
@@ -51,21 +61,21 @@ TEST(CatalogueTest, MenuTreeCounts) {
         const char* caption;
         int profiles;
     } menus[] = {
-        {1020, "General Audio Format", 11},
-        {1183, "General Video Format", 16},
-        {1081, "Android", 12},
+        {1020, "General Audio Format", 13},
+        {1183, "General Video Format", 21},
+        {1081, "Android", 14},
         {1094, "Android Pad", 4},
         {1072, "Apple TV", 3},
         {1076, "iPad", 4},
-        {1054, "iPhone", 4},
+        {1054, "iPhone", 6},
         {1060, "iPod", 11},
         {1099, "BlackBerry", 14},
-        {1154, "HD Video", 8},
+        {1154, "HD Video", 9},
         {1139, "PMP", 14},
         {1123, "PS3", 6},
         {1118, "PSP", 4},
         {1178, "VCD/DVD", 4},
-        {1164, "Web Video", 12},
+        {1164, "Web Video", 14},
         {1114, "Windows Phone", 3},
         {1130, "Xbox", 8},
     };
@@ -81,7 +91,7 @@ TEST(CatalogueTest, MenuTreeCounts) {
         EXPECT_EQ(FindProfile(m.menuId), nullptr);  // sub-menus are not profiles
         total += count;
     }
-    EXPECT_EQ(total, 138);
+    EXPECT_EQ(total, static_cast<int>(kFirstProfiles) + kNewProfiles);
     EXPECT_EQ(FindProfile(1021), nullptr);
     EXPECT_EQ(FindProfile(0), nullptr);
     EXPECT_EQ(AllProfileMenus().size(), 18u);
@@ -119,6 +129,12 @@ TEST(CatalogueTest, SelectedEntriesExactly) {
          nullptr, nullptr, 0},
         {1138, "ID_XBOXXVIDHDVIDEO", "Xbox360 - Xvid HD Video", "Device > Xbox", "avi", 1280, 720,
          nullptr, nullptr, 2},
+        {1201, "ID_MPHEVC", "MP4 - H.265/HEVC Video (*.mp4)", "General Video Format", "mp4hevc", 0,
+         0, nullptr, nullptr, 0},
+        {1207, "ID_ALAC", "M4A - Apple Lossless Audio (*.m4a)", "General Audio Format", "alac", 0,
+         0, nullptr, nullptr, 0},
+        {1212, "ID_TVHEVCUHDVIDEO", "4K TV - H.265 Video", "Device > HD Video", "mp4hevc", 0, 0,
+         nullptr, nullptr, 2},
     };
     for (const auto& c : cases) {
         const ProfileEntry* entry = FindProfile(c.id);
@@ -150,6 +166,8 @@ TEST(CatalogueTest, ExtensionRule) {
         {"mp4h264", "mp4"},  {"mpg2", "mpg"},    {"ntsc-dvd", "mpg"}, {"pal-dvd", "mpg"},
         {"ntsc-vcd", "mpg"}, {"pal-vcd", "mpg"}, {"mpg", "mpg"},      {"3gp", "3gp"},
         {"wma", "wma"},      {"vob", "vob"},     {"f4v", "f4v"},      {"aiff", "aiff"},
+        {"mp4hevc", "mp4"},  {"mkvhevc", "mkv"}, {"mp4av1", "mp4"},   {"webmav1", "webm"},
+        {"webmvp9", "webm"}, {"opus", "opus"},   {"alac", "m4a"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ExtensionForFormatKey(QLatin1String(c.key)), QLatin1String(c.extension)) << c.key;

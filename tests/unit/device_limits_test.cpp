@@ -62,7 +62,8 @@ TEST(DeviceLimitsTest, OneSourcedRowPerDeviceProfileWithTheFormatsCodec) {
         ASSERT_NE(entry, nullptr) << row.CommandId;
         EXPECT_TRUE(IsDeviceProfile(*entry)) << entry->Caption;
         const QString key = QLatin1String(entry->FormatKey);
-        const DeviceVideoCodec expected = key == u"mp4h264" ? DeviceVideoCodec::H264
+        const DeviceVideoCodec expected = key == u"mp4h264"   ? DeviceVideoCodec::H264
+                                          : key == u"mp4hevc" ? DeviceVideoCodec::H265
                                           : key == u"mp4" || key == u"avi"
                                               ? DeviceVideoCodec::Mpeg4Part2
                                           : key == u"wmv"        ? DeviceVideoCodec::Wmv
@@ -94,8 +95,8 @@ TEST(DeviceLimitsTest, OneSourcedRowPerDeviceProfileWithTheFormatsCodec) {
             EXPECT_TRUE(rows.contains(entry.CommandId)) << entry.Caption;
         }
     }
-    EXPECT_EQ(deviceProfiles, 111);
-    EXPECT_EQ(rows.size(), 111);
+    EXPECT_EQ(deviceProfiles, 118);
+    EXPECT_EQ(rows.size(), 118);
 }
 
 TEST(DeviceLimitsTest, DeviceStringsAreTheCatalogueStringAndTheDeviceGroup) {
