@@ -158,6 +158,19 @@ std::string OracleCommand(const fs::path& input, const fs::path& output, const K
         }
         command += " -c:v " + ff::ResolveEncoderName(encoder) + " -s " + video->Field("width") +
                    "x" + video->Field("height") + " -r " + video->Field("r_frame_rate");
+        // The same encoder settings: quality, speed and tag.
+        for (const ff::EncoderOption& option : parsed.videoOptions) {
+            command += " -" + option.name + " " + option.value;
+        }
+        if (parsed.videoBitrate == 0) {
+            command += " -b:v 0";
+        }
+        if (!parsed.constraints.videoTag.empty()) {
+            command += " -tag:v " + parsed.constraints.videoTag;
+        }
+        if (encoder == "libx265") {
+            command += " -x265-params log-level=error";
+        }
     } else {
         command += " -vn";
     }
