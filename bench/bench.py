@@ -32,7 +32,12 @@ stops the benchmark.
   probe  probing 200 files: ours (--dry-run, which probes every file) against one ffprobe per
          file. Goal <= 1.00.
 
+The keys of H.265 (mp4hevc, mkvhevc), AV1 (mp4av1, webmav1), VP9 (webmvp9), Opus and ALAC run
+with their profiles' constant quality and speed settings on both sides (-crf, -preset,
+-deadline, -cpu-used, -row-mt, -b:v 0, -tag:v hvc1).
+
 Usage: bench/bench.py [--build build] [--repeat 5] [--only keys,batch,probe] [--keys a,b,c]
+                      [--seconds 20]
 """
 import argparse
 import json
@@ -191,7 +196,7 @@ def paired(repeat, prepare, ours, theirs, after_first=None):
 
 def case_keys(args, convert, work):
     clip = os.path.join(work, "hd.mp4")
-    ffmpeg_make(clip, 20, "1280x720")
+    ffmpeg_make(clip, args.seconds, "1280x720")
     ours_dir, peer_dir = os.path.join(work, "ours"), os.path.join(work, "peer")
     profiles = peer.first_profiles(convert)
     if args.keys:
@@ -317,6 +322,8 @@ def main():
     parser.add_argument("--repeat", type=int, default=5, help="paired runs per measurement")
     parser.add_argument("--only", default="keys,batch,probe", help="cases to run")
     parser.add_argument("--keys", default="", help="format keys to run (default: all)")
+    parser.add_argument("--seconds", type=int, default=20,
+                        help="length of the keys case's clip (shorter only to try the script)")
     args = parser.parse_args()
     convert = os.path.abspath(os.path.join(args.build, "bin", "ostrel-convert"))
     if not os.access(convert, os.X_OK):

@@ -53,6 +53,7 @@ CONTAINERS = {
     "ra": ("rm", None, "ac3"),
     "wav": ("wav", None, "pcm_s16le"),
     "wma": ("asf", None, "wmav2"),
+    "opus": ("opus", None, "libopus"),
 }
 
 # Requested names the engine serves with another encoder.
@@ -87,6 +88,7 @@ SAMPLE_RATES = {
     "aac": [96000, 88200, 64000, 48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000,
             7350],
     "libmp3lame": [44100, 48000, 32000, 22050, 24000, 16000, 11025, 12000, 8000],
+    "libopus": [48000],
 }
 FLASH_MP3_RATES = [44100, 22050, 11025]
 MAX_SAMPLE_RATE = {"wmav2": 48000}
@@ -151,8 +153,13 @@ def parse(options, input_fps):
         elif option == "-s":
             w, h = value.lower().split("x")
             job["size"] = (int(w), int(h))
-        elif option == "-vb":
+        elif option in ("-vb", "-b:v"):
             explicit_vb = bitrate(value)
+        elif option in ("-crf", "-preset", "-deadline", "-cpu-used", "-row-mt"):
+            # The newer encoders' own quality and speed options, passed on as they are.
+            job.setdefault("private", {})[option] = value
+        elif option == "-tag:v":
+            job["tag"] = value
         elif option == "-ab":
             job["ab"] = bitrate(value)
         elif option == "-vcodec":
@@ -261,8 +268,16 @@ def command(options, extension, source, output, threads=2, input_size=(1280, 720
         cmd += ["-c:v", encoder, "-s", "%dx%d" % (width, height), "-r", rate_text(rate),
                 "-pix_fmt", "yuv420p"]
         vb = job.get("vb")
-        if vb is not None and (vb > 0 or encoder in ("libx264", "libvpx")):
+        quality_encoders = ("libx264", "libvpx", "libx265", "libsvtav1", "libvpx-vp9")
+        if vb is not None and (vb > 0 or encoder in quality_encoders):
             cmd += ["-b:v", str(vb)]
+        for option, value in job.get("private", {}).items():
+            if not (option == "-crf" and vb):
+                cmd += [option, value]
+        if job.get("tag"):
+            cmd += ["-tag:v", job["tag"]]
+        if encoder == "libx265":
+            cmd += ["-x265-params", "log-level=error"]
         if vb == 0 and encoder == "libx264":
             cmd += ["-crf", "23"]
         if encoder == "libx264":

@@ -84,7 +84,8 @@ def make_input(media, seconds, path):
     graph = ";".join(parts) + ";" + "".join("[v%d]" % i for i in range(len(clips) + 1)) + \
         "concat=n=%d:v=1:a=0[out]" % (len(clips) + 1)
     cmd += ["-filter_complex", graph, "-map", "[out]", "-t", str(seconds), "-an",
-            "-c:v", "libx264", "-preset", "veryfast", "-crf", "10", path]
+            "-c:v", "libx264", "-preset", "veryfast", "-crf", "10", "-bf", "0",
+            "-video_track_timescale", "30", path]
     check(cmd)
 
 
@@ -142,7 +143,8 @@ def main():
     work = args.keep or tempfile.mkdtemp(prefix="ostrel-quality-")
     os.makedirs(work, exist_ok=True)
     try:
-        source = os.path.join(work, "source.mkv")
+        # MP4 keeps the exact 1/30 s steps (Matroska rounds them to milliseconds).
+        source = os.path.join(work, "source.mp4")
         make_input(args.media, args.seconds, source)
         normal = {}
         for key in keys:

@@ -30,6 +30,10 @@ PlayerClips Paths(const fs::path& folder) {
     clips.long905 = folder / "long.mp4";
     clips.truncated = folder / "truncated.mp4";
     clips.mirrored = folder / "mirrored.mp4";
+    clips.hevc10Aac = folder / "hevc10-aac.mp4";
+    clips.av1Opus = folder / "av1-opus.webm";
+    clips.vp9Opus = folder / "vp9-opus.webm";
+    clips.alac = folder / "alac.m4a";
     return clips;
 }
 
@@ -104,6 +108,20 @@ void Generate(const PlayerClips& clips) {
             "-pix_fmt yuv420p " +
             Quote(unmirrored));
     RemuxMirrored(unmirrored, clips.mirrored);
+    const std::string newer =
+        "-f lavfi -i testsrc2=size=320x240:rate=25:duration=1.5" + sine + "1.5 -ac 2 -shortest ";
+    MustRun(ffmpeg + newer +
+            "-c:v libx265 -preset ultrafast -pix_fmt yuv420p10le -tag:v hvc1 -x265-params "
+            "log-level=error -c:a aac " +
+            Quote(clips.hevc10Aac));
+    MustRun("SVT_LOG=1 " + ffmpeg + newer + "-c:v libsvtav1 -preset 12 -c:a libopus " +
+            Quote(clips.av1Opus));
+    MustRun(ffmpeg + newer + "-c:v libvpx-vp9 -deadline realtime -cpu-used 8 -c:a libopus " +
+            Quote(clips.vp9Opus));
+    MustRun(ffmpeg +
+            "-f lavfi -i sine=frequency=330:sample_rate=44100:duration=1.5 -ac 2 "
+            "-c:a alac " +
+            Quote(clips.alac));
     std::ifstream whole(clips.h264Aac, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(whole)),
                             std::istreambuf_iterator<char>());

@@ -39,6 +39,12 @@ struct PlayerClips {
     // 160x120, 0.4 s, no sound: black with a red top-left quarter, stored with a display matrix
     // that mirrors it left to right (and does not turn it).
     std::filesystem::path mirrored;
+    // What the newer profiles write, 320x240 25 fps, 1.5 s: 10-bit HEVC (hvc1) with AAC in MP4,
+    // AV1 with Opus and VP9 with Opus in WebM; and ALAC sound in M4A.
+    std::filesystem::path hevc10Aac;
+    std::filesystem::path av1Opus;
+    std::filesystem::path vp9Opus;
+    std::filesystem::path alac;
 };
 const PlayerClips& Clips();
 

@@ -55,6 +55,11 @@ TEST(Player, PlaysEachKindOfClipToItsEnd) {
         {"video only", Clips().videoOnly, true, false, 1.5, 160, 120},
         {"audio only", Clips().audioOnly, true, true, 1.5, 0, 0},
         {"no audio device", Clips().h264Aac, false, false, 3.0, 320, 240},
+        // What the newer profiles write (AV1 through libdav1d).
+        {"hevc 10-bit/aac", Clips().hevc10Aac, true, true, 1.5, 320, 240},
+        {"av1/opus", Clips().av1Opus, true, true, 1.5, 320, 240},
+        {"vp9/opus", Clips().vp9Opus, true, true, 1.5, 320, 240},
+        {"alac", Clips().alac, true, true, 1.5, 0, 0},
     };
     for (const Case& c : cases) {
         if (c.audioDevice) {
