@@ -212,6 +212,57 @@ TEST(OptionBuilderTest, SettingsChangeTheString) {
     }
 }
 
+// The newer codecs: a constant quality per level unless the user sets a video bit rate; Opus's
+// own bit rates at 48 kHz; ALAC at the source's rate unless one is chosen.
+TEST(OptionBuilderTest, NewerCodecsQualityLevelsAndRates) {
+    using Change = std::function<void(OutputSettings&)>;
+    const auto none = [](OutputSettings&) {};
+    const struct {
+        const char* name;
+        const char* key;
+        Change change;
+        const char* options;
+    } cases[] = {
+        {"hevc mp4 normal", "mp4hevc", none,
+         "-ac 2 -vcodec libx265 -preset veryfast -tag:v hvc1 -crf 14 -b:v 0 -acodec aac -ab 128k "
+         "-ar 44100 -s 640x480"},
+        {"hevc mkv high, no hvc1 tag", "mkvhevc",
+         [](OutputSettings& s) { s.VideoQuality = QualityHigh; },
+         "-ac 2 -vcodec libx265 -preset veryfast -crf 8 -b:v 0 -acodec aac -ab 128k -ar 44100 -s "
+         "640x480"},
+        {"av1 low", "mp4av1", [](OutputSettings& s) { s.VideoQuality = QualityLow; },
+         "-ac 2 -vcodec libsvtav1 -preset 8 -crf 28 -b:v 0 -acodec aac -ab 128k -ar 44100 -s "
+         "640x480"},
+        {"a video bit rate switches to bit-rate mode", "webmav1",
+         [](OutputSettings& s) { s.VideoBitrate = QStringLiteral("1500k"); },
+         "-ac 2 -vcodec libsvtav1 -preset 8 -vb 1500k -acodec libopus -ab 96k -ar 48000 -s "
+         "640x480"},
+        {"vp9 with the shared settings", "webmvp9",
+         [](OutputSettings& s) {
+             s.FrameRate = QStringLiteral("25");
+             s.Channels = ChannelsMono;
+             s.AudioQuality = QualityHigh;
+             s.FlipHorizontal = true;
+         },
+         "-r 25 -ac 1 -vcodec libvpx-vp9 -deadline good -cpu-used 5 -row-mt 1 -crf 20 -b:v 0 "
+         "-acodec libopus -ab 160k -ar 48000 -s 640x480 -vf \"hflip\""},
+        {"hevc without sound", "mp4hevc", [](OutputSettings& s) { s.RemoveAudio = true; },
+         "-an -ac 2 -vcodec libx265 -preset veryfast -tag:v hvc1 -crf 14 -b:v 0 -acodec aac -ab "
+         "128k -ar 44100 -s 640x480"},
+        {"opus low", "opus", [](OutputSettings& s) { s.AudioQuality = QualityLow; },
+         "-ac 2 -vn -acodec libopus -ab 64k -ar 48000"},
+        {"alac keeps the source's rate", "alac", none, "-ac 2 -vn -acodec alac"},
+        {"alac at a chosen rate", "alac",
+         [](OutputSettings& s) { s.SampleRate = QStringLiteral("48000"); },
+         "-ac 2 -vn -acodec alac -ar 48000"},
+    };
+    for (const auto& c : cases) {
+        OutputSettings s = ForKey(QLatin1String(c.key));
+        c.change(s);
+        EXPECT_EQ(Build(s), QLatin1String(c.options)) << c.name;
+    }
+}
+
 TEST(OptionBuilderTest, InputsWithoutUsableVideo) {
     const struct {
         const char* name;
