@@ -90,9 +90,12 @@ def make_input(media, seconds, path):
 
 
 def ssim(output, source):
+    """SSIM of picture n against picture n: Matroska's millisecond times would otherwise pair
+    some pictures with their neighbours."""
     result = check(["ffmpeg", "-nostdin", "-v", "info", "-i", output, "-i", source,
-                    "-lavfi", "[0:v]scale=1920:1080,format=yuv420p[a];"
-                    "[1:v]format=yuv420p[b];[a][b]ssim", "-f", "null", "-"])
+                    "-lavfi", "[0:v]scale=1920:1080,format=yuv420p,settb=1/30,setpts=N[a];"
+                    "[1:v]format=yuv420p,settb=1/30,setpts=N[b];[a][b]ssim",
+                    "-f", "null", "-"])
     found = re.findall(r"All:([0-9.]+)", result.stderr)
     if not found:
         sys.exit("no SSIM for " + output)
