@@ -69,7 +69,9 @@ def check(cmd, **kwargs):
 
 
 def make_input(media, seconds, path):
-    """Natural clips scaled into 1080p30, one after another, filled up with testsrc2."""
+    """Natural clips scaled into 1080p30, one after another, filled up with testsrc2. Every part
+    is tagged BT.709: the first clip is an HLG phone video, whose tags would otherwise make the
+    H.264 profile tone-map the whole source."""
     clips = [os.path.join(media, name) for name in NATURAL
              if os.path.exists(os.path.join(media, name))]
     cmd = ["ffmpeg", "-nostdin", "-v", "error", "-y"]
@@ -79,7 +81,8 @@ def make_input(media, seconds, path):
     parts = []
     for i in range(len(clips) + 1):
         parts.append("[%d:v]scale=1920:1080:force_original_aspect_ratio=decrease,"
-                     "pad=1920:1080:(ow-iw)/2:(oh-ih)/2,setsar=1,fps=30,format=yuv420p[v%d]"
+                     "pad=1920:1080:(ow-iw)/2:(oh-ih)/2,setsar=1,fps=30,format=yuv420p,"
+                     "setparams=color_primaries=bt709:color_trc=bt709:colorspace=bt709[v%d]"
                      % (i, i))
     graph = ";".join(parts) + ";" + "".join("[v%d]" % i for i in range(len(clips) + 1)) + \
         "concat=n=%d:v=1:a=0[out]" % (len(clips) + 1)
