@@ -180,6 +180,14 @@ TEST(ModernCodecs, TenBitAndHdrSourcesKeepTheirDepthAndColourOrAreToneMapped) {
             GTEST_SKIP() << "no " << file;
         }
     }
+    // An 8-bit clip tagged HLG: kept as it is by HEVC, tone-mapped for H.264.
+    TempFolder fixtures;
+    const fs::path hlg8 = fixtures.Path() / "hlg8.mp4";
+    MustRun(
+        "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x180:rate=25:duration=1 "
+        "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -color_primaries bt2020 -color_trc "
+        "arib-std-b67 -colorspace bt2020nc " +
+        Quote(hlg8));
     const SourceFacts wide = {true, false, 320, 180};
     const std::vector<Expected> hdrHlg = {{"pix_fmt", "yuv420p10le"},
                                           {"color_transfer", "arib-std-b67"},
@@ -217,6 +225,18 @@ TEST(ModernCodecs, TenBitAndHdrSourcesKeepTheirDepthAndColourOrAreToneMapped) {
         // A 10-bit SDR source becomes 8-bit H.264 without tone mapping, and stays 10-bit VP9.
         {"vp9-h264", "mp4h264", vp9, wide, {{"pix_fmt", "yuv420p"}}, {}},
         {"vp9-vp9", "webmvp9", vp9, wide, {{"pix_fmt", "yuv420p10le"}}, {}},
+        {"hlg8-hevc",
+         "mkvhevc",
+         hlg8,
+         wide,
+         {{"pix_fmt", "yuv420p"}, {"color_transfer", "arib-std-b67"}},
+         {}},
+        {"hlg8-h264",
+         "mp4h264",
+         hlg8,
+         wide,
+         {{"pix_fmt", "yuv420p"}, {"color_transfer", "bt709"}},
+         {}},
     });
 }
 

@@ -51,10 +51,14 @@ bool OpenDecoder(TaskParts& task, StreamPath& path) {
     return true;
 }
 
-// HDR pictures (PQ or HLG) that become 8-bit pictures: shown as they are they would look
-// washed out, so they are tone-mapped to SDR BT.709.
-bool NeedsToneMapping(const AVCodecContext& decoder, AVPixelFormat encoded) {
-    return IsHdrTransfer(decoder.color_trc) && !IsHighBitDepth(encoded);
+// HDR pictures (PQ or HLG) that an encoder gets as 8-bit pictures: shown as they are they would
+// look washed out, so they are tone-mapped to SDR BT.709. An encoder that keeps the source's
+// colour takes an 8-bit HDR source as it is; only its deeper pictures made 8-bit (a device's
+// "-pix_fmt yuv420p") are tone-mapped.
+bool NeedsToneMapping(const AVCodecContext& decoder, const VideoEncoderSettings& settings) {
+    const bool keepsColour = VideoRuleFor(settings.codec->name).keepsHighBitDepth;
+    return IsHdrTransfer(decoder.color_trc) && !IsHighBitDepth(settings.pixelFormat) &&
+           (!keepsColour || IsHighBitDepth(decoder.pix_fmt));
 }
 
 // zscale's name of a transfer, matrix and primaries of HDR sources; "input" lets it read the
@@ -100,12 +104,13 @@ bool ChooseVideoEncoder(TaskParts& task, PictureSize chainSize, VideoEncoderSett
     settings.height = size.height;
     settings.pixelFormat = PreferredPixelFormat(*codec, job.constraints.pixelFormat,
                                                 FitPixelFormat(rule, *codec, decoder->pix_fmt));
-    if (rule.keepsHighBitDepth && !NeedsToneMapping(*decoder, settings.pixelFormat)) {
+    const bool toneMapped = NeedsToneMapping(*decoder, settings);
+    if (rule.keepsHighBitDepth && !toneMapped) {
         settings.colorPrimaries = decoder->color_primaries;
         settings.colorTransfer = decoder->color_trc;
         settings.colorSpace = decoder->colorspace;
         settings.colorRange = decoder->color_range;
-    } else if (rule.keepsHighBitDepth || NeedsToneMapping(*decoder, settings.pixelFormat)) {
+    } else if (rule.keepsHighBitDepth || toneMapped) {
         // Tone-mapped pictures are BT.709.
         settings.colorPrimaries = AVCOL_PRI_BT709;
         settings.colorTransfer = AVCOL_TRC_BT709;
@@ -274,7 +279,7 @@ bool SetupVideo(TaskParts& task) {
         return false;
     }
     const std::string toneMap =
-        NeedsToneMapping(*decoder, settings.pixelFormat) ? ToneMapChain(*decoder) : std::string();
+        NeedsToneMapping(*decoder, settings) ? ToneMapChain(*decoder) : std::string();
     if (!video.graph.Build(AVMEDIA_TYPE_VIDEO, source,
                            JoinChain({chain, toneMap, EncoderTail(task.job, settings)}), threads,
                            error)) {
