@@ -30,6 +30,7 @@
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
 #include "filelist/file_adder.h"
+#include "filelist/folder_walk.h"
 
 namespace ostrel {
 namespace {
@@ -59,6 +60,20 @@ QString WithTrailingSeparator(const QString& folder) {
 }
 
 }  // namespace
+
+QString SkippedFilesText(int skippedFiles, int unreadableFolders) {
+    QStringList parts;
+    if (skippedFiles > 0) {
+        parts << QStringLiteral(
+                     "%1 file(s) were not added: they are not media files or cannot "
+                     "be opened.")
+                     .arg(skippedFiles);
+    }
+    if (unreadableFolders > 0) {
+        parts << QStringLiteral("%1 folder(s) could not be read.").arg(unreadableFolders);
+    }
+    return parts.join(u' ');
+}
 
 EngineBinding EngineBinding::Module() {
     EngineBinding binding;
@@ -135,6 +150,7 @@ bool MainWindow::Start() {
 
 void MainWindow::RegisterCommands() {
     dispatcher_.Register(ID_ADDFILES, [this] { AddFilesDialog(); });
+    dispatcher_.Register(ID_ADDFOLDER, [this] { AddFolderDialog(); });
     dispatcher_.Register(ID_EXIT, [this] { ExitConfirmed(); });
     dispatcher_.Register(ID_SELECTALL, [this] { FocusListIf(model_.SelectAll()); });
     dispatcher_.Register(ID_INVERTSELECTION, [this] { FocusListIf(model_.InvertSelection()); });
@@ -232,18 +248,29 @@ void MainWindow::AddFilesDialog() {
         if (paths.size() == 1) {
             AddOne(paths.first());
         } else {
-            AddPaths(paths, false);
+            AddPaths(paths);
         }
     }
     // Also after a cancelled dialog: only the last row stays selected.
     model_.SelectOnlyLast();
 }
 
-void MainWindow::AddDroppedFiles(const QStringList& paths) {
-    AddPaths(paths, true);
+void MainWindow::AddFolderDialog() {
+    const QString folder = shell_.ChooseFolder(this, lastFolder_);
+    if (folder.isEmpty()) {
+        return;
+    }
+    lastFolder_ = WithTrailingSeparator(folder);
+    const BusyCursor busy;
+    AddPaths({folder});
+    model_.SelectOnlyLast();
 }
 
-void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
+void MainWindow::AddDroppedFiles(const QStringList& paths) {
+    AddPaths(paths);
+}
+
+void MainWindow::AddPaths(const QStringList& paths) {
     if (paths.isEmpty()) {
         return;
     }
@@ -258,22 +285,43 @@ void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
     // by a thousand repaints of the list.
     QElapsedTimer sinceEvents;
     sinceEvents.start();
+    const auto pumpEvents = [&sinceEvents] {
+        if (sinceEvents.elapsed() >= kEventPumpIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    };
+    // Files found in folders that are not media files are counted, and told once at the end.
+    int skipped = 0;
+    int unreadable = 0;
     for (const QString& path : paths) {
         // The window closed or Exit was confirmed while events ran: the rest is not wanted.
         if (closing_ || ending_) {
             break;
         }
-        if (skipFolders && KindOf(path) == FileKind::Folder) {
+        if (KindOf(path) != FileKind::Folder) {
+            AddOne(path);
+            pumpEvents();
             continue;
         }
-        AddOne(path);
-        if (sinceEvents.elapsed() >= kEventPumpIntervalMs) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
+        const FolderWalk walk = WalkFolder(path);
+        skipped += walk.SkippedFiles;
+        unreadable += walk.UnreadableFolders;
+        for (const FoundFile& found : walk.Files) {
+            if (closing_ || ending_) {
+                break;
+            }
+            if (!AddOne(found.Path, found.RelativeFolder, true)) {
+                ++skipped;
+            }
+            pumpEvents();
         }
     }
     QCoreApplication::processEvents();
     --addDepth_;
+    if ((skipped > 0 || unreadable > 0) && !closing_ && !ending_) {
+        shell_.Inform(this, MessageIcon::Information, SkippedFilesText(skipped, unreadable));
+    }
     if (addDepth_ == 0 && formWait_ != nullptr) {
         // The wait window may have taken the focus; the list's window gets it back.
         const bool waitWasActive = QApplication::activeWindow() == formWait_;
@@ -284,14 +332,18 @@ void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
     }
 }
 
-void MainWindow::AddOne(const QString& path) {
+bool MainWindow::AddOne(const QString& path, const QString& relativeFolder, bool quiet) {
     if (decoder_ == nullptr) {
-        return;
+        return true;
     }
-    const AddResult result = ProbeAndAdd(model_, *decoder_, path);
-    if (result.Outcome == AddOutcome::Rejected) {
+    const AddResult result = ProbeAndAdd(model_, *decoder_, path, relativeFolder);
+    if (result.Outcome != AddOutcome::Rejected) {
+        return true;
+    }
+    if (!quiet) {
         shell_.Inform(this, MessageIcon::Error, result.Message);
     }
+    return false;
 }
 
 void MainWindow::Convert() {

@@ -45,6 +45,8 @@ struct EngineBinding {
 inline const QString kEngineMissingText = QStringLiteral("Video lib not found");
 inline const QString kEmptyListText = QStringLiteral("Please add file to the list.");
 inline const QString kExitQuestion = QStringLiteral("Do you want to exit?");
+// Shown once after adding folders, when some of their files were not added.
+QString SkippedFilesText(int skippedFiles, int unreadableFolders);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -66,7 +68,10 @@ class MainWindow : public QMainWindow {
 
     // The Add Files command: the open dialog, then the chosen files are probed.
     void AddFilesDialog();
-    // Files dropped onto the list: folders are skipped, the selection stays as it is.
+    // The Add Folder command: the folder dialog, then every media file under the folder.
+    void AddFolderDialog();
+    // Files dropped onto the list: a folder adds every media file under it; the selection stays
+    // as it is.
     void AddDroppedFiles(const QStringList& paths);
 
     // One tick of the totals timer.
@@ -100,8 +105,10 @@ class MainWindow : public QMainWindow {
     void ShowContextMenu(const QPoint& globalPos);
     // Probes the paths one by one with the wait window up, letting window events run
     // between them.
-    void AddPaths(const QStringList& paths, bool skipFolders);
-    void AddOne(const QString& path);
+    void AddPaths(const QStringList& paths);
+    // Returns false when the file was not added because the decoder rejected it; quiet
+    // leaves the message to the caller.
+    bool AddOne(const QString& path, const QString& relativeFolder = QString(), bool quiet = false);
 
     Shell& shell_;
     EngineBinding engineBinding_;

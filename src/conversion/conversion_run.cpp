@@ -8,6 +8,7 @@
 #include "common/messages.h"
 #include "conversion/output_plan.h"
 #include "engine/engine.h"
+#include "filelist/folder_walk.h"
 #include "profiles/option_builder.h"
 
 namespace ostrel {
@@ -89,6 +90,8 @@ void ConversionRun::Plan(const QList<FileRow>& rows, const OutputSettings& setti
     queuedTasks_ = 0;
     stopRequested_ = false;
     encoder_ = nullptr;
+    outputFolder_ = outputFolder;
+    keepFileDate_ = settings.KeepFileDate == ChoiceYes;
     SetState(State::None);
 
     // Every output path is planned before anything is queued, so no task of this run can
@@ -99,11 +102,33 @@ void ConversionRun::Plan(const QList<FileRow>& rows, const OutputSettings& setti
         const OptionBuilderResult built = builder.BuildEncoderOptions(FactsOf(row));
         RunRow runRow;
         runRow.InputPath = row.FileName;
+        if (settings.KeepFolderStructure == ChoiceYes) {
+            runRow.Subfolder = SafeRelativeFolder(row.RelativeFolder);
+        }
+        // Clashes are settled per folder: the planner sees full paths.
         runRow.OutputPath = planner.Plan(
-            row.FileName, OutputPathFor(outputFolder, row.FileName, built.OutputExtension));
+            row.FileName,
+            OutputPathFor(outputFolder + runRow.Subfolder, row.FileName, built.OutputExtension));
         runRow.Options = built.EncoderOptions;
         rows_.append(runRow);
     }
+}
+
+void ConversionRun::SetPlannedRows(const QList<RunRow>& rows, const QString& outputFolder,
+                                   bool keepFileDate) {
+    ++generation_;
+    rows_ = rows;
+    rowOfTask_.clear();
+    queuedTasks_ = 0;
+    stopRequested_ = false;
+    encoder_ = nullptr;
+    outputFolder_ = outputFolder;
+    keepFileDate_ = keepFileDate;
+    SetState(State::None);
+}
+
+void ConversionRun::KeepPlannedRows(const std::function<bool(const RunRow&)>& keep) {
+    rows_.removeIf([&keep](const RunRow& row) { return !keep(row); });
 }
 
 void ConversionRun::AppendPlannedOptions(const QString& options) {
@@ -124,6 +149,16 @@ void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunct
     encoder.ClearTasks();
     for (qsizetype i = 0; i < rows_.size(); ++i) {
         RunRow& runRow = rows_[i];
+        if (runRow.Status == RunRowStatus::Failed) {
+            continue;  // settled already (its folder could not be made)
+        }
+        if (!runRow.Subfolder.isEmpty()) {
+            const QString error = CreateOutputSubfolders(outputFolder_, runRow.Subfolder);
+            if (!error.isEmpty()) {
+                fail(runRow, CannotConvertMessage(runRow.OutputPath, error), error);
+                continue;
+            }
+        }
         const int input = encoder.OpenInput(ToEnginePath(runRow.InputPath), std::string());
         if (input < 0) {
             const QString error = FromEnginePath(encoder.LastError());  // it may name the file
@@ -261,6 +296,11 @@ void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
     RunRow& runRow = rows_[row];
     switch (outcome) {
         case engine::TaskOutcome::Succeeded:
+            // The engine has renamed the complete output into place; only now does it get its
+            // input's date, so a half-written file never carries it.
+            if (keepFileDate_) {
+                CopyModificationTime(runRow.InputPath, runRow.OutputPath);
+            }
             runRow.Percent = 100;
             runRow.Status = RunRowStatus::Succeeded;
             break;

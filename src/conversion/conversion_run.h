@@ -51,7 +51,10 @@ struct RunRow {
     // name when a file took the planned one during the run).
     QString OutputPath;
     QString Options;  // the encoder option string built for the file
-    int Task = -1;    // the encoder's task number; -1 when the file was not queued
+    // The subfolder of the output folder the output goes to ("a/b/"), created when the row is
+    // queued; empty for the output folder itself.
+    QString Subfolder;
+    int Task = -1;  // the encoder's task number; -1 when the file was not queued
     RunRowStatus Status = RunRowStatus::None;
     std::optional<int> Percent;  // the progress shown; none before the first that is known
     QString ErrorText;
@@ -108,6 +111,15 @@ class ConversionRun : public QObject {
     State CurrentState() const { return state_; }
     bool StopRequested() const { return stopRequested_; }
     int SucceededCount() const;
+    const QString& OutputFolder() const { return outputFolder_; }
+    bool KeepsFileDate() const { return keepFileDate_; }
+
+    // A run taken up again from its journal: the rows as planned then (those already done
+    // left out), queued by QueuePlanned.
+    void SetPlannedRows(const QList<RunRow>& rows, const QString& outputFolder, bool keepFileDate);
+    // Leaves only the rows for which keep answers true (a share of the list, or the rows a
+    // journal has not seen done), before QueuePlanned.
+    void KeepPlannedRows(const std::function<bool(const RunRow&)>& keep);
 
   signals:
     void rowChanged(int row);
@@ -133,6 +145,8 @@ class ConversionRun : public QObject {
     // Every plan, start and abandon begins a new generation; events of an earlier one are
     // dropped.
     int generation_ = 0;
+    QString outputFolder_;
+    bool keepFileDate_ = false;
 };
 
 }  // namespace ostrel
