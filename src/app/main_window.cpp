@@ -31,6 +31,7 @@
 #include "engine/loader/engine_loader.h"
 #include "filelist/file_adder.h"
 #include "filelist/folder_walk.h"
+#include "filelist/list_store.h"
 
 namespace ostrel {
 namespace {
@@ -41,6 +42,8 @@ constexpr int kClientHeight = 468;
 constexpr int kTotalFilesPaneWidth = 150;
 constexpr int kTotalDurationPaneWidth = 200;
 constexpr qint64 kEventPumpIntervalMs = 15;
+// Changes to the list are written together, this long after the last one.
+constexpr int kListSaveDelayMs = 500;
 
 // The busy mouse pointer for as long as it lives.
 class BusyCursor {
@@ -104,6 +107,17 @@ MainWindow::~MainWindow() {
     listView_ = nullptr;
 }
 
+void MainWindow::SetStatePaths(const QString& listPath, const QString& journalPath) {
+    listPath_ = listPath;
+    journalPath_ = journalPath;
+}
+
+void MainWindow::SaveList() {
+    if (!listPath_.isEmpty()) {
+        SaveFileList(listPath_, model_.Rows());
+    }
+}
+
 bool MainWindow::Start() {
     // The list fills what the bars leave free.
     listView_ = new FileListView(this);
@@ -145,6 +159,31 @@ bool MainWindow::Start() {
     }
     OfferUpdateCheck();
     setWindowIcon(AppIcon());
+
+    // The list of the last session comes back as it was, and every change is written soon
+    // after it is made.
+    if (!listPath_.isEmpty()) {
+        model_.AppendRows(LoadFileList(listPath_));
+        saveTimer_ = new QTimer(this);
+        saveTimer_->setSingleShot(true);
+        saveTimer_->setInterval(kListSaveDelayMs);
+        connect(saveTimer_, &QTimer::timeout, this, &MainWindow::SaveList);
+        const auto changed = [this] { saveTimer_->start(); };
+        connect(&model_, &QAbstractItemModel::rowsInserted, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::rowsRemoved, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::rowsMoved, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::modelReset, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::dataChanged, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::layoutChanged, saveTimer_, changed);
+    }
+    if (!journalPath_.isEmpty() && conversion_ != nullptr) {
+        conversion_->SetJournalPath(journalPath_);
+        // Once the window is up, so the question and the progress window stand over it.
+        QTimer::singleShot(0, this, [this] {
+            conversion_->OfferResume(
+                [this](const QString& question) { return shell_.AskYesNo(this, question); });
+        });
+    }
     return true;
 }
 
@@ -248,7 +287,7 @@ void MainWindow::AddFilesDialog() {
         if (paths.size() == 1) {
             AddOne(paths.first());
         } else {
-            AddPaths(paths);
+            AddPaths(paths, Folders::Probe);
         }
     }
     // Also after a cancelled dialog: only the last row stays selected.
@@ -262,15 +301,15 @@ void MainWindow::AddFolderDialog() {
     }
     lastFolder_ = WithTrailingSeparator(folder);
     const BusyCursor busy;
-    AddPaths({folder});
+    AddPaths({folder}, Folders::Walk);
     model_.SelectOnlyLast();
 }
 
 void MainWindow::AddDroppedFiles(const QStringList& paths) {
-    AddPaths(paths);
+    AddPaths(paths, Folders::Walk);
 }
 
-void MainWindow::AddPaths(const QStringList& paths) {
+void MainWindow::AddPaths(const QStringList& paths, Folders folders) {
     if (paths.isEmpty()) {
         return;
     }
@@ -299,7 +338,7 @@ void MainWindow::AddPaths(const QStringList& paths) {
         if (closing_ || ending_) {
             break;
         }
-        if (KindOf(path) != FileKind::Folder) {
+        if (folders != Folders::Walk || KindOf(path) != FileKind::Folder) {
             AddOne(path);
             pumpEvents();
             continue;
@@ -383,6 +422,7 @@ void MainWindow::ExitConfirmed() {
         return;
     }
     ending_ = true;
+    SaveList();
     shell_.EndProcess();
 }
 
@@ -393,6 +433,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             conversion_->StopEncoder();
         }
         WriteSetting(kSettingOutPath, outputFolder_);
+        SaveList();
     }
     event->accept();
 }

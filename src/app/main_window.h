@@ -59,6 +59,13 @@ class MainWindow : public QMainWindow {
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // Where the list is kept between sessions and where runs keep their journal (the per-user
+    // state folder); set before Start. Without them the list starts empty and runs keep no
+    // journal.
+    void SetStatePaths(const QString& listPath, const QString& journalPath);
+    // Writes the list now (it is otherwise written shortly after each change).
+    void SaveList();
+
     // The start-up sequence. False when the engine could not be bound: the user has been
     // told and the process must end without showing the window.
     bool Start();
@@ -105,7 +112,10 @@ class MainWindow : public QMainWindow {
     void ShowContextMenu(const QPoint& globalPos);
     // Probes the paths one by one with the wait window up, letting window events run
     // between them.
-    void AddPaths(const QStringList& paths);
+    // A folder among paths adds every media file under it when folders is Walk; otherwise it
+    // goes to the decoder, which refuses it, as any path the open dialog returns.
+    enum class Folders : int { None = 0, Probe, Walk };
+    void AddPaths(const QStringList& paths, Folders folders);
     // Returns false when the file was not added because the decoder rejected it; quiet
     // leaves the message to the caller.
     bool AddOne(const QString& path, const QString& relativeFolder = QString(), bool quiet = false);
@@ -129,6 +139,10 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<engine::Encoder> encoder_;
     std::unique_ptr<engine::Decoder> decoder_;
     ConversionUi* conversion_ = nullptr;
+
+    QString listPath_;
+    QString journalPath_;
+    QTimer* saveTimer_ = nullptr;
 
     int addDepth_ = 0;
     bool ending_ = false;   // a confirmed Exit: no closing steps

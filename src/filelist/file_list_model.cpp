@@ -122,6 +122,15 @@ int FileListModel::Append(const FileRow& row) {
     return index;
 }
 
+void FileListModel::AppendRows(const QList<FileRow>& rows) {
+    if (rows.isEmpty()) {
+        return;
+    }
+    beginInsertRows(QModelIndex(), Count(), Count() + static_cast<int>(rows.size()) - 1);
+    rows_.append(rows);
+    endInsertRows();
+}
+
 void FileListModel::SelectRows(int first, int last, QItemSelectionModel::SelectionFlags command) {
     selection_.select(QItemSelection(index(first, 0), index(last, ColumnCount - 1)),
                       command | QItemSelectionModel::Rows);

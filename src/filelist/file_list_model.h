@@ -66,6 +66,8 @@ class FileListModel : public QAbstractTableModel {
     bool IsListed(const QString& path) const;
     // Appends a row at the end, unselected; returns its index.
     int Append(const FileRow& row);
+    // Appends many rows at once (a list restored at start).
+    void AppendRows(const QList<FileRow>& rows);
 
     // The selection and the current row; a view shows and changes them directly.
     QItemSelectionModel* Selection() { return &selection_; }
