@@ -46,6 +46,14 @@ extern "C" void OnStopSignal(int signal) {
     }
 }
 
+// Ctrl+Z (SIGTSTP) pauses the run before the process stops; SIGCONT (fg, bg) resumes it.
+std::atomic<bool> g_pauseSignal{false};
+std::atomic<bool> g_continueSignal{false};
+
+extern "C" void OnPauseSignal(int signal) {
+    (signal == SIGTSTP ? g_pauseSignal : g_continueSignal).store(true);
+}
+
 // SIGHUP (the terminal closed) stops the run as SIGINT and SIGTERM do. SIGPIPE is ignored: a
 // reader of the progress lines that went away (| head) must not end the conversion; the
 // writes then fail, and nothing depends on them.
@@ -57,6 +65,12 @@ void HandleSignals() {
         ::sigaction(signal, &action, nullptr);
     }
     std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction pause {};
+    pause.sa_handler = OnPauseSignal;
+    sigemptyset(&pause.sa_mask);
+    for (const int signal : {SIGTSTP, SIGCONT}) {
+        ::sigaction(signal, &pause, nullptr);
+    }
 }
 
 // The shell's convention: 128 + the signal's number (130 after Ctrl+C, 143 after SIGTERM).
@@ -199,11 +213,32 @@ int Convert(ConversionRun& run, int threads, int skipped) {
     }
     SleepInhibitor awake;  // released when the run ends, however it ends
     awake.Take(QStringLiteral("Converting files"));
+    bool toldDiskFull = false;
     while (run.CurrentState() != ConversionRun::State::Finished) {
         queue.RunPending(std::chrono::milliseconds(100));
         if (g_stopSignal != 0 && !run.StopRequested()) {
             PrintOut(QStringLiteral("\nStopping...\n"));
             run.Stop();
+        }
+        if (g_pauseSignal.exchange(false)) {
+            // The tasks wait first, then the process stops as Ctrl+Z means; the status line is
+            // ended so the shell's prompt starts on a line of its own.
+            run.Pause();
+            PrintOut((::isatty(::fileno(stdout)) != 0 ? QStringLiteral("\r\033[K") : QString()) +
+                     QStringLiteral("Paused\n"));
+            std::fflush(stdout);
+            ::kill(::getpid(), SIGSTOP);
+        }
+        if (g_continueSignal.exchange(false) && run.Paused() != RunPause::None) {
+            PrintOut(QStringLiteral("Resumed\n"));
+            run.Resume();
+        }
+        if (run.Paused() == RunPause::DiskFull && !toldDiskFull) {
+            PrintError(DiskFullText(run.PausedFreeBytes()) +
+                       QStringLiteral("; free some space, then send SIGCONT to go on"));
+            toldDiskFull = true;
+        } else if (run.Paused() == RunPause::None) {
+            toldDiskFull = false;
         }
     }
 

@@ -5,11 +5,14 @@
 #                                   nothing else left in the output folder.
 #   batch_test.sh CONVERT shard   - three shards at once through GNU parallel: every input
 #                                   converted exactly once, under the name one run would give.
+#   batch_test.sh CONVERT pause   - SIGTSTP pauses a run (no output grows), SIGCONT finishes it.
+#   batch_test.sh CONVERT disk    - on a tmpfs of 8 MB the run pauses itself for the disk instead
+#                                   of failing files; stopped, it leaves nothing (needs root).
 set -euo pipefail
 convert=$1
 mode=$2
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'umount "$work/disk" 2>/dev/null || true; rm -rf "$work"' EXIT
 profile="MP3 - MPEG Layer-3 Audio (*.mp3)"
 
 # A tree of three levels with equal names in different folders; tiny sounds convert fast.
@@ -66,6 +69,48 @@ shard)
   # Each input was converted by exactly one shard.
   [ "$(grep -c -- ' -> ' "$work/shards.log")" = "$(echo "$expected" | wc -l)" ] ||
     { echo "FAIL: a file was converted twice"; cat "$work/shards.log"; exit 1; }
+  ;;
+pause)
+  mkdir "$work/out"
+  ffmpeg -v error -f lavfi -i "testsrc2=d=30:s=640x360" -f lavfi -i "sine=d=30" \
+    -c:v mpeg4 -c:a pcm_s16le "$work/long.avi"
+  "$convert" --profile "MP4 - H264 Video (*.mp4)" --output "$work/out" --threads 1 \
+    "$work/long.avi" >"$work/pause.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 1 100); do
+    [ -n "$(find "$work/out" -name '*.ostrel-tmp-*' -size +0 2>/dev/null)" ] && break
+    sleep 0.1
+  done
+  kill -TSTP "$pid"
+  sleep 1
+  state=$(ps -o stat= -p "$pid" | cut -c1)
+  [ "$state" = "T" ] || { echo "FAIL: not stopped after SIGTSTP ($state)"; exit 1; }
+  size=$(du -b "$work/out" | cut -f1)
+  sleep 1
+  [ "$(du -b "$work/out" | cut -f1)" = "$size" ] || { echo "FAIL: the output grew while paused"; exit 1; }
+  kill -CONT "$pid"
+  wait "$pid" || { echo "FAIL: the resumed run failed"; cat "$work/pause.log"; exit 1; }
+  grep -q '^Paused' "$work/pause.log" && grep -q '^Resumed' "$work/pause.log" ||
+    { cat "$work/pause.log"; exit 1; }
+  [ "$(cd "$work/out" && find . -type f)" = "./long.mp4" ] || { echo "FAIL: outputs"; exit 1; }
+  ;;
+disk)
+  [ "$(id -u)" = 0 ] || { echo "skipped: mounting a tmpfs needs root"; exit 77; }
+  mkdir "$work/disk"
+  mount -t tmpfs -o size=8m tmpfs "$work/disk"
+  "$convert" --profile "$profile" --output "$work/disk" --recursive --threads 1 "$work/in" \
+    >"$work/disk.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 1 100); do
+    grep -q "Paused: the output disk is almost full" "$work/disk.log" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q 'Paused: the output disk is almost full (0.0 GB free)' "$work/disk.log" ||
+    { echo "FAIL: no pause for the disk"; cat "$work/disk.log"; kill "$pid"; exit 1; }
+  kill -TERM "$pid"
+  wait "$pid" || true
+  if grep -q 'Error' "$work/disk.log"; then echo "FAIL: a file failed"; cat "$work/disk.log"; exit 1; fi
+  [ -z "$(find "$work/disk" -type f)" ] || { echo "FAIL: files left"; find "$work/disk"; exit 1; }
   ;;
 esac
 echo "ok"
