@@ -98,14 +98,15 @@ int AddFolderFiles(MainWindow& window, const StartupOptions& options) {
     clock.restart();
     const qsizetype restored = LoadFileList(listPath).size();
     const qint64 restoreMs = clock.elapsed();
-    rusage usage {};
+    rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("files offered: %lld\nrows listed: %d\nseconds: %.3f\nlongest pause: %lld ms\n"
-                "list saved: %lld ms\nlist restored: %lld rows in %lld ms\npeak memory: %ld MB\n",
-                static_cast<long long>(offered), window.Model().Count(), seconds,
-                static_cast<long long>(longestPauseMs), static_cast<long long>(saveMs),
-                static_cast<long long>(restored), static_cast<long long>(restoreMs),
-                usage.ru_maxrss / 1024);
+    std::printf(
+        "files offered: %lld\nrows listed: %d\nseconds: %.3f\nlongest pause: %lld ms\n"
+        "list saved: %lld ms\nlist restored: %lld rows in %lld ms\npeak memory: %ld MB\n",
+        static_cast<long long>(offered), window.Model().Count(), seconds,
+        static_cast<long long>(longestPauseMs), static_cast<long long>(saveMs),
+        static_cast<long long>(restored), static_cast<long long>(restoreMs),
+        usage.ru_maxrss / 1024);
     std::fflush(stdout);
     return saved && restored == offered && window.Model().Count() == offered ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "conversion/conversion_run.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
@@ -330,12 +331,16 @@ bool ConversionRun::Start(engine::Encoder& encoder, int threads) {
         return false;
     }
     SetState(State::Running);
-    if (diskTimer_ == nullptr) {
+    // The check repeats on the host's event loop; without one (a test driving the run by
+    // hand) it is made when asked.
+    if (diskTimer_ == nullptr && QCoreApplication::instance() != nullptr) {
         diskTimer_ = new QTimer(this);
         diskTimer_->setInterval(kDiskCheckIntervalMs);
         connect(diskTimer_, &QTimer::timeout, this, &ConversionRun::CheckDiskSpace);
     }
-    diskTimer_->start();
+    if (diskTimer_ != nullptr) {
+        diskTimer_->start();
+    }
     CheckDiskSpace();
     return true;
 }
