@@ -128,7 +128,7 @@ QString CliUsage() {
         "  --threads N         (default: the number of processors)\n"
         "  --recursive         folders given convert every media file under them\n"
         "  --keep-tree|--flat  outputs in the inputs' subfolders (default: --keep-tree)\n"
-        "  --keep-date|--no-keep-date   outputs get the input's date (default: --keep-date)\n"
+        "  --keep-date|--no-keep-date  outputs get their input's date (the default)\n"
         "  --journal FILE      a rerun with the same FILE converts only what is not done\n"
         "  --shard K/N         convert only the K-th of N shares of the file list\n"
         "--no-metadata leaves the files' tags, chapters and covers behind (clean files).\n"
