@@ -1,8 +1,10 @@
 #include "app/conversion_ui.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/completion_notice.h"
@@ -11,6 +13,7 @@
 #include "conversion/conversion_run.h"
 #include "conversion/run_journal.h"
 #include "conversion/run_overview.h"
+#include "conversion/when_done.h"
 #include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 
@@ -123,6 +126,23 @@ void ConversionUi::Private::ShowAndStart(ConversionRun* run, RunJournal* journal
         }
         if (notice != nullptr) {
             notice->ShowNotice(outputFolder, texts.Notice);
+        }
+        // Only after a run that converted every file; never after a stop or a failure.
+        const auto chosen = progress != nullptr && progress->WhenDoneBox() != nullptr
+                                ? static_cast<WhenDone>(progress->WhenDoneBox()->currentIndex())
+                                : WhenDone::Nothing;
+        switch (ActionAfterRun(chosen, CountRows(run->Rows()), run->StopRequested())) {
+            case WhenDone::Quit:
+                QTimer::singleShot(0, mainWindow, [window = mainWindow] { window->close(); });
+                break;
+            case WhenDone::Suspend:
+                AskLogind(PowerRequest::Suspend);
+                break;
+            case WhenDone::ShutDown:
+                AskLogind(PowerRequest::PowerOff);
+                break;
+            case WhenDone::Nothing:
+                break;
         }
     });
     // The machine stays awake until the run ends or is stopped, or the window goes.

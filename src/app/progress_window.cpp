@@ -1,7 +1,11 @@
 #include "app/progress_window.h"
 
+#include "common/settings_store.h"
+#include "conversion/when_done.h"
+
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -168,6 +172,16 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    whenDone_ = new QComboBox(this);
+    whenDone_->setObjectName(QStringLiteral("WhenDone"));
+    whenDone_->addItems(WhenDoneChoices());
+    whenDone_->setCurrentIndex(static_cast<int>(WhenDoneFromText(ReadSetting(kSettingWhenDone))));
+    connect(whenDone_, &QComboBox::currentIndexChanged, this,
+            [](int index) { WriteSetting(kSettingWhenDone, QString::number(index)); });
+    auto* whenDoneLabel = new QLabel(kWhenDoneLabel, this);
+    whenDoneLabel->setBuddy(whenDone_);
+    buttons->insertWidget(0, whenDone_);
+    buttons->insertWidget(0, whenDoneLabel);
     btnPause_ = new QPushButton(kPauseText, this);
     btnPause_->setObjectName(QStringLiteral("BtnPause"));
     btnPause_->setAutoDefault(false);

@@ -11,6 +11,7 @@
 
 #include "app/completion_notice.h"
 
+class QComboBox;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -36,6 +37,10 @@ class FormConverting : public QDialog {
     QTreeView* List() const { return list_; }
     QPushButton* StopButton() const { return btnStop_; }
     QPushButton* PauseButton() const { return btnPause_; }
+    // The "When done:" choice, remembered between runs.
+    QComboBox* WhenDoneBox() const {
+        return whenDone_;
+    }
     QPushButton* OpenButton() const { return btnOpen_; }
     // "n of N files done" with the elapsed and remaining time.
     QLabel* RunLabel() const { return runLabel_; }
@@ -73,6 +78,7 @@ class FormConverting : public QDialog {
     QLabel* details_;
     QPushButton* btnStop_;
     QPushButton* btnPause_ = nullptr;
+    QComboBox* whenDone_ = nullptr;
     QPushButton* btnOpen_;
 
     QElapsedTimer clock_;
