@@ -13,6 +13,8 @@ packages=(
   # tests
   googletest libgtest-dev libgmock-dev
   ffmpeg
+  # the shard test runs three shards at once through GNU parallel
+  parallel
   # a second reader for the device conformance test (no demuxer shared with FFmpeg)
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav

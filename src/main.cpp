@@ -10,6 +10,7 @@
 #include "app/startup_options.h"
 #include "common/engine_path.h"
 #include "desktop/single_instance.h"
+#include "filelist/list_store.h"
 
 int main(int argc, char* argv[]) {
     if (const std::optional<int> status = ostrel::AnswerInfoSwitches(argc, argv)) {
@@ -38,6 +39,7 @@ int main(int argc, char* argv[]) {
 
     ostrel::MainWindow window(*shell, ostrel::EngineBinding::Module(),
                               QCoreApplication::applicationDirPath());
+    window.SetStatePaths(ostrel::DefaultListPath(), ostrel::DefaultRunJournalPath());
     if (!window.Start()) {
         return 1;
     }

@@ -37,6 +37,10 @@ bool DesktopShell::AskYesNo(QWidget* parent, const QString& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
+QString DesktopShell::ChooseFolder(QWidget* parent, const QString& folder) {
+    return QFileDialog::getExistingDirectory(parent, QString(), folder);
+}
+
 QStringList DesktopShell::ChooseFiles(QWidget* parent, const QString& folder,
                                       const QStringList& nameFilters) {
     QFileDialog dialog(parent, QString(), folder);

@@ -31,6 +31,12 @@ class Shell {
     // the chosen paths in the dialog's order, or nothing when cancelled.
     virtual QStringList ChooseFiles(QWidget* parent, const QString& folder,
                                     const QStringList& nameFilters) = 0;
+    // The folder dialog; the empty text when cancelled.
+    virtual QString ChooseFolder(QWidget* parent, const QString& folder) {
+        (void)parent;
+        (void)folder;
+        return {};
+    }
     virtual void OpenUrl(const QUrl& url) = 0;
     virtual void RunModal(QDialog& dialog) = 0;
     // Ends the process at once: no window closing steps run.
@@ -44,6 +50,7 @@ class DesktopShell : public Shell {
     bool AskYesNo(QWidget* parent, const QString& text) override;
     QStringList ChooseFiles(QWidget* parent, const QString& folder,
                             const QStringList& nameFilters) override;
+    QString ChooseFolder(QWidget* parent, const QString& folder) override;
     void OpenUrl(const QUrl& url) override;
     void RunModal(QDialog& dialog) override;
     void EndProcess() override;

@@ -22,6 +22,8 @@ const QList<Command>& CommandTable() {
         return QList<Command>{
             command(ID_FILE, "ID_FILE", "File", "", "File", "", 'F'),
             command(ID_ADDFILES, "ID_ADDFILES", "Add Files", "Add", "Add Files", "Ctrl+O", 'A'),
+            command(ID_ADDFOLDER, "ID_ADDFOLDER", "Add Folder...", "Add Folder",
+                    "Add every media file of a folder and its subfolders", "Ctrl+Shift+O", 'd'),
             command(ID_EXIT, "ID_EXIT", "Exit     ", "", "Exit     ", "Ctrl+E", 'x'),
             command(ID_LIST, "ID_LIST", "List", "", "List", "", 'L'),
             command(ID_SELECTALL, "ID_SELECTALL", "Select All", "", "Select All", "Ctrl+A", 'S'),
@@ -74,12 +76,13 @@ const CommandBarLayout& CommandBars() {
     static const CommandBarLayout layout = [] {
         CommandBarLayout bars;
         bars.MenuBar = {ID_FILE, ID_LIST, ID_HELP};
-        bars.Menus.insert(ID_FILE, {ID_ADDFILES, ID_JOINTB, ID_NONE, ID_EXIT});
+        bars.Menus.insert(ID_FILE, {ID_ADDFILES, ID_ADDFOLDER, ID_JOINTB, ID_NONE, ID_EXIT});
         bars.Menus.insert(ID_LIST,
                           {ID_SELECTALL, ID_INVERTSELECTION, ID_REMOVESELECTEDFILES, ID_CLEARALL});
         bars.Menus.insert(ID_HELP, {ID_HELPCONTENTS, ID_WEBSITE, ID_ABOUT});
         bars.ToolbarTitle = FindCommand(IDR_TOOBAR)->ToolbarCaption;
-        bars.Toolbar = {ID_ADDFILES, ID_REMOVESELECTEDFILES, ID_PLAY, ID_UP, ID_DOWN, ID_JOINTB};
+        bars.Toolbar = {ID_ADDFILES, ID_ADDFOLDER, ID_REMOVESELECTEDFILES, ID_PLAY, ID_UP,
+                        ID_DOWN,     ID_JOINTB};
         bars.ContextMenu = {ID_SELECTALL, ID_INVERTSELECTION, ID_REMOVESELECTEDFILES, ID_CLEARALL};
         return bars;
     }();

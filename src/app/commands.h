@@ -29,6 +29,7 @@ enum CommandId : int {
     ID_DOWN = 1040,
     ID_PLAY = 1042,
     ID_HELPCONTENTS = 1043,
+    ID_ADDFOLDER = 1044,
 };
 
 struct Command {

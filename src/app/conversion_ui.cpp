@@ -1,14 +1,19 @@
 #include "app/conversion_ui.h"
 
+#include <QComboBox>
+#include <QFile>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/completion_notice.h"
 #include "app/format_dialog.h"
 #include "app/progress_window.h"
 #include "conversion/conversion_run.h"
+#include "conversion/run_journal.h"
 #include "conversion/run_overview.h"
+#include "conversion/when_done.h"
 #include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 
@@ -22,6 +27,9 @@ class ConversionUi::Private {
 
     FormVideoFormat* Dialog();
     void StartRun();
+    // Shows the progress window over a queued run and starts it.
+    void ShowAndStart(ConversionRun* run, RunJournal* journal, const QList<double>& sourceSeconds,
+                      int threads);
     void ShowRunMessage(const RunMessage& message);
 
     ConversionUi* q;
@@ -34,7 +42,17 @@ class ConversionUi::Private {
     QPointer<FormConverting> progress;
     QPointer<CompletionNotice> notice;
     std::function<void()> playSound = PlayCompletionSound;
+    QString journalPath;
 };
+
+QString ResumeQuestion(int done, int total) {
+    return QStringLiteral(
+               "The last conversion was interrupted: %1 of %2 files done. Convert the "
+               "remaining %3?")
+        .arg(done)
+        .arg(total)
+        .arg(total - done);
+}
 
 FormVideoFormat* ConversionUi::Private::Dialog() {
     if (dialog == nullptr) {
@@ -64,21 +82,42 @@ void ConversionUi::Private::StartRun() {
     model.CommitSizeBoxes();
 
     auto* run = new ConversionRun;
-    run->Queue(encoder, rows, model.Settings(), folder,
-               [this](const RunMessage& message) { ShowRunMessage(message); });
+    run->Plan(rows, model.Settings(), folder);
+    // The journal holds the plan before anything is queued, so a crash from here on can be
+    // taken up again.
+    RunJournal* journal = nullptr;
+    if (!journalPath.isEmpty()) {
+        journal = new RunJournal(run);
+        if (!journal->Begin(journalPath, *run, SettingsToJson(model.Settings()))) {
+            delete journal;
+            journal = nullptr;
+        }
+    }
+    run->QueuePlanned(encoder, [this](const RunMessage& message) { ShowRunMessage(message); });
     const int threads = qMax(1, model.Settings().CpuThreads.toInt());
     dialog->hide();
 
-    // The window owns the run and shows it; the run follows the encoder's events itself. The
-    // window is modal to the main window only: the notice stays clickable beside it.
     QList<double> sourceSeconds;
     for (const FileRow& row : rows) {
         sourceSeconds.append(row.DurationSeconds);
     }
-    auto* window = new FormConverting(run, folder, sourceSeconds, mainWindow);
+    ShowAndStart(run, journal, sourceSeconds, threads);
+}
+
+void ConversionUi::Private::ShowAndStart(ConversionRun* run, RunJournal* journal,
+                                         const QList<double>& sourceSeconds, int threads) {
+    // The window owns the run and shows it; the run follows the encoder's events itself. The
+    // window is modal to the main window only: the notice stays clickable beside it.
+    auto* window = new FormConverting(run, outputFolder, sourceSeconds, mainWindow);
     progress = window;
     window->setWindowModality(Qt::WindowModal);
     QObject::connect(window, &QDialog::finished, window, [window] { window->deleteLater(); });
+    if (journal != nullptr) {
+        // A run that ended, or that the user stopped or closed, leaves nothing to take up. A
+        // run cut off with the main window (a logout) keeps its journal.
+        QObject::connect(run, &ConversionRun::queueEnded, journal, &RunJournal::Remove);
+        QObject::connect(window, &QDialog::finished, journal, &RunJournal::Remove);
+    }
     // Tied to this object as well as the run: the handler reaches into this object.
     QObject::connect(run, &ConversionRun::queueEnded, q, [this, run] {
         const RunEndTexts texts = EndOfRunTexts(CountRows(run->Rows()), run->StopRequested());
@@ -88,6 +127,23 @@ void ConversionUi::Private::StartRun() {
         if (notice != nullptr) {
             notice->ShowNotice(outputFolder, texts.Notice);
         }
+        // Only after a run that converted every file; never after a stop or a failure.
+        const auto chosen = progress != nullptr && progress->WhenDoneBox() != nullptr
+                                ? static_cast<WhenDone>(progress->WhenDoneBox()->currentIndex())
+                                : WhenDone::Nothing;
+        switch (ActionAfterRun(chosen, CountRows(run->Rows()), run->StopRequested())) {
+            case WhenDone::Quit:
+                QTimer::singleShot(0, mainWindow, [window = mainWindow] { window->close(); });
+                break;
+            case WhenDone::Suspend:
+                AskLogind(PowerRequest::Suspend);
+                break;
+            case WhenDone::ShutDown:
+                AskLogind(PowerRequest::PowerOff);
+                break;
+            case WhenDone::Nothing:
+                break;
+        }
     });
     // The machine stays awake until the run ends or is stopped, or the window goes.
     auto* awake = new SleepInhibitor(window);
@@ -95,6 +151,8 @@ void ConversionUi::Private::StartRun() {
     window->show();
     if (run->Start(encoder, threads)) {
         awake->Take(QStringLiteral("Converting files"));
+    } else if (journal != nullptr) {
+        journal->Remove();
     }
 }
 
@@ -118,6 +176,40 @@ void ConversionUi::Convert(const QList<FileRow>& rows) {
     dialog->show();
     dialog->raise();
     dialog->activateWindow();
+}
+
+void ConversionUi::SetJournalPath(const QString& path) {
+    d_->journalPath = path;
+}
+
+void ConversionUi::OfferResume(const std::function<bool(const QString& question)>& ask) {
+    if (d_->journalPath.isEmpty()) {
+        return;
+    }
+    const std::optional<JournalContents> earlier = LoadJournal(d_->journalPath);
+    if (!earlier) {
+        QFile::remove(d_->journalPath);
+        return;
+    }
+    QList<int> entries;
+    const QList<RunRow> pending = earlier->PendingRows(&entries);
+    if (pending.isEmpty() || !ask ||
+        !ask(ResumeQuestion(earlier->DoneCount(), static_cast<int>(earlier->Entries.size())))) {
+        QFile::remove(d_->journalPath);
+        return;
+    }
+    d_->outputFolder = earlier->OutputFolder;
+    auto* run = new ConversionRun;
+    run->SetPlannedRows(pending, earlier->OutputFolder, earlier->KeepFileDate);
+    auto* journal = new RunJournal(run);
+    if (!journal->Resume(d_->journalPath, *run, *earlier, entries)) {
+        delete journal;
+        journal = nullptr;
+    }
+    run->QueuePlanned(d_->encoder,
+                      [this](const RunMessage& message) { d_->ShowRunMessage(message); });
+    d_->ShowAndStart(run, journal, QList<double>(pending.size(), 0.0),
+                     qMax(1, FormatDialogModel::SystemProcessorCount()));
 }
 
 void ConversionUi::StopEncoder() {

@@ -19,6 +19,9 @@ class Encoder;
 
 class CompletionNotice;
 
+// "The last conversion was interrupted: 12 of 50 files done. Convert the remaining 38?"
+QString ResumeQuestion(int done, int total);
+
 class ConversionUi : public QObject {
     Q_OBJECT
 
@@ -31,6 +34,13 @@ class ConversionUi : public QObject {
     // The Convert command with at least one row: shows the format dialog modally; its OK
     // checks the folder, plans and queues one task per row and opens the progress window.
     void Convert(const QList<FileRow>& rows);
+
+    // Where each run keeps its journal; without one, runs keep none.
+    void SetJournalPath(const QString& path);
+    // A run that did not end (a crash, a kill, a logout) left its journal: when files are left
+    // to convert, ask (Yes/No) whether to convert them, with the same settings and outputs.
+    // Either way the old journal is gone afterwards unless the new run keeps it.
+    void OfferResume(const std::function<bool(const QString& question)>& ask);
 
     // Asks a running conversion to stop (the main window is closing).
     void StopEncoder();

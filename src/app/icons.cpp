@@ -69,6 +69,15 @@ QIcon Fallback(int commandId) {
                 Bar(painter, QRectF(8, 14, 16, 4));
                 Bar(painter, QRectF(14, 8, 4, 16));
             });
+        case ID_ADDFOLDER:
+            return Drawn([](QPainter& painter) {
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(QColor(0xd9, 0xa4, 0x41));
+                painter.drawRoundedRect(QRectF(2, 6, 12, 6), 2, 2);
+                painter.drawRoundedRect(QRectF(2, 9, 28, 19), 3, 3);
+                Bar(painter, QRectF(10, 17, 12, 3));
+                Bar(painter, QRectF(14.5, 12.5, 3, 12));
+            });
         case ID_REMOVESELECTEDFILES:
             return Drawn([](QPainter& painter) {
                 Disc(painter, QColor(0xd0, 0x3b, 0x2e));
@@ -124,6 +133,8 @@ QString ThemeName(int commandId) {
     switch (commandId) {
         case ID_ADDFILES:
             return QStringLiteral("list-add");
+        case ID_ADDFOLDER:
+            return QStringLiteral("folder-new");
         case ID_REMOVESELECTEDFILES:
             return QStringLiteral("list-remove");
         case ID_PLAY:

@@ -30,6 +30,8 @@
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
 #include "filelist/file_adder.h"
+#include "filelist/folder_walk.h"
+#include "filelist/list_store.h"
 
 namespace ostrel {
 namespace {
@@ -40,6 +42,8 @@ constexpr int kClientHeight = 468;
 constexpr int kTotalFilesPaneWidth = 150;
 constexpr int kTotalDurationPaneWidth = 200;
 constexpr qint64 kEventPumpIntervalMs = 15;
+// Changes to the list are written together, this long after the last one.
+constexpr int kListSaveDelayMs = 500;
 
 // The busy mouse pointer for as long as it lives.
 class BusyCursor {
@@ -59,6 +63,20 @@ QString WithTrailingSeparator(const QString& folder) {
 }
 
 }  // namespace
+
+QString SkippedFilesText(int skippedFiles, int unreadableFolders) {
+    QStringList parts;
+    if (skippedFiles > 0) {
+        parts << QStringLiteral(
+                     "%1 file(s) were not added: they are not media files or cannot "
+                     "be opened.")
+                     .arg(skippedFiles);
+    }
+    if (unreadableFolders > 0) {
+        parts << QStringLiteral("%1 folder(s) could not be read.").arg(unreadableFolders);
+    }
+    return parts.join(u' ');
+}
 
 EngineBinding EngineBinding::Module() {
     EngineBinding binding;
@@ -87,6 +105,17 @@ MainWindow::~MainWindow() {
     conversion_ = nullptr;
     delete listView_;
     listView_ = nullptr;
+}
+
+void MainWindow::SetStatePaths(const QString& listPath, const QString& journalPath) {
+    listPath_ = listPath;
+    journalPath_ = journalPath;
+}
+
+void MainWindow::SaveList() {
+    if (!listPath_.isEmpty()) {
+        SaveFileList(listPath_, model_.Rows());
+    }
 }
 
 bool MainWindow::Start() {
@@ -130,11 +159,37 @@ bool MainWindow::Start() {
     }
     OfferUpdateCheck();
     setWindowIcon(AppIcon());
+
+    // The list of the last session comes back as it was, and every change is written soon
+    // after it is made.
+    if (!listPath_.isEmpty()) {
+        model_.AppendRows(LoadFileList(listPath_));
+        saveTimer_ = new QTimer(this);
+        saveTimer_->setSingleShot(true);
+        saveTimer_->setInterval(kListSaveDelayMs);
+        connect(saveTimer_, &QTimer::timeout, this, &MainWindow::SaveList);
+        const auto changed = [this] { saveTimer_->start(); };
+        connect(&model_, &QAbstractItemModel::rowsInserted, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::rowsRemoved, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::rowsMoved, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::modelReset, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::dataChanged, saveTimer_, changed);
+        connect(&model_, &QAbstractItemModel::layoutChanged, saveTimer_, changed);
+    }
+    if (!journalPath_.isEmpty() && conversion_ != nullptr) {
+        conversion_->SetJournalPath(journalPath_);
+        // Once the window is up, so the question and the progress window stand over it.
+        QTimer::singleShot(0, this, [this] {
+            conversion_->OfferResume(
+                [this](const QString& question) { return shell_.AskYesNo(this, question); });
+        });
+    }
     return true;
 }
 
 void MainWindow::RegisterCommands() {
     dispatcher_.Register(ID_ADDFILES, [this] { AddFilesDialog(); });
+    dispatcher_.Register(ID_ADDFOLDER, [this] { AddFolderDialog(); });
     dispatcher_.Register(ID_EXIT, [this] { ExitConfirmed(); });
     dispatcher_.Register(ID_SELECTALL, [this] { FocusListIf(model_.SelectAll()); });
     dispatcher_.Register(ID_INVERTSELECTION, [this] { FocusListIf(model_.InvertSelection()); });
@@ -232,18 +287,29 @@ void MainWindow::AddFilesDialog() {
         if (paths.size() == 1) {
             AddOne(paths.first());
         } else {
-            AddPaths(paths, false);
+            AddPaths(paths, Folders::Probe);
         }
     }
     // Also after a cancelled dialog: only the last row stays selected.
     model_.SelectOnlyLast();
 }
 
-void MainWindow::AddDroppedFiles(const QStringList& paths) {
-    AddPaths(paths, true);
+void MainWindow::AddFolderDialog() {
+    const QString folder = shell_.ChooseFolder(this, lastFolder_);
+    if (folder.isEmpty()) {
+        return;
+    }
+    lastFolder_ = WithTrailingSeparator(folder);
+    const BusyCursor busy;
+    AddPaths({folder}, Folders::Walk);
+    model_.SelectOnlyLast();
 }
 
-void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
+void MainWindow::AddDroppedFiles(const QStringList& paths) {
+    AddPaths(paths, Folders::Walk);
+}
+
+void MainWindow::AddPaths(const QStringList& paths, Folders folders) {
     if (paths.isEmpty()) {
         return;
     }
@@ -258,22 +324,43 @@ void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
     // by a thousand repaints of the list.
     QElapsedTimer sinceEvents;
     sinceEvents.start();
+    const auto pumpEvents = [&sinceEvents] {
+        if (sinceEvents.elapsed() >= kEventPumpIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    };
+    // Files found in folders that are not media files are counted, and told once at the end.
+    int skipped = 0;
+    int unreadable = 0;
     for (const QString& path : paths) {
         // The window closed or Exit was confirmed while events ran: the rest is not wanted.
         if (closing_ || ending_) {
             break;
         }
-        if (skipFolders && KindOf(path) == FileKind::Folder) {
+        if (folders != Folders::Walk || KindOf(path) != FileKind::Folder) {
+            AddOne(path);
+            pumpEvents();
             continue;
         }
-        AddOne(path);
-        if (sinceEvents.elapsed() >= kEventPumpIntervalMs) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
+        const FolderWalk walk = WalkFolder(path);
+        skipped += walk.SkippedFiles;
+        unreadable += walk.UnreadableFolders;
+        for (const FoundFile& found : walk.Files) {
+            if (closing_ || ending_) {
+                break;
+            }
+            if (!AddOne(found.Path, found.RelativeFolder, true)) {
+                ++skipped;
+            }
+            pumpEvents();
         }
     }
     QCoreApplication::processEvents();
     --addDepth_;
+    if ((skipped > 0 || unreadable > 0) && !closing_ && !ending_) {
+        shell_.Inform(this, MessageIcon::Information, SkippedFilesText(skipped, unreadable));
+    }
     if (addDepth_ == 0 && formWait_ != nullptr) {
         // The wait window may have taken the focus; the list's window gets it back.
         const bool waitWasActive = QApplication::activeWindow() == formWait_;
@@ -284,14 +371,18 @@ void MainWindow::AddPaths(const QStringList& paths, bool skipFolders) {
     }
 }
 
-void MainWindow::AddOne(const QString& path) {
+bool MainWindow::AddOne(const QString& path, const QString& relativeFolder, bool quiet) {
     if (decoder_ == nullptr) {
-        return;
+        return true;
     }
-    const AddResult result = ProbeAndAdd(model_, *decoder_, path);
-    if (result.Outcome == AddOutcome::Rejected) {
+    const AddResult result = ProbeAndAdd(model_, *decoder_, path, relativeFolder);
+    if (result.Outcome != AddOutcome::Rejected) {
+        return true;
+    }
+    if (!quiet) {
         shell_.Inform(this, MessageIcon::Error, result.Message);
     }
+    return false;
 }
 
 void MainWindow::Convert() {
@@ -331,6 +422,7 @@ void MainWindow::ExitConfirmed() {
         return;
     }
     ending_ = true;
+    SaveList();
     shell_.EndProcess();
 }
 
@@ -341,6 +433,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
             conversion_->StopEncoder();
         }
         WriteSetting(kSettingOutPath, outputFolder_);
+        SaveList();
     }
     event->accept();
 }

@@ -45,6 +45,8 @@ struct EngineBinding {
 inline const QString kEngineMissingText = QStringLiteral("Video lib not found");
 inline const QString kEmptyListText = QStringLiteral("Please add file to the list.");
 inline const QString kExitQuestion = QStringLiteral("Do you want to exit?");
+// Shown once after adding folders, when some of their files were not added.
+QString SkippedFilesText(int skippedFiles, int unreadableFolders);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -57,6 +59,13 @@ class MainWindow : public QMainWindow {
                QWidget* parent = nullptr);
     ~MainWindow() override;
 
+    // Where the list is kept between sessions and where runs keep their journal (the per-user
+    // state folder); set before Start. Without them the list starts empty and runs keep no
+    // journal.
+    void SetStatePaths(const QString& listPath, const QString& journalPath);
+    // Writes the list now (it is otherwise written shortly after each change).
+    void SaveList();
+
     // The start-up sequence. False when the engine could not be bound: the user has been
     // told and the process must end without showing the window.
     bool Start();
@@ -66,7 +75,10 @@ class MainWindow : public QMainWindow {
 
     // The Add Files command: the open dialog, then the chosen files are probed.
     void AddFilesDialog();
-    // Files dropped onto the list: folders are skipped, the selection stays as it is.
+    // The Add Folder command: the folder dialog, then every media file under the folder.
+    void AddFolderDialog();
+    // Files dropped onto the list: a folder adds every media file under it; the selection stays
+    // as it is.
     void AddDroppedFiles(const QStringList& paths);
 
     // One tick of the totals timer.
@@ -100,8 +112,13 @@ class MainWindow : public QMainWindow {
     void ShowContextMenu(const QPoint& globalPos);
     // Probes the paths one by one with the wait window up, letting window events run
     // between them.
-    void AddPaths(const QStringList& paths, bool skipFolders);
-    void AddOne(const QString& path);
+    // A folder among paths adds every media file under it when folders is Walk; otherwise it
+    // goes to the decoder, which refuses it, as any path the open dialog returns.
+    enum class Folders : int { None = 0, Probe, Walk };
+    void AddPaths(const QStringList& paths, Folders folders);
+    // Returns false when the file was not added because the decoder rejected it; quiet
+    // leaves the message to the caller.
+    bool AddOne(const QString& path, const QString& relativeFolder = QString(), bool quiet = false);
 
     Shell& shell_;
     EngineBinding engineBinding_;
@@ -122,6 +139,10 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<engine::Encoder> encoder_;
     std::unique_ptr<engine::Decoder> decoder_;
     ConversionUi* conversion_ = nullptr;
+
+    QString listPath_;
+    QString journalPath_;
+    QTimer* saveTimer_ = nullptr;
 
     int addDepth_ = 0;
     bool ending_ = false;   // a confirmed Exit: no closing steps

@@ -1,7 +1,11 @@
 #include "app/progress_window.h"
 
+#include "common/settings_store.h"
+#include "conversion/when_done.h"
+
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -30,6 +34,8 @@ const QString kCaptionRunning = QStringLiteral("Please wait...");
 // The captions with their access keys: Alt+S stops, Alt+C closes, Alt+O opens the folder.
 const QString kStopText = QStringLiteral("&Stop");
 const QString kCloseText = QStringLiteral("&Close");
+const QString kPauseText = QStringLiteral("&Pause");
+const QString kResumeText = QStringLiteral("&Resume");
 const QString kOpenText = QStringLiteral("&Open Output Folder");
 const QString kCopyErrorText = QStringLiteral("Copy Error");
 
@@ -166,6 +172,20 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
+    whenDone_ = new QComboBox(this);
+    whenDone_->setObjectName(QStringLiteral("WhenDone"));
+    whenDone_->addItems(WhenDoneChoices());
+    whenDone_->setCurrentIndex(static_cast<int>(WhenDoneFromText(ReadSetting(kSettingWhenDone))));
+    connect(whenDone_, &QComboBox::currentIndexChanged, this,
+            [](int index) { WriteSetting(kSettingWhenDone, QString::number(index)); });
+    auto* whenDoneLabel = new QLabel(kWhenDoneLabel, this);
+    whenDoneLabel->setBuddy(whenDone_);
+    buttons->insertWidget(0, whenDone_);
+    buttons->insertWidget(0, whenDoneLabel);
+    btnPause_ = new QPushButton(kPauseText, this);
+    btnPause_->setObjectName(QStringLiteral("BtnPause"));
+    btnPause_->setAutoDefault(false);
+    buttons->addWidget(btnPause_);
     buttons->addWidget(btnOpen_);
     buttons->addWidget(btnStop_);
     auto* layout = new QVBoxLayout(this);
@@ -179,6 +199,13 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
     setTabOrder(btnOpen_, btnStop_);
 
     connect(btnStop_, &QPushButton::clicked, this, [this] { Stop(); });
+    connect(btnPause_, &QPushButton::clicked, this, [this] {
+        if (run_->Paused() == RunPause::None) {
+            run_->Pause();
+        } else {
+            run_->Resume();
+        }
+    });
     connect(btnOpen_, &QPushButton::clicked, this, [this] {
         if (folderOpener_) {
             folderOpener_(outputFolder_);
@@ -260,12 +287,21 @@ void FormConverting::ShowState() {
         ticker_.start();
     }
     if (finished && frozenElapsedMs_ < 0) {
-        frozenElapsedMs_ = clock_.isValid() ? clock_.elapsed() : 0;
+        frozenElapsedMs_ = clock_.isValid() ? clock_.elapsed() - pausedMs_ : 0;
         ticker_.stop();
     }
     setWindowTitle(finished ? EndOfRunTexts(CountRows(run_->Rows()), run_->StopRequested()).Caption
                             : kCaptionRunning);
     btnStop_->setText(finished || state == ConversionRun::State::Stopped ? kCloseText : kStopText);
+    const bool paused = run_->Paused() != RunPause::None;
+    btnPause_->setText(paused ? kResumeText : kPauseText);
+    btnPause_->setEnabled(state == ConversionRun::State::Running);
+    if (paused && !pauseClock_.isValid()) {
+        pauseClock_.start();
+    } else if (!paused && pauseClock_.isValid()) {
+        pausedMs_ += pauseClock_.elapsed();
+        pauseClock_.invalidate();
+    }
     if (finished && !btnOpen_->isEnabled()) {
         btnOpen_->setEnabled(true);
         btnOpen_->setFocus(Qt::OtherFocusReason);
@@ -274,11 +310,14 @@ void FormConverting::ShowState() {
 }
 
 void FormConverting::ShowRunFigures() {
-    const qint64 elapsed =
-        frozenElapsedMs_ >= 0 ? frozenElapsedMs_ : (clock_.isValid() ? clock_.elapsed() : 0);
+    const qint64 paused = pausedMs_ + (pauseClock_.isValid() ? pauseClock_.elapsed() : 0);
+    const qint64 elapsed = frozenElapsedMs_ >= 0
+                               ? frozenElapsedMs_
+                               : (clock_.isValid() ? clock_.elapsed() - paused : 0);
     const bool running = run_->CurrentState() == ConversionRun::State::Running;
-    const RunProgressFigures figures =
-        MeasureRunProgress(run_->Rows(), sourceSeconds_, elapsed, running);
+    RunProgressFigures figures = MeasureRunProgress(run_->Rows(), sourceSeconds_, elapsed, running);
+    figures.Pause = run_->Paused();
+    figures.FreeBytes = run_->PausedFreeBytes();
     runLabel_->setText(RunProgressText(figures));
     runBar_->setValue(figures.Percent);
 }

@@ -11,6 +11,7 @@
 
 #include "app/completion_notice.h"
 
+class QComboBox;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -35,6 +36,11 @@ class FormConverting : public QDialog {
 
     QTreeView* List() const { return list_; }
     QPushButton* StopButton() const { return btnStop_; }
+    QPushButton* PauseButton() const { return btnPause_; }
+    // The "When done:" choice, remembered between runs.
+    QComboBox* WhenDoneBox() const {
+        return whenDone_;
+    }
     QPushButton* OpenButton() const { return btnOpen_; }
     // "n of N files done" with the elapsed and remaining time.
     QLabel* RunLabel() const { return runLabel_; }
@@ -71,10 +77,16 @@ class FormConverting : public QDialog {
     QTreeView* list_;
     QLabel* details_;
     QPushButton* btnStop_;
+    QPushButton* btnPause_ = nullptr;
+    QComboBox* whenDone_ = nullptr;
     QPushButton* btnOpen_;
 
     QElapsedTimer clock_;
     qint64 frozenElapsedMs_ = -1;  // the run's time once it ended
+    // Paused time does not count as converting time, so the speed and the remaining time
+    // stay right.
+    qint64 pausedMs_ = 0;
+    QElapsedTimer pauseClock_;
     QTimer ticker_;
     int detailsRow_ = -1;
     // The window scrolls to the row being converted until the user scrolls it out of sight.

@@ -126,6 +126,11 @@ QString CliUsage() {
     usage += line + u'\n';
     usage += QStringLiteral(
         "  --threads N         (default: the number of processors)\n"
+        "  --recursive         folders given convert every media file under them\n"
+        "  --keep-tree|--flat  outputs in the inputs' subfolders (default: --keep-tree)\n"
+        "  --keep-date|--no-keep-date  outputs get their input's date (the default)\n"
+        "  --journal FILE      a rerun with the same FILE converts only what is not done\n"
+        "  --shard K/N         convert only the K-th of N shares of the file list\n"
         "--no-metadata leaves the files' tags, chapters and covers behind (clean files).\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
         "--describe prints a profile's presets and, for a device profile, the device's limits\n"
@@ -169,6 +174,20 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
              request.Size = v;
              return v == QLatin1String("auto") || size.match(v).hasMatch();
          }},
+        {QStringLiteral("--journal"),
+         [&](const QString& v) {
+             request.Journal = v;
+             return !v.isEmpty();
+         }},
+        {QStringLiteral("--shard"),
+         [&](const QString& v) {
+             static const QRegularExpression shard(QStringLiteral("^(\\d+)/(\\d+)$"));
+             const QRegularExpressionMatch match = shard.match(v);
+             request.ShardIndex = match.captured(1).toInt();
+             request.ShardCount = match.captured(2).toInt();
+             return match.hasMatch() && request.ShardCount >= 1 && request.ShardIndex >= 1 &&
+                    request.ShardIndex <= request.ShardCount;
+         }},
         {QStringLiteral("--threads"),
          [&](const QString& v) {
              bool ok = false;
@@ -183,6 +202,13 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
         {QStringLiteral("--dry-run"), &request.DryRun},
         {QStringLiteral("--no-metadata"), &request.NoMetadata},
         {QStringLiteral("--verbose"), &request.Verbose},
+        {QStringLiteral("--recursive"), &request.Recursive},
+    };
+    const std::map<QString, std::pair<std::optional<bool>*, bool>> choices = {
+        {QStringLiteral("--keep-tree"), {&request.KeepTree, true}},
+        {QStringLiteral("--flat"), {&request.KeepTree, false}},
+        {QStringLiteral("--keep-date"), {&request.KeepDate, true}},
+        {QStringLiteral("--no-keep-date"), {&request.KeepDate, false}},
     };
     std::map<QString, GridItem> gridFlags;
     for (const GridItemInfo& info : GridItemTable()) {
@@ -222,6 +248,10 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
         }
         if (const auto flag = flags.find(argument); flag != flags.end() && !inlineValue) {
             *flag->second = true;
+            continue;
+        }
+        if (const auto choice = choices.find(argument); choice != choices.end() && !inlineValue) {
+            *choice->second.first = choice->second.second;
             continue;
         }
         if (const auto flag = gridFlags.find(argument); flag != gridFlags.end() && !inlineValue) {
@@ -264,6 +294,10 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
     return request;
 }
 
+bool InShard(const CliRequest& request, int index) {
+    return request.ShardCount <= 1 || index % request.ShardCount == request.ShardIndex - 1;
+}
+
 QString ApplyCliSettings(const CliRequest& request, const ProfileEntry& profile,
                          FormatDialogModel& model) {
     model.ApplyProfile(profile);
@@ -294,6 +328,14 @@ QString ApplyCliSettings(const CliRequest& request, const ProfileEntry& profile,
             model.SetHeightText(parts.at(1));
             model.LeaveHeight();
         }
+    }
+
+    const auto yesNo = [](bool yes) { return yes ? ChoiceYes : ChoiceNo; };
+    if (request.KeepTree) {
+        model.Grid().SetValue(GridItem::KeepFolderStructure, yesNo(*request.KeepTree));
+    }
+    if (request.KeepDate) {
+        model.Grid().SetValue(GridItem::KeepFileDate, yesNo(*request.KeepDate));
     }
 
     for (const auto& [item, value] : request.GridValues) {

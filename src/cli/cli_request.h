@@ -28,7 +28,13 @@ struct CliRequest {
     // The grid items given on the command line, in grid order, with their values as given: a
     // bare flag's is empty, a fixed choice's is the choice's own text ("Auto").
     std::map<GridItem, QString> GridValues;
-    int Threads = 0;  // 0: the processor count
+    int Threads = 0;               // 0: the processor count
+    bool Recursive = false;        // folders given convert every media file under them
+    std::optional<bool> KeepTree;  // --keep-tree / --flat; the grid's default otherwise
+    std::optional<bool> KeepDate;  // --keep-date / --no-keep-date
+    QString Journal;               // --journal FILE
+    int ShardIndex = 0;            // --shard K/N: K from 1 to N; 0 without
+    int ShardCount = 0;
     QString Output;
     QStringList Files;
 };
@@ -37,6 +43,9 @@ struct CliRequest {
 std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QString& error);
 
 QString CliUsage();
+
+// Whether the file at position index (from 0) of the whole list belongs to the request's share.
+bool InShard(const CliRequest& request, int index);
 
 // Applies the profile, then the settings in the dialog's order: the quality levels, the size,
 // then the grid items in grid order. Returns an error text when a setting does not apply.

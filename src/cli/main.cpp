@@ -19,9 +19,11 @@
 #include "common/file_info.h"
 #include "common/messages.h"
 #include "conversion/conversion_run.h"
+#include "conversion/run_journal.h"
 #include "desktop/sleep_inhibitor.h"
 #include "engine/engine.h"
 #include "engine/loader/engine_loader.h"
+#include "filelist/folder_walk.h"
 #include "filelist/probe.h"
 #include "profiles/catalogue.h"
 #include "profiles/format_dialog_model.h"
@@ -44,6 +46,14 @@ extern "C" void OnStopSignal(int signal) {
     }
 }
 
+// Ctrl+Z (SIGTSTP) pauses the run before the process stops; SIGCONT (fg, bg) resumes it.
+std::atomic<bool> g_pauseSignal{false};
+std::atomic<bool> g_continueSignal{false};
+
+extern "C" void OnPauseSignal(int signal) {
+    (signal == SIGTSTP ? g_pauseSignal : g_continueSignal).store(true);
+}
+
 // SIGHUP (the terminal closed) stops the run as SIGINT and SIGTERM do. SIGPIPE is ignored: a
 // reader of the progress lines that went away (| head) must not end the conversion; the
 // writes then fail, and nothing depends on them.
@@ -55,6 +65,12 @@ void HandleSignals() {
         ::sigaction(signal, &action, nullptr);
     }
     std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction pause {};
+    pause.sa_handler = OnPauseSignal;
+    sigemptyset(&pause.sa_mask);
+    for (const int signal : {SIGTSTP, SIGCONT}) {
+        ::sigaction(signal, &pause, nullptr);
+    }
 }
 
 // The shell's convention: 128 + the signal's number (130 after Ctrl+C, 143 after SIGTERM).
@@ -197,11 +213,32 @@ int Convert(ConversionRun& run, int threads, int skipped) {
     }
     SleepInhibitor awake;  // released when the run ends, however it ends
     awake.Take(QStringLiteral("Converting files"));
+    bool toldDiskFull = false;
     while (run.CurrentState() != ConversionRun::State::Finished) {
         queue.RunPending(std::chrono::milliseconds(100));
         if (g_stopSignal != 0 && !run.StopRequested()) {
             PrintOut(QStringLiteral("\nStopping...\n"));
             run.Stop();
+        }
+        if (g_pauseSignal.exchange(false)) {
+            // The tasks wait first, then the process stops as Ctrl+Z means; the status line is
+            // ended so the shell's prompt starts on a line of its own.
+            run.Pause();
+            PrintOut((::isatty(::fileno(stdout)) != 0 ? QStringLiteral("\r\033[K") : QString()) +
+                     QStringLiteral("Paused\n"));
+            std::fflush(stdout);
+            ::kill(::getpid(), SIGSTOP);
+        }
+        if (g_continueSignal.exchange(false) && run.Paused() != RunPause::None) {
+            PrintOut(QStringLiteral("Resumed\n"));
+            run.Resume();
+        }
+        if (run.Paused() == RunPause::DiskFull && !toldDiskFull) {
+            PrintError(DiskFullText(run.PausedFreeBytes()) +
+                       QStringLiteral("; free some space, then send SIGCONT to go on"));
+            toldDiskFull = true;
+        } else if (run.Paused() == RunPause::None) {
+            toldDiskFull = false;
         }
     }
 
@@ -273,34 +310,101 @@ int Run(const QStringList& arguments) {
         return ExitSomeFailed;
     }
 
-    // Probe in the order given, skipping files listed twice (under any name), then plan
-    // every output path.
     std::unique_ptr<engine::Decoder> decoder = CreateDecoder();
-    QList<FileRow> rows;
-    QStringList listed;
-    int skipped = 0;
-    for (const QString& argument : request->Files) {
-        if (g_stopSignal != 0) {
-            return StoppedBySignalStatus();
-        }
-        const QString path = AbsolutePath(argument);
-        const QString key = SameFileKey(path);
-        if (listed.contains(key)) {
-            continue;
-        }
-        const ProbeResult probe = ProbeFile(*decoder, path);
-        if (!probe.Opened) {
-            PrintError(OneLine(CanNotOpenText(path, probe.Error)));
-            ++skipped;
-            continue;
-        }
-        listed.append(key);
-        rows.append(probe.Row);
-    }
+    // A journal of an unfinished run is taken up: its plan, less the files done.
     ConversionRun run;
-    run.Plan(rows, model.Settings(), folder);
-    if (request->NoMetadata) {
-        run.AppendPlannedOptions(QStringLiteral("-map_metadata -1"));
+    RunJournal journal;
+    int skipped = 0;
+    std::optional<JournalContents> earlier;
+    if (!request->Journal.isEmpty()) {
+        earlier = LoadJournal(request->Journal);
+    }
+    if (earlier) {
+        QList<int> entries;
+        run.SetPlannedRows(earlier->PendingRows(&entries), earlier->OutputFolder,
+                           earlier->KeepFileDate);
+        PrintOut(QStringLiteral("Taking up %1: %2 of %3 files done.\n")
+                     .arg(request->Journal)
+                     .arg(earlier->DoneCount())
+                     .arg(earlier->Entries.size()));
+        if (!request->DryRun && !journal.Resume(request->Journal, run, *earlier, entries)) {
+            PrintError(QStringLiteral("cannot write the journal ") + request->Journal);
+            return ExitSomeFailed;
+        }
+    } else {
+        // The whole list: the arguments in order, a folder (with --recursive) as its media
+        // files folder by folder, files listed twice (under any name) once.
+        QList<FileRow> rows;
+        QStringList listed;
+        int notMedia = 0;
+        const auto list = [&](const QString& path, const QString& relativeFolder) {
+            const QString key = SameFileKey(path);
+            if (!listed.contains(key)) {
+                listed.append(key);
+                FileRow row;
+                row.FileName = path;
+                row.RelativeFolder = relativeFolder;
+                rows.append(row);
+            }
+        };
+        for (const QString& argument : request->Files) {
+            const QString path = AbsolutePath(argument);
+            if (KindOf(path) != FileKind::Folder) {
+                list(path, QString());
+            } else if (!request->Recursive) {
+                PrintError(OneLine(CanNotOpenText(path, kNotRegularFileText)) +
+                           QStringLiteral(" (add --recursive to convert the files in a folder)"));
+                ++skipped;
+            } else {
+                const FolderWalk walk = WalkFolder(path);
+                for (const FoundFile& found : walk.Files) {
+                    list(found.Path, found.RelativeFolder);
+                }
+                notMedia += walk.SkippedFiles;
+                if (walk.UnreadableFolders > 0) {
+                    PrintError(QStringLiteral("%1 folder(s) under %2 could not be read")
+                                   .arg(walk.UnreadableFolders)
+                                   .arg(path));
+                }
+            }
+        }
+        if (notMedia > 0) {
+            PrintError(QStringLiteral("skipped %1 file(s) that are not media files").arg(notMedia));
+        }
+        // Only this share's files are probed; the whole list is planned, so every share
+        // names its outputs as one run over the whole list would.
+        QList<bool> probed;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            if (g_stopSignal != 0) {
+                return StoppedBySignalStatus();
+            }
+            if (!InShard(*request, static_cast<int>(i))) {
+                probed.append(false);
+                continue;
+            }
+            const ProbeResult probe = ProbeFile(*decoder, rows[i].FileName);
+            if (!probe.Opened) {
+                PrintError(OneLine(CanNotOpenText(rows[i].FileName, probe.Error)));
+                ++skipped;
+                probed.append(false);
+                continue;
+            }
+            const QString relativeFolder = rows[i].RelativeFolder;
+            rows[i] = probe.Row;
+            rows[i].RelativeFolder = relativeFolder;
+            probed.append(true);
+        }
+        run.Plan(rows, model.Settings(), folder);
+        qsizetype index = 0;
+        run.KeepPlannedRows([&](const RunRow&) { return probed.at(index++); });
+        if (request->NoMetadata) {
+            run.AppendPlannedOptions(QStringLiteral("-map_metadata -1"));
+        }
+        if (!request->Journal.isEmpty() && !request->DryRun &&
+            !journal.Begin(request->Journal, run, SettingsToJson(model.Settings()))) {
+            PrintError(QStringLiteral("cannot write the journal ") + request->Journal);
+            return ExitSomeFailed;
+        }
     }
 
     if (request->DryRun) {
@@ -309,7 +413,10 @@ int Run(const QStringList& arguments) {
         }
         return skipped == 0 ? ExitAllConverted : ExitSomeFailed;
     }
-    if (rows.isEmpty()) {
+    if (run.RowCount() == 0) {
+        if (earlier) {
+            return ExitAllConverted;  // every file of the journal is done
+        }
         PrintError(QStringLiteral("no file to convert"));
         return ExitSomeFailed;
     }

@@ -8,6 +8,7 @@ namespace ostrel {
 
 inline const QString kSettingOutPath = QStringLiteral("OutPath");
 inline const QString kSettingLastCheckUpdate = QStringLiteral("LastCheckUpdate");
+inline const QString kSettingWhenDone = QStringLiteral("WhenDone");
 
 // The stored text, or the empty text when the value is missing, of another type or the
 // store cannot be read. A stored whole number reads as its decimal text; a trailing NUL is

@@ -1,6 +1,11 @@
 #include "conversion/conversion_run.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QStorageInfo>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -8,6 +13,7 @@
 #include "common/messages.h"
 #include "conversion/output_plan.h"
 #include "engine/engine.h"
+#include "filelist/folder_walk.h"
 #include "profiles/option_builder.h"
 
 namespace ostrel {
@@ -72,7 +78,118 @@ QString StatusText(const RunRow& row) {
     return {};
 }
 
+DiskSpace QueryDiskSpace(const QString& folder) {
+    const QStorageInfo storage(folder);
+    if (!storage.isValid()) {
+        return {};
+    }
+    return {storage.bytesAvailable(), storage.bytesTotal()};
+}
+
+qint64 DiskMarginBytes(qint64 totalBytes) {
+    constexpr qint64 kGiB = qint64(1) << 30;
+    return std::max(kGiB, totalBytes / 50);
+}
+
+QString DiskFullText(qint64 freeBytes) {
+    const double gigabytes = static_cast<double>(std::max<qint64>(0, freeBytes)) / 1e9;
+    return QStringLiteral("Paused: the output disk is almost full (%1 GB free)")
+        .arg(QString::number(gigabytes, 'f', 1));
+}
+
+namespace {
+
+// Bits per second of "-b:v 1000k", "-ab 128k" and the like in an option string.
+double OptionBitsPerSecond(const QString& options) {
+    static const QRegularExpression rate(
+        QStringLiteral("(?:^|\\s)-(?:b:v|b:a|ab|b)\\s+(\\d+(?:\\.\\d+)?)([kKmM]?)"));
+    double total = 0;
+    for (const QRegularExpressionMatch& match : rate.globalMatch(options)) {
+        double value = match.captured(1).toDouble();
+        const QString unit = match.captured(2).toLower();
+        value *= unit == QLatin1String("k") ? 1e3 : unit == QLatin1String("m") ? 1e6 : 1.0;
+        total += value;
+    }
+    return total;
+}
+
+}  // namespace
+
 ConversionRun::ConversionRun(QObject* parent) : QObject(parent) {}
+
+qint64 ConversionRun::BytesStillToWrite() const {
+    const auto estimate = [](const RunRow& row, bool whole) {
+        const double seconds = static_cast<double>(row.DurationUs) / 1e6;
+        const double left =
+            whole ? seconds : std::max(0.0, seconds - static_cast<double>(row.PositionUs) / 1e6);
+        double bitsPerSecond = OptionBitsPerSecond(row.Options);
+        if (bitsPerSecond <= 0 && seconds > 0) {
+            // No rate chosen: about the input's own.
+            bitsPerSecond = static_cast<double>(QFileInfo(row.InputPath).size()) * 8 / seconds;
+        }
+        if (seconds <= 0) {
+            return static_cast<double>(QFileInfo(row.InputPath).size());
+        }
+        return bitsPerSecond / 8 * left;
+    };
+    double bytes = 0;
+    bool nextCounted = false;
+    for (const RunRow& row : rows_) {
+        if (row.Task < 0) {
+            continue;
+        }
+        if (row.Status == RunRowStatus::Converting) {
+            bytes += estimate(row, false);
+        } else if (row.Status == RunRowStatus::None && !nextCounted) {
+            bytes += estimate(row, true);  // the next task to start
+            nextCounted = true;
+        }
+    }
+    return static_cast<qint64>(bytes);
+}
+
+void ConversionRun::CheckDiskSpace() {
+    if (state_ != State::Running || pause_ != RunPause::None || !diskSpace_) {
+        return;
+    }
+    const DiskSpace space = diskSpace_(outputFolder_);
+    if (space.FreeBytes < 0) {
+        return;
+    }
+    if (space.FreeBytes - BytesStillToWrite() < DiskMarginBytes(space.TotalBytes)) {
+        pausedFreeBytes_ = space.FreeBytes;
+        pause_ = RunPause::DiskFull;
+        if (encoder_ != nullptr) {
+            encoder_->PauseTasks(true);
+        }
+        emit stateChanged();
+    }
+}
+
+void ConversionRun::Pause() {
+    if (state_ != State::Running || pause_ != RunPause::None) {
+        return;
+    }
+    pause_ = RunPause::User;
+    if (encoder_ != nullptr) {
+        encoder_->PauseTasks(true);
+    }
+    emit stateChanged();
+}
+
+void ConversionRun::Resume() {
+    if (pause_ == RunPause::None) {
+        return;
+    }
+    pause_ = RunPause::None;
+    pausedFreeBytes_ = -1;
+    if (encoder_ != nullptr) {
+        encoder_->PauseTasks(false);
+    }
+    emit stateChanged();
+    // Still too full: it pauses again at once rather than failing the files one by one.
+    CheckDiskSpace();
+}
 
 void ConversionRun::Queue(engine::Encoder& encoder, const QList<FileRow>& rows,
                           const OutputSettings& settings, const QString& outputFolder,
@@ -89,6 +206,8 @@ void ConversionRun::Plan(const QList<FileRow>& rows, const OutputSettings& setti
     queuedTasks_ = 0;
     stopRequested_ = false;
     encoder_ = nullptr;
+    outputFolder_ = outputFolder;
+    keepFileDate_ = settings.KeepFileDate == ChoiceYes;
     SetState(State::None);
 
     // Every output path is planned before anything is queued, so no task of this run can
@@ -99,11 +218,33 @@ void ConversionRun::Plan(const QList<FileRow>& rows, const OutputSettings& setti
         const OptionBuilderResult built = builder.BuildEncoderOptions(FactsOf(row));
         RunRow runRow;
         runRow.InputPath = row.FileName;
+        if (settings.KeepFolderStructure == ChoiceYes) {
+            runRow.Subfolder = SafeRelativeFolder(row.RelativeFolder);
+        }
+        // Clashes are settled per folder: the planner sees full paths.
         runRow.OutputPath = planner.Plan(
-            row.FileName, OutputPathFor(outputFolder, row.FileName, built.OutputExtension));
+            row.FileName,
+            OutputPathFor(outputFolder + runRow.Subfolder, row.FileName, built.OutputExtension));
         runRow.Options = built.EncoderOptions;
         rows_.append(runRow);
     }
+}
+
+void ConversionRun::SetPlannedRows(const QList<RunRow>& rows, const QString& outputFolder,
+                                   bool keepFileDate) {
+    ++generation_;
+    rows_ = rows;
+    rowOfTask_.clear();
+    queuedTasks_ = 0;
+    stopRequested_ = false;
+    encoder_ = nullptr;
+    outputFolder_ = outputFolder;
+    keepFileDate_ = keepFileDate;
+    SetState(State::None);
+}
+
+void ConversionRun::KeepPlannedRows(const std::function<bool(const RunRow&)>& keep) {
+    rows_.removeIf([&keep](const RunRow& row) { return !keep(row); });
 }
 
 void ConversionRun::AppendPlannedOptions(const QString& options) {
@@ -124,6 +265,16 @@ void ConversionRun::QueuePlanned(engine::Encoder& encoder, const RunMessageFunct
     encoder.ClearTasks();
     for (qsizetype i = 0; i < rows_.size(); ++i) {
         RunRow& runRow = rows_[i];
+        if (runRow.Status == RunRowStatus::Failed) {
+            continue;  // settled already (its folder could not be made)
+        }
+        if (!runRow.Subfolder.isEmpty()) {
+            const QString error = CreateOutputSubfolders(outputFolder_, runRow.Subfolder);
+            if (!error.isEmpty()) {
+                fail(runRow, CannotConvertMessage(runRow.OutputPath, error), error);
+                continue;
+            }
+        }
         const int input = encoder.OpenInput(ToEnginePath(runRow.InputPath), std::string());
         if (input < 0) {
             const QString error = FromEnginePath(encoder.LastError());  // it may name the file
@@ -180,11 +331,23 @@ bool ConversionRun::Start(engine::Encoder& encoder, int threads) {
         return false;
     }
     SetState(State::Running);
+    // The check repeats on the host's event loop; without one (a test driving the run by
+    // hand) it is made when asked.
+    if (diskTimer_ == nullptr && QCoreApplication::instance() != nullptr) {
+        diskTimer_ = new QTimer(this);
+        diskTimer_->setInterval(kDiskCheckIntervalMs);
+        connect(diskTimer_, &QTimer::timeout, this, &ConversionRun::CheckDiskSpace);
+    }
+    if (diskTimer_ != nullptr) {
+        diskTimer_->start();
+    }
+    CheckDiskSpace();
     return true;
 }
 
 void ConversionRun::Stop() {
     stopRequested_ = true;
+    pause_ = RunPause::None;
     if (state_ == State::Running || state_ == State::Queued) {
         SetState(State::Stopped);
     }
@@ -214,6 +377,12 @@ int ConversionRun::SucceededCount() const {
 void ConversionRun::SetState(State state) {
     if (state_ != state) {
         state_ = state;
+        if (state != State::Running && diskTimer_ != nullptr) {
+            diskTimer_->stop();
+        }
+        if (state == State::Finished) {
+            pause_ = RunPause::None;
+        }
         emit stateChanged();
     }
 }
@@ -261,6 +430,11 @@ void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
     RunRow& runRow = rows_[row];
     switch (outcome) {
         case engine::TaskOutcome::Succeeded:
+            // The engine has renamed the complete output into place; only now does it get its
+            // input's date, so a half-written file never carries it.
+            if (keepFileDate_) {
+                CopyModificationTime(runRow.InputPath, runRow.OutputPath);
+            }
             runRow.Percent = 100;
             runRow.Status = RunRowStatus::Succeeded;
             break;

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -51,7 +52,10 @@ struct RunRow {
     // name when a file took the planned one during the run).
     QString OutputPath;
     QString Options;  // the encoder option string built for the file
-    int Task = -1;    // the encoder's task number; -1 when the file was not queued
+    // The subfolder of the output folder the output goes to ("a/b/"), created when the row is
+    // queued; empty for the output folder itself.
+    QString Subfolder;
+    int Task = -1;  // the encoder's task number; -1 when the file was not queued
     RunRowStatus Status = RunRowStatus::None;
     std::optional<int> Percent;  // the progress shown; none before the first that is known
     QString ErrorText;
@@ -64,11 +68,29 @@ struct RunRow {
 QString ProgressText(const RunRow& row);
 QString StatusText(const RunRow& row);
 
+// Why a run is paused.
+enum class RunPause : int { None = 0, User, DiskFull };
+
+// The free and whole size of the disk that holds a folder; negative when unknown.
+struct DiskSpace {
+    qint64 FreeBytes = -1;
+    qint64 TotalBytes = -1;
+};
+using DiskSpaceFunction = std::function<DiskSpace(const QString& folder)>;
+DiskSpace QueryDiskSpace(const QString& folder);
+
+// What a run keeps free on the output disk: the larger of 1 GiB and 2 % of the disk.
+qint64 DiskMarginBytes(qint64 totalBytes);
+// "Paused: the output disk is almost full (1.2 GB free)"
+QString DiskFullText(qint64 freeBytes);
+
 class ConversionRun : public QObject {
     Q_OBJECT
 
   public:
     enum class State : int { None = 0, Queued, Running, Stopped, Finished };
+    // How often a running run compares the output disk's free space with what it will write.
+    static constexpr int kDiskCheckIntervalMs = 3000;
 
     explicit ConversionRun(QObject* parent = nullptr);
 
@@ -108,6 +130,30 @@ class ConversionRun : public QObject {
     State CurrentState() const { return state_; }
     bool StopRequested() const { return stopRequested_; }
     int SucceededCount() const;
+    const QString& OutputFolder() const { return outputFolder_; }
+
+    // Pauses a running run (its tasks wait and use no processor time) or resumes it.
+    void Pause();
+    void Resume();
+    RunPause Paused() const { return pause_; }
+    // The free space seen when the run paused itself for the disk.
+    qint64 PausedFreeBytes() const { return pausedFreeBytes_; }
+    // Compares the output disk's free space with what the run will still write, and pauses the
+    // run when less than the margin would be left. Runs before the first task and then on a
+    // timer; public so the check can be made at once.
+    void CheckDiskSpace();
+    // What the run will still write, estimated from the option string's bit rates (or else
+    // the input's own) and the duration left, for the files converting and the next to start.
+    qint64 BytesStillToWrite() const;
+    void SetDiskSpaceFunction(DiskSpaceFunction function) { diskSpace_ = std::move(function); }
+    bool KeepsFileDate() const { return keepFileDate_; }
+
+    // A run taken up again from its journal: the rows as planned then (those already done
+    // left out), queued by QueuePlanned.
+    void SetPlannedRows(const QList<RunRow>& rows, const QString& outputFolder, bool keepFileDate);
+    // Leaves only the rows for which keep answers true (a share of the list, or the rows a
+    // journal has not seen done), before QueuePlanned.
+    void KeepPlannedRows(const std::function<bool(const RunRow&)>& keep);
 
   signals:
     void rowChanged(int row);
@@ -133,6 +179,12 @@ class ConversionRun : public QObject {
     // Every plan, start and abandon begins a new generation; events of an earlier one are
     // dropped.
     int generation_ = 0;
+    QString outputFolder_;
+    bool keepFileDate_ = false;
+    RunPause pause_ = RunPause::None;
+    qint64 pausedFreeBytes_ = -1;
+    DiskSpaceFunction diskSpace_ = QueryDiskSpace;
+    QTimer* diskTimer_ = nullptr;
 };
 
 }  // namespace ostrel

@@ -1,5 +1,12 @@
 #include "conversion/output_plan.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+
 #include "common/engine_path.h"
 #include "common/file_info.h"
 
@@ -46,6 +53,53 @@ QString OutputPlanner::Plan(const QString& inputPath, const QString& desiredPath
     planned_.append(candidate);
     plannedCanonical_.append(CanonicalTarget(candidate));
     return candidate;
+}
+
+QString CreateOutputSubfolders(const QString& outputFolder, const QString& relativeFolder) {
+    // The output folder itself is the user's choice and may be a link; below it nothing is.
+    int folderFd =
+        ::open(EncodeFileName(outputFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd < 0) {
+        return QStringLiteral("Cannot open the output folder: ") +
+               QString::fromLocal8Bit(std::strerror(errno));
+    }
+    QString made = outputFolder;
+    for (const QString& part : relativeFolder.split(u'/', Qt::SkipEmptyParts)) {
+        const QByteArray name = EncodeFileName(part);
+        made += part + u'/';
+        if (::mkdirat(folderFd, name.constData(), 0777) != 0 && errno != EEXIST) {
+            const int error = errno;
+            ::close(folderFd);
+            return QStringLiteral("Cannot create the folder %1: %2")
+                .arg(made, QString::fromLocal8Bit(std::strerror(error)));
+        }
+        const int next =
+            ::openat(folderFd, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(folderFd);
+        if (next < 0) {
+            return error == ELOOP || error == ENOTDIR
+                       ? QStringLiteral(
+                             "%1 is a link or not a folder; "
+                             "outputs are never written through a link")
+                             .arg(made)
+                       : QStringLiteral("Cannot open the folder %1: %2")
+                             .arg(made, QString::fromLocal8Bit(std::strerror(error)));
+        }
+        folderFd = next;
+    }
+    ::close(folderFd);
+    return {};
+}
+
+bool CopyModificationTime(const QString& inputPath, const QString& outputPath) {
+    struct stat input {};
+    if (::stat(EncodeFileName(inputPath).constData(), &input) != 0) {
+        return false;
+    }
+    const timespec times[2] = {{0, UTIME_OMIT}, input.st_mtim};
+    return ::utimensat(AT_FDCWD, EncodeFileName(outputPath).constData(), times,
+                       AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 }  // namespace ostrel

@@ -23,4 +23,13 @@ class OutputPlanner {
     QStringList plannedCanonical_;
 };
 
+// Creates relativeFolder ("a/b/") under outputFolder, part by part, each made or opened
+// without following a link, so no output is ever written through a link out of the output
+// folder. Returns the empty text on success, else what went wrong.
+QString CreateOutputSubfolders(const QString& outputFolder, const QString& relativeFolder);
+
+// Gives outputPath the modification time of inputPath (the access time is left as it is);
+// a link at outputPath is not followed. False when either step fails.
+bool CopyModificationTime(const QString& inputPath, const QString& outputPath);
+
 }  // namespace ostrel

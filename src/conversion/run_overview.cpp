@@ -137,7 +137,11 @@ QString RunProgressText(const RunProgressFigures& figures) {
                   .arg(FilesText(figures.Total));
     text += separator + QStringLiteral("Elapsed ") +
             FormatDuration(static_cast<double>(figures.ElapsedMs / 1000));
-    if (figures.RemainingMs) {
+    if (figures.Running && figures.Pause == RunPause::User) {
+        text += separator + QStringLiteral("Paused");
+    } else if (figures.Running && figures.Pause == RunPause::DiskFull) {
+        text += separator + DiskFullText(figures.FreeBytes);
+    } else if (figures.RemainingMs) {
         text += separator + QStringLiteral("Remaining about ") +
                 FormatDuration(static_cast<double>((*figures.RemainingMs + 999) / 1000));
     }

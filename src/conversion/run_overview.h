@@ -44,6 +44,8 @@ struct RunProgressFigures {
     int Percent = 0;  // of the whole run's work, 0..100
     std::int64_t ElapsedMs = 0;
     std::optional<std::int64_t> RemainingMs;  // none until the speed is known, or when not running
+    RunPause Pause = RunPause::None;          // set by the window from the run
+    qint64 FreeBytes = -1;                    // the free space when paused for the disk
 };
 
 // Below this much converting time the measured speed is too unsteady to promise a time.
@@ -59,7 +61,8 @@ RunProgressFigures MeasureRunProgress(const QList<RunRow>& rows, const QList<dou
 
 // While running, "12 of 50 files done  ·  Elapsed 00:01:23  ·  Remaining about 00:04:10" (the
 // last part only while the remaining time is known); once the run is over, how many files were
-// converted: "5 of 50 files converted  ·  Elapsed 00:00:06".
+// converted: "5 of 50 files converted  ·  Elapsed 00:00:06". A paused run says "Paused" (or why
+// it paused itself) instead of the remaining time.
 QString RunProgressText(const RunProgressFigures& figures);
 
 }  // namespace ostrel

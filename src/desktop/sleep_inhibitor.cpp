@@ -90,4 +90,17 @@ void SleepInhibitor::Release() {
     held_ = Route::None;
 }
 
+bool AskLogind(PowerRequest request) {
+    if (request == PowerRequest::None) {
+        return false;
+    }
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        kLogin1Service, kLogin1Path, kLogin1Interface,
+        request == PowerRequest::Suspend ? QStringLiteral("Suspend") : QStringLiteral("PowerOff"));
+    call << false;  // not interactive: no password asked for
+    const QDBusMessage reply =
+        QDBusConnection::systemBus().call(call, QDBus::Block, SleepInhibitor::kCallTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
 }  // namespace ostrel

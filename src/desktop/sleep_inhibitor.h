@@ -37,4 +37,9 @@ class SleepInhibitor : public QObject {
     quint32 screenSaverCookie_ = 0;
 };
 
+// Asks logind (system bus) to suspend or to power off the machine, as the user chose for the
+// end of a run. False when logind is not there or refuses.
+enum class PowerRequest : int { None = 0, Suspend, PowerOff };
+bool AskLogind(PowerRequest request);
+
 }  // namespace ostrel

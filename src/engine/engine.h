@@ -90,6 +90,10 @@ class Encoder {
     // wait=true blocks until the worker threads have ended; the events of the stopped tasks and
     // the queue end have then been posted, and are delivered unless a later run supersedes them.
     virtual void StopTasks(bool wait) = 0;
+    // Pauses the running queue: each task stops reading at once and its threads wait, using no
+    // processor time, and no further task starts until PauseTasks(false). A stop, ClearTasks or
+    // the destructor ends the pause. Every run starts unpaused.
+    virtual void PauseTasks(bool paused) { (void)paused; }
     virtual std::string LastError() const = 0;
 };
 

@@ -75,7 +75,8 @@ QStringList OpenFilterNameFilters() {
     return filters;
 }
 
-AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QString& path) {
+AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QString& path,
+                      const QString& relativeFolder) {
     AddResult result;
     if (model.IsListed(path)) {
         result.Outcome = AddOutcome::AlreadyListed;
@@ -83,13 +84,14 @@ AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QStr
     }
     // The row is appended only once the probe is complete, so a row is never left half
     // filled and nothing is written into a row that vanished meanwhile.
-    const ProbeResult probe = ProbeFile(decoder, path);
+    ProbeResult probe = ProbeFile(decoder, path);
     if (!probe.Opened) {
         result.Outcome = AddOutcome::Rejected;
         result.Message = CanNotOpenText(path, probe.Error);
         return result;
     }
     result.Outcome = AddOutcome::Added;
+    probe.Row.RelativeFolder = relativeFolder;
     result.Row = model.Append(probe.Row);
     return result;
 }

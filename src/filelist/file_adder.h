@@ -34,6 +34,8 @@ struct AddResult {
 
 // Probes path through the decoder and appends its row. A path already listed is skipped
 // without a message.
-AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QString& path);
+// relativeFolder is the file's folder relative to a folder it was added with ("a/b/").
+AddResult ProbeAndAdd(FileListModel& model, engine::Decoder& decoder, const QString& path,
+                      const QString& relativeFolder = QString());
 
 }  // namespace ostrel

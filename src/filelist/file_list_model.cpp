@@ -107,19 +107,46 @@ Qt::DropActions FileListModel::supportedDropActions() const {
     return Qt::CopyAction;
 }
 
+void FileListModel::NoteListed(const FileRow& row) const {
+    listed_.insert(row.FileName);
+    if (!row.Identity.isEmpty()) {
+        listed_.insert(row.Identity);
+    }
+}
+
 bool FileListModel::IsListed(const QString& path) const {
-    const QString key = SameFileKey(path);
-    return std::ranges::any_of(rows_, [&](const FileRow& row) {
-        return row.FileName == path || (!row.Identity.isEmpty() && row.Identity == key);
-    });
+    if (!listedValid_) {
+        listed_.clear();
+        for (const FileRow& row : rows_) {
+            NoteListed(row);
+        }
+        listedValid_ = true;
+    }
+    // A row's name equal to the path, or a row's identity equal to the path's: one set holds
+    // both, as a file name is never mistaken for an identity (both are absolute paths, and an
+    // identity is the canonical path of its own row's file).
+    return listed_.contains(path) || listed_.contains(SameFileKey(path));
 }
 
 int FileListModel::Append(const FileRow& row) {
     const int index = Count();
     beginInsertRows(QModelIndex(), index, index);
     rows_.append(row);
+    if (listedValid_) {
+        NoteListed(row);
+    }
     endInsertRows();
     return index;
+}
+
+void FileListModel::AppendRows(const QList<FileRow>& rows) {
+    if (rows.isEmpty()) {
+        return;
+    }
+    beginInsertRows(QModelIndex(), Count(), Count() + static_cast<int>(rows.size()) - 1);
+    rows_.append(rows);
+    listedValid_ = false;
+    endInsertRows();
 }
 
 void FileListModel::SelectRows(int first, int last, QItemSelectionModel::SelectionFlags command) {
@@ -197,6 +224,7 @@ bool FileListModel::RemoveSelected() {
         }
         beginRemoveRows(QModelIndex(), first, row);
         rows_.remove(first, row - first + 1);
+        listedValid_ = false;
         endRemoveRows();
         row = first - 1;
     }
@@ -209,6 +237,7 @@ void FileListModel::ClearAll() {
     }
     beginResetModel();
     rows_.clear();
+    listedValid_ = false;
     endResetModel();
 }
 

@@ -8,6 +8,7 @@
 #include <QItemSelectionModel>
 #include <QList>
 #include <QLocale>
+#include <QSet>
 #include <QString>
 
 #include "filelist/file_row.h"
@@ -66,6 +67,8 @@ class FileListModel : public QAbstractTableModel {
     bool IsListed(const QString& path) const;
     // Appends a row at the end, unselected; returns its index.
     int Append(const FileRow& row);
+    // Appends many rows at once (a list restored at start).
+    void AppendRows(const QList<FileRow>& rows);
 
     // The selection and the current row; a view shows and changes them directly.
     QItemSelectionModel* Selection() { return &selection_; }
@@ -93,6 +96,11 @@ class FileListModel : public QAbstractTableModel {
     void SelectRows(int first, int last, QItemSelectionModel::SelectionFlags command);
 
     QList<FileRow> rows_;
+    // The file names and identities of the rows, so the duplicate test of a long list is not a
+    // walk through it; rebuilt after rows were removed.
+    mutable QSet<QString> listed_;
+    mutable bool listedValid_ = true;
+    void NoteListed(const FileRow& row) const;
     QLocale locale_;
     QItemSelectionModel selection_;
 };

@@ -19,6 +19,9 @@ struct FileRow {
     int VideoHeight = 0;
     QString VideoCodec;  // the decoder's codec names
     QString AudioCodec;
+    // For a file added from a folder: its folder relative to the one added ("a/b/"), where a
+    // run that keeps the folder structure writes its output; empty otherwise.
+    QString RelativeFolder;
 
     bool operator==(const FileRow&) const = default;
 };

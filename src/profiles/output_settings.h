@@ -14,6 +14,9 @@ enum QualityLevel : int { QualityHigh = 0, QualityNormal = 1, QualityLow = 2 };
 // Channel choice of the grid: the number each choice carries.
 enum ChannelChoice : int { ChannelsAuto = 0, ChannelsMono = 1, ChannelsStereo = 2 };
 
+// Positions of the Yes/No choices of the grid.
+enum YesNoChoice : int { ChoiceYes = 0, ChoiceNo = 1 };
+
 inline constexpr int kSizeIndexAuto = 0;
 inline constexpr int kSizeIndexCustom = 15;
 
@@ -44,6 +47,8 @@ struct OutputSettings {
     bool RemoveAudio = false;
     QString CpuThreads;
     QString DestinationFolder;
+    int KeepFolderStructure = ChoiceYes;  // outputs of a folder's files go to its subfolders
+    int KeepFileDate = ChoiceYes;         // outputs get their input's modification time
 
     bool operator==(const OutputSettings&) const = default;
 };

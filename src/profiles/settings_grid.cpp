@@ -25,6 +25,7 @@ constexpr const char* kSampleRateChoices[] = {"Auto",  "8000",  "11025", "16000"
                                               "22050", "32000", "44100", "48000"};
 // The position of a choice is the number the record holds (0 for "Auto").
 constexpr const char* kChannelChoices[] = {"Auto", "1", "2"};
+constexpr const char* kYesNoChoices[] = {"Yes", "No"};
 
 using enum GridItem;
 using K = GridItemKind;
@@ -186,6 +187,23 @@ constexpr GridItemInfo kItems[] = {
      .InitialValue = "false",
      .Identifier = kRemoveAudioIdentifier,
      .CliFlag = "--remove-audio"},
+    {.Item = KeepFolderStructure,
+     .Category = C::OutputFile,
+     .Caption = "Keep Folder Structure",
+     .Kind = K::FixedChoice,
+     .ChoiceField = &S::KeepFolderStructure,
+     .InitialValue = "Yes",
+     .Choices = kYesNoChoices,
+     .Description = "Write the output of a file added with its folder into the same subfolder "
+                    "under the output folder"},
+    {.Item = KeepFileDate,
+     .Category = C::OutputFile,
+     .Caption = "Keep File Date",
+     .Kind = K::FixedChoice,
+     .ChoiceField = &S::KeepFileDate,
+     .InitialValue = "Yes",
+     .Choices = kYesNoChoices,
+     .Description = "Give each output file the modification time of its input file"},
 };
 static_assert(std::size(kItems) == kGridItemCount);
 

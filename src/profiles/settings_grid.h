@@ -38,8 +38,10 @@ enum class GridItem : int {
     SampleRate,
     Channels,
     RemoveAudio,
+    KeepFolderStructure,
+    KeepFileDate,
 };
-inline constexpr int kGridItemCount = 16;
+inline constexpr int kGridItemCount = 18;
 
 enum class GridItemKind : int {
     None = 0,

@@ -30,6 +30,9 @@ class Login1 : public QObject, protected QDBusContext {
     explicit Login1(bool refuses) : refuses_(refuses) {}
 
   public slots:
+    void Suspend(bool interactive) { Say(QStringLiteral("login1 suspend %1").arg(interactive)); }
+    void PowerOff(bool interactive) { Say(QStringLiteral("login1 poweroff %1").arg(interactive)); }
+
     // The lock is the write end of a pipe: the read end sees its end of file once the
     // client has closed every copy.
     QDBusUnixFileDescriptor Inhibit(const QString& what, const QString& who, const QString& why,

@@ -143,6 +143,17 @@ TEST_F(PrivateBus, HeadlessConverterKeepsTheMachineAwakeDuringItsRun) {
     EXPECT_TRUE(fake.Rest().isEmpty());
 }
 
+// The end-of-run actions reach logind as non-interactive calls.
+TEST_F(PrivateBus, AsksLogindToSuspendOrPowerOff) {
+    FakeInhibitor fake({QStringLiteral("--login1")});
+    ASSERT_TRUE(fake.Ready());
+    EXPECT_TRUE(ostrel::AskLogind(ostrel::PowerRequest::Suspend));
+    EXPECT_EQ(fake.WaitFor(QStringLiteral("login1 suspend")), QStringLiteral("login1 suspend 0"));
+    EXPECT_TRUE(ostrel::AskLogind(ostrel::PowerRequest::PowerOff));
+    EXPECT_EQ(fake.WaitFor(QStringLiteral("login1 poweroff")), QStringLiteral("login1 poweroff 0"));
+    EXPECT_FALSE(ostrel::AskLogind(ostrel::PowerRequest::None));
+}
+
 // Run with bus addresses that lead nowhere: nothing is held, nothing is said, nothing waits.
 TEST(NoBus, SilentAndQuick) {
     if (!qEnvironmentVariableIsSet("OSTREL_NO_BUS")) {

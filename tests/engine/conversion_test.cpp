@@ -546,6 +546,46 @@ TEST(Queue, StopEndsQuicklyAndLeavesNothing) {
     EXPECT_TRUE(folder.FileNames().empty());
 }
 
+// A paused run makes no progress and starts no task; resumed, it converts every file. A stop
+// while paused ends it at once and leaves nothing.
+TEST(Queue, PauseHoldsTheRunAndStopEndsIt) {
+    TempFolder folder;
+    for (const bool stopWhilePaused : {false, true}) {
+        QueueRun run;
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_GE(run.Add(TestMedia().videoWithAudio,
+                              folder.Path() / ("p" + std::to_string(stopWhilePaused) +
+                                               std::to_string(i) + ".mp4"),
+                              "-ac 2 -vcodec libx264 -vb 800k -ab 128k -ar 44100"),
+                      0);
+        }
+        ASSERT_EQ(run.encoder->StartTasks(1), 0);
+        ASSERT_TRUE(run.queue.RunUntil([&] { return !run.log.progress.empty(); }, 60s));
+        run.encoder->PauseTasks(true);
+        // What was already read drains; then nothing moves.
+        run.queue.RunUntil([] { return false; }, 300ms);
+        const std::size_t progressWhenPaused = run.log.progress.size();
+        run.queue.RunUntil([] { return false; }, 700ms);
+        EXPECT_EQ(run.log.progress.size(), progressWhenPaused);
+        EXPECT_TRUE(run.log.finished.empty());
+        if (stopWhilePaused) {
+            const auto stopAt = std::chrono::steady_clock::now();
+            run.encoder->StopTasks(false);
+            ASSERT_TRUE(run.queue.RunUntil([&] { return run.log.queueEnds > 0; }, 10s));
+            EXPECT_LT(std::chrono::steady_clock::now() - stopAt, 5s);
+            for (const FinishedEvent& event : run.log.finished) {
+                EXPECT_EQ(event.outcome, TaskOutcome::Stopped);
+            }
+        } else {
+            run.encoder->PauseTasks(false);
+            ASSERT_TRUE(run.queue.RunUntil([&] { return run.log.queueEnds > 0; }, 120s));
+            ASSERT_EQ(run.log.finished.size(), 2u);
+            EXPECT_TRUE(run.Finished(0)->success && run.Finished(1)->success);
+        }
+    }
+    EXPECT_EQ(folder.FileNames().size(), 2u);  // the resumed run's two files only
+}
+
 // Sound alone runs on two threads joined by a queue that wakes its consumer in batches, handed
 // over after filtering (MP3: large encoder frames) or after decoding (Vorbis: small ones). A
 // stop ends either shape at once and leaves no file.

@@ -54,6 +54,7 @@ class RecordingShell : public Shell {
     QStringList questions;
     bool answerYes = false;
     QList<QStringList> chooseResults;  // one per dialog; empty when cancelled
+    QStringList folderResults;         // one per folder dialog
     QStringList dialogFolders;
     QStringList lastFilters;
     QList<QUrl> openedUrls;
@@ -72,6 +73,10 @@ class RecordingShell : public Shell {
         dialogFolders.append(folder);
         lastFilters = filters;
         return chooseResults.isEmpty() ? QStringList() : chooseResults.takeFirst();
+    }
+    QString ChooseFolder(QWidget*, const QString& folder) override {
+        dialogFolders.append(folder);
+        return folderResults.isEmpty() ? QString() : folderResults.takeFirst();
     }
     void OpenUrl(const QUrl& url) override { openedUrls.append(url); }
     void RunModal(QDialog& dialog) override {
@@ -118,9 +123,13 @@ class MainWindowTest : public QObject {
     std::unique_ptr<MainWindow> window_;
 
     // A started window on the fake engine; the update prompt is not due.
-    MainWindow& Started() {
+    MainWindow& Started(const QString& stateFolder = QString()) {
         WriteSetting(kSettingLastCheckUpdate, LastCheckText(QDate::currentDate()));
         window_ = std::make_unique<MainWindow>(shell_, engine_.Binding(), mediaDir_.path());
+        if (!stateFolder.isEmpty()) {
+            window_->SetStatePaths(stateFolder + QStringLiteral("/list.json"),
+                                   stateFolder + QStringLiteral("/journal"));
+        }
         if (!window_->Start()) {
             qFatal("start-up failed");
         }
@@ -260,7 +269,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(shell_.messages.size(), 2);
 
         QStringList visited;
-        for (int press = 0; press < 7; ++press) {
+        for (int press = 0; press < 8; ++press) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* focus = QApplication::focusWidget();
             QVERIFY(focus != nullptr);
@@ -268,8 +277,8 @@ class MainWindowTest : public QObject {
             visited.append(button != nullptr ? button->defaultAction()->text()
                                              : focus->metaObject()->className());
         }
-        QCOMPARE(visited, QStringList({"Add", "Remove", "Play", "Move Up", "Move Down", "Convert",
-                                       "ostrel::FileListView"}));
+        QCOMPARE(visited, QStringList({"Add", "Add Folder", "Remove", "Play", "Move Up",
+                                       "Move Down", "Convert", "ostrel::FileListView"}));
 
         QTest::keyClick(&window, Qt::Key_F, Qt::AltModifier);
         QMenu* file = window.menuBar()->actions().first()->menu();
@@ -310,14 +319,16 @@ class MainWindowTest : public QObject {
             entries.append(ActionTexts(action->menu()->actions()));
         }
         QCOMPARE(menus, QStringList({"File", "List", "Help"}));
-        QCOMPARE(entries.at(0), QStringList({"Add Files", "Convert Files", "|", "Exit     "}));
+        QCOMPARE(entries.at(0),
+                 QStringList({"Add Files", "Add Folder...", "Convert Files", "|", "Exit     "}));
         const QStringList listEntries = {"Select All", "Invert Selection", "Remove Selected Files",
                                          "Clear All"};
         QCOMPARE(entries.at(1), listEntries);
         QCOMPARE(entries.at(2), QStringList({"Help Contents", "Website", "About..."}));
         QCOMPARE(window.Bars().Toolbar->windowTitle(), QStringLiteral("Toobar"));
         QCOMPARE(ActionTexts(window.Bars().Toolbar->actions()),
-                 QStringList({"Add", "Remove", "Play", "Move Up", "Move Down", "Convert"}));
+                 QStringList(
+                     {"Add", "Add Folder", "Remove", "Play", "Move Up", "Move Down", "Convert"}));
         QCOMPARE(ActionTexts(window.Bars().ContextMenu->actions()), listEntries);
 
         // A right-click below the last row, on an empty list, still opens the context menu.
@@ -473,11 +484,18 @@ class MainWindowTest : public QObject {
     }
 
     // A real drop onto the list: the folder is skipped, the two files are probed in order.
-    void droppedFolderWithTwoFiles() {
+    // A dropped folder adds its media files, subfolders after the folder's own files; files
+    // that are not media, or that the decoder rejects, are counted in one message.
+    void droppedFolderAddsItsMediaFiles() {
+        const QString folder = MediaPath(QStringLiteral("folder"));
+        engine_.media[ToEnginePath(folder + QStringLiteral("/bad.mp3"))].Opens = false;
         MainWindow& window = Started();
         window.show();
-        const QString folder = MediaPath(QStringLiteral("folder"));
-        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/sub")));
+        for (const char* name : {"sub/b.mkv", "a.mkv", "readme.txt", "bad.mp3"}) {
+            QFile file(folder + u'/' + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
         const QStringList dropped = {folder, MediaPath(QStringLiteral("one.mkv")),
                                      MediaPath(QStringLiteral("two.mkv"))};
         QMimeData mime;
@@ -495,9 +513,13 @@ class MainWindowTest : public QObject {
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(target, &drop);
         QVERIFY(drop.isAccepted());
-        QTRY_COMPARE(FileNames(window.Model()), dropped.mid(1));
+        const QStringList added = {folder + QStringLiteral("/a.mkv"),
+                                   folder + QStringLiteral("/sub/b.mkv")};
+        QTRY_COMPARE(FileNames(window.Model()), added + dropped.mid(1));
+        QCOMPARE(window.Model().Row(1).RelativeFolder, QStringLiteral("sub/"));
+        QCOMPARE(window.Model().Row(2).RelativeFolder, QString());
         QVERIFY(window.Model().SelectedRows().isEmpty());
-        QCOMPARE(engine_.decoder->openCount, 2);
+        QCOMPARE(shell_.messages.last().Text, SkippedFilesText(2, 0));
 
         QMimeData text;
         text.setText(QStringLiteral("not files"));
@@ -505,6 +527,45 @@ class MainWindowTest : public QObject {
                                 Qt::NoModifier);
         QCoreApplication::sendEvent(target, &refused);
         QVERIFY(!refused.isAccepted());
+    }
+
+    // Add Folder, the list kept across sessions, and the offer to take up a run that was cut
+    // off: declined, its journal goes.
+    void addFolderListKeptAndResumeOffer() {
+        QTemporaryDir state;
+        QVERIFY(QDir().mkpath(MediaPath(QStringLiteral("lib/disc 10"))));
+        QVERIFY(QDir().mkpath(MediaPath(QStringLiteral("lib/disc 2"))));
+        for (const char* name : {"lib/disc 10/x.mp3", "lib/disc 2/x.mp3"}) {
+            QFile file(MediaPath(QLatin1String(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        {
+            MainWindow& window = Started(state.path());
+            shell_.folderResults = {MediaPath(QStringLiteral("lib"))};
+            window.Dispatch(ID_ADDFOLDER);
+            QCOMPARE(window.Model().Count(), 2);
+            QCOMPARE(window.Model().Row(0).RelativeFolder, QStringLiteral("disc 2/"));
+            QCOMPARE(window.Model().SelectedRows(), QList<int>{1});
+            QTRY_VERIFY(QFile::exists(state.filePath(QStringLiteral("list.json"))));
+            window_.reset();
+        }
+        QFile journal(state.filePath(QStringLiteral("journal")));
+        QVERIFY(journal.open(QIODevice::WriteOnly));
+        journal.write(R"({"journal":1,"started":"2026-01-01T00:00:00.000Z","outputFolder":"/tmp/",)"
+                      R"("files":[{"input":"/a.wav","output":"/tmp/a.mp3","done":true},)"
+                      R"({"input":"/b.wav","output":"/tmp/b.mp3"}]})"
+                      "\n");
+        journal.close();
+        shell_.answerYes = false;
+        const qsizetype asked = shell_.questions.size();
+        MainWindow& again = Started(state.path());
+        QCOMPARE(again.Model().Count(), 2);
+        QCOMPARE(again.Model().Row(1).RelativeFolder, QStringLiteral("disc 10/"));
+        QTRY_COMPARE(shell_.questions.size(), asked + 1);
+        QCOMPARE(shell_.questions.last(),
+                 QStringLiteral("The last conversion was interrupted: 1 of "
+                                "2 files done. Convert the remaining 1?"));
+        QVERIFY(!journal.exists());
     }
 
     void duplicatesAddNothing() {

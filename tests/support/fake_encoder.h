@@ -75,6 +75,9 @@ class FakeEncoder : public engine::Encoder {
         return 0;
     }
 
+    void PauseTasks(bool paused) override {
+        calls.push_back(std::string("PauseTasks ") + (paused ? "1" : "0"));
+    }
     void StopTasks(bool wait) override {
         calls.push_back(std::string("StopTasks ") + (wait ? "1" : "0"));
         ++stopCount;

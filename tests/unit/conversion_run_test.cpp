@@ -124,6 +124,59 @@ TEST(RunMessageTest, TextsOfTheTwoQueueFailures) {
                                            "Please try to convert it to another format"));
 }
 
+// The run pauses itself when the output disk would keep less than the larger of 1 GiB and 2 %
+// of its size after what the run still writes; the user's pause and resume reach the encoder.
+TEST_F(ConversionRunTest, PausesForTheDiskAndForTheUser) {
+    constexpr qint64 kGiB = qint64(1) << 30;
+    const struct {
+        qint64 freeBytes;
+        qint64 totalBytes;
+        bool paused;
+    } cases[] = {
+        {5 * kGiB, 100 * kGiB, false},             // 5 GiB free, margin 2 GiB
+        {2 * kGiB, 100 * kGiB, true},              // the margin itself: what is written tips it
+        {2 * kGiB, 10 * kGiB, false},              // margin 1 GiB; 2 GiB less 0.6 GB keeps it
+        {kGiB - 1, 10 * kGiB, true},               // below 1 GiB
+        {4 * 1024 * 1024, 8 * 1024 * 1024, true},  // a tiny disk: always paused
+        {-1, -1, false},                           // unknown: never paused
+    };
+    for (const auto& c : cases) {
+        ConversionRun run;
+        run.SetDiskSpaceFunction([&c](const QString&) {
+            return DiskSpace{c.freeBytes, c.totalBytes};
+        });
+        FileRow row = VideoFileRow(In(QStringLiteral("a.avi")));
+        QList<RunRow> planned(1);
+        planned[0].InputPath = row.FileName;
+        planned[0].OutputPath = Out(QStringLiteral("a.mp4"));
+        planned[0].Options = QStringLiteral("-vcodec libx264 -b:v 8000k -ab 128k");
+        run.SetPlannedRows(planned, folder_, false);
+        encoder_.calls.clear();
+        run.QueuePlanned(encoder_, {});
+        ASSERT_TRUE(run.Start(encoder_, 1));
+        encoder_.Progress(0, 0, 600'000'000);  // 10 minutes at 8 Mb/s: 600 MB still to come
+        Deliver();
+        run.CheckDiskSpace();
+        EXPECT_EQ(run.Paused() == RunPause::DiskFull, c.paused) << c.freeBytes;
+        EXPECT_EQ(std::ranges::count(encoder_.calls, std::string("PauseTasks 1")),
+                  c.paused ? 1 : 0);
+        run.Stop();
+    }
+    EXPECT_EQ(DiskFullText(1'234'567'890), "Paused: the output disk is almost full (1.2 GB free)");
+
+    ConversionRun run;
+    run.SetDiskSpaceFunction([](const QString&) { return DiskSpace{100 * kGiB, 200 * kGiB}; });
+    run.Plan({VideoFileRow(In(QStringLiteral("b.avi")))}, OutputSettings{}, folder_);
+    run.QueuePlanned(encoder_, {});
+    ASSERT_TRUE(run.Start(encoder_, 1));
+    encoder_.calls.clear();
+    run.Pause();
+    EXPECT_EQ(run.Paused(), RunPause::User);
+    run.Resume();
+    EXPECT_EQ(run.Paused(), RunPause::None);
+    EXPECT_EQ(encoder_.calls, (std::vector<std::string>{"PauseTasks 1", "PauseTasks 0"}));
+}
+
 TEST_F(ConversionRunTest, QueuesEveryRowInListOrderWithPlannedPaths) {
     Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.mkv")), VideoFileRow(In("c.mov"))});
 

@@ -4,8 +4,10 @@
 
 #include "qt_printers.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace ostrel {
@@ -59,6 +61,54 @@ TEST(OutputPlannerTest, InputReachedThroughALinkIsStillTheInput) {
     EXPECT_EQ(
         planner.Plan(d + QStringLiteral("alias/song.mp3"), d + QStringLiteral("real/song.mp3")),
         d + QStringLiteral("real/song (1).mp3"));
+}
+
+// Subfolders are made part by part; a link planted anywhere on the way fails the row and
+// nothing is made or written beyond it.
+TEST(OutputPlannerTest, SubfoldersAreMadeButNeverThroughALink) {
+    QTemporaryDir dir;
+    QTemporaryDir outside;
+    ASSERT_TRUE(dir.isValid() && outside.isValid());
+    const QString d = dir.path() + QLatin1Char('/');
+    ASSERT_TRUE(QDir().mkpath(d + "made/deep"));
+    ASSERT_TRUE(QFile::link(outside.path(), d + "out"));
+    ASSERT_TRUE(QFile::link(outside.path(), d + "made/link"));
+    Touch(d + "file");
+    const struct {
+        QString relative;
+        bool made;
+    } cases[] = {
+        {"a/b/c/", true},        {"made/deep/", true}, {"out/", false},
+        {"made/link/x/", false}, {"file/", false},     {"a/file/", true},
+    };
+    for (const auto& c : cases) {
+        const QString error = CreateOutputSubfolders(d, c.relative);
+        EXPECT_EQ(error.isEmpty(), c.made) << c.relative.toStdString() << error.toStdString();
+        const QFileInfo made(d + c.relative.chopped(1));
+        EXPECT_EQ(made.isDir() && !made.isSymLink(), c.made) << c.relative.toStdString();
+    }
+    EXPECT_TRUE(QDir(outside.path()).isEmpty());
+}
+
+TEST(OutputPlannerTest, CopiesTheModificationTimeWithoutFollowingALink) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString d = dir.path() + QLatin1Char('/');
+    Touch(d + "in");
+    Touch(d + "out");
+    Touch(d + "target");
+    ASSERT_TRUE(QFile::link(d + "target", d + "link"));
+    const QDateTime then = QDateTime::fromSecsSinceEpoch(1262304000);  // 2010-01-01
+    {
+        QFile input(d + "in");
+        ASSERT_TRUE(input.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(input.setFileTime(then, QFileDevice::FileModificationTime));
+    }
+    EXPECT_TRUE(CopyModificationTime(d + "in", d + "out"));
+    EXPECT_EQ(QFileInfo(d + "out").lastModified(), then);
+    EXPECT_FALSE(CopyModificationTime(d + "missing", d + "out"));
+    CopyModificationTime(d + "in", d + "link");
+    EXPECT_NE(QFileInfo(d + "target").lastModified(), then);
 }
 
 }  // namespace

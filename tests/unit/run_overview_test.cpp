@@ -1,4 +1,5 @@
 #include "conversion/run_overview.h"
+#include "conversion/when_done.h"
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,33 @@ TEST(RunOverviewTest, ProgressTextInWholeSeconds) {
     figures.ElapsedMs = 6'000;
     EXPECT_EQ(RunProgressText(figures),
               QString::fromUtf8("5 of 50 files converted  ·  Elapsed 00:00:06"));
+}
+
+}  // namespace
+}  // namespace ostrel
+
+namespace ostrel {
+namespace {
+
+// The end-of-run action only after every file converted; never after a stop or a failure.
+TEST(WhenDoneTest, ActsOnlyAfterARunThatConvertedEveryFile) {
+    const struct {
+        RunCounts counts;
+        bool stopped;
+        WhenDone action;
+    } cases[] = {
+        {{3, 3, 0, 0}, false, WhenDone::ShutDown}, {{3, 3, 0, 0}, true, WhenDone::Nothing},
+        {{3, 2, 1, 0}, false, WhenDone::Nothing},  {{3, 2, 0, 1}, false, WhenDone::Nothing},
+        {{3, 2, 0, 0}, false, WhenDone::Nothing},  {{0, 0, 0, 0}, false, WhenDone::Nothing},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ActionAfterRun(WhenDone::ShutDown, c.counts, c.stopped), c.action)
+            << c.counts.Total << c.counts.Succeeded << c.stopped;
+    }
+    EXPECT_EQ(WhenDoneFromText("2"), WhenDone::Suspend);
+    EXPECT_EQ(WhenDoneFromText("9"), WhenDone::Nothing);
+    EXPECT_EQ(WhenDoneFromText(""), WhenDone::Nothing);
+    EXPECT_EQ(WhenDoneChoices().join(u'/'), "Do nothing/Quit/Suspend/Shut down");
 }
 
 }  // namespace

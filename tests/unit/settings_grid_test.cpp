@@ -268,7 +268,8 @@ TEST(SettingsGridModelTest, ShowsCategoriesItemsAndCropMarginsAsATree) {
     SettingsGridModel model(&grid);
     EXPECT_EQ(ChildCaptions(model, {}),
               (QStringList{"Output File", "Video Settings", "Audio Settings"}));
-    EXPECT_EQ(ChildCaptions(model, model.index(0, 0)), (QStringList{"Filename Extension"}));
+    EXPECT_EQ(ChildCaptions(model, model.index(0, 0)),
+              (QStringList{"Filename Extension", "Keep Folder Structure", "Keep File Date"}));
     EXPECT_EQ(ChildCaptions(model, model.index(1, 0)),
               (QStringList{"Video Bitrate", "Frame Rate (FPS)", "Aspect Rate", "Crop Video",
                            "Vertically Flip", "Horizontally Flip", "Rotate"}));

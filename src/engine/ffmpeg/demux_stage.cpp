@@ -1,5 +1,7 @@
 #include "engine/ffmpeg/demux_stage.h"
 
+#include "engine/ffmpeg/stop.h"
+
 #include <algorithm>
 #include <string>
 #include <utility>
@@ -21,13 +23,14 @@ constexpr std::int64_t kTailRereadUs = 3'000'000;
 
 DemuxStage::DemuxStage(Input& input, LengthCheck& length, SharedMuxer& muxer,
                        SubtitleTracks& subtitles, TaskStop& stop,
-                       std::atomic<bool>& decodedSinceRead)
+                       std::atomic<bool>& decodedSinceRead, PauseGate* pause)
     : input_(input),
       length_(length),
       muxer_(muxer),
       subtitles_(subtitles),
       stop_(stop),
-      decodedSinceRead_(decodedSinceRead) {}
+      decodedSinceRead_(decodedSinceRead),
+      pause_(pause) {}
 
 void DemuxStage::Route(int streamIndex, Pipeline::PacketStep step) {
     routes_.push_back({streamIndex, std::move(step)});
@@ -41,6 +44,10 @@ void DemuxStage::Run() {
         return;
     }
     while (!stop_.Stopping()) {
+        // Paused: nothing is read, and the stages behind wait at their emptied queues.
+        if (pause_ != nullptr && !pause_->WaitWhilePaused(stop_.Token())) {
+            break;
+        }
         if (decodedSinceRead_.exchange(false)) {
             input_.MarkUsable();
         }

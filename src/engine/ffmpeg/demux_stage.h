@@ -14,6 +14,7 @@ namespace ostrel::engine::ff {
 
 class Input;
 class LengthCheck;
+class PauseGate;
 class SharedMuxer;
 class SubtitleTracks;
 
@@ -21,7 +22,7 @@ class DemuxStage {
   public:
     // decodedSinceRead: set by the stages when they decoded a frame, so the input is usable.
     DemuxStage(Input& input, LengthCheck& length, SharedMuxer& muxer, SubtitleTracks& subtitles,
-               TaskStop& stop, std::atomic<bool>& decodedSinceRead);
+               TaskStop& stop, std::atomic<bool>& decodedSinceRead, PauseGate* pause = nullptr);
     DemuxStage(const DemuxStage&) = delete;
     DemuxStage& operator=(const DemuxStage&) = delete;
 
@@ -50,6 +51,7 @@ class DemuxStage {
     std::vector<StreamRoute> routes_;
     std::vector<int> discarded_;  // input streams not read
     std::atomic<bool>& decodedSinceRead_;
+    PauseGate* pause_;
 };
 
 }  // namespace ostrel::engine::ff

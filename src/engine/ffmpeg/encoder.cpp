@@ -43,6 +43,7 @@
 #include "engine/ffmpeg/job.h"
 #include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/output.h"
+#include "engine/ffmpeg/stop.h"
 #include "engine/ffmpeg/transcode.h"
 
 namespace ostrel::engine::ff {
@@ -195,6 +196,7 @@ class FfmpegEncoder final : public Encoder {
             return Refuse("There is nothing to convert");
         }
         runStop_ = std::stop_source();
+        pause_.Set(false);
         running_ = true;
         const std::uint64_t serial = hostEvents_.NextRun();
         runner_ = std::thread([this, tasks = std::move(batch), threads, serial,
@@ -203,6 +205,8 @@ class FfmpegEncoder final : public Encoder {
         });
         return 0;
     }
+
+    void PauseTasks(bool paused) override { pause_.Set(paused); }
 
     void StopTasks(bool wait) override {
         runStop_.request_stop();
@@ -366,7 +370,8 @@ class FfmpegEncoder final : public Encoder {
 
     TaskOutcome RunTask(const QueuedTask& task, int threads, std::uint64_t serial,
                         const std::stop_token& stop) {
-        if (stop.stop_requested()) {
+        // No task starts while the run is paused.
+        if (!pause_.WaitWhilePaused(stop) || stop.stop_requested()) {
             PostFinished(serial, task.number, TaskOutcome::Stopped, {});
             return TaskOutcome::Stopped;
         }
@@ -378,6 +383,7 @@ class FfmpegEncoder final : public Encoder {
         request.container = task.container;
         request.threads = threads;
         request.stop = stop;
+        request.pause = &pause_;
         request.progress = [this, serial, number = task.number,
                             slot = std::make_shared<LatestValue<Progress>>()](
                                std::int64_t positionUs, std::int64_t durationUs) {
@@ -400,6 +406,7 @@ class FfmpegEncoder final : public Encoder {
     std::size_t firstUnstarted_ = 0;
     std::string lastError_;
     std::stop_source runStop_;  // replaced by each run before its thread starts
+    PauseGate pause_;
     std::atomic<bool> running_{false};
     std::thread runner_;
 };

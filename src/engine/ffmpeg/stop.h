@@ -61,4 +61,27 @@ class StopSleeper {
     bool woken_ = false;
 };
 
+// A run's pause: while it is set, the reading thread of every task waits here (the later stages
+// then wait at their empty queues) and no new task starts. A stop ends the wait at once.
+class PauseGate {
+  public:
+    void Set(bool paused) {
+        {
+            std::lock_guard lock(mutex_);
+            paused_ = paused;
+        }
+        resumed_.notify_all();
+    }
+    // False when the wait ended by the stop.
+    bool WaitWhilePaused(const std::stop_token& stop) {
+        std::unique_lock lock(mutex_);
+        return resumed_.wait(lock, stop, [this] { return !paused_; });
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable_any resumed_;
+    bool paused_ = false;
+};
+
 }  // namespace ostrel::engine::ff

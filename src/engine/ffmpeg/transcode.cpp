@@ -18,7 +18,7 @@ bool RunPipeline(TaskParts& task) {
                      task.sound.wanted ? task.sound.encoder.Context()->frame_size : 0);
     Pipeline pipeline(layout, task.stop, task.video, task.sound);
     DemuxStage demux(task.input, task.length, task.muxer, task.subtitles, task.stop,
-                     task.decodedSinceRead);
+                     task.decodedSinceRead, task.request.pause);
     for (StreamPath* path : {&task.video, &task.sound}) {
         if (path->wanted) {
             demux.Route(path->inStream->index,

@@ -17,6 +17,8 @@
 
 namespace ostrel::engine::ff {
 
+class PauseGate;
+
 struct TranscodeRequest {
     std::string inputPath;
     std::string inputFormat;  // a demuxer name; empty: probe the file
@@ -25,8 +27,9 @@ struct TranscodeRequest {
     // against the input's facts.
     std::string options;
     ContainerInfo container;
-    int threads = 1;       // codec and filter threads of this task
-    std::stop_token stop;  // the run's stop; the task links a stop of its own to it
+    int threads = 1;             // codec and filter threads of this task
+    std::stop_token stop;        // the run's stop; the task links a stop of its own to it
+    PauseGate* pause = nullptr;  // the run's pause; it outlives the task
     // Called from the task's threads as they post progress.
     std::function<void(std::int64_t positionUs, std::int64_t durationUs)> progress;
     // Called first on each thread the task starts for its pipeline (the caller marks its own
