@@ -38,8 +38,11 @@ enum class GridItem : int {
     SampleRate,
     Channels,
     RemoveAudio,
+    // Added later; each is shown under its category after the older items.
+    CopyStreamsThatFit,
+    TargetFileSize,
 };
-inline constexpr int kGridItemCount = 16;
+inline constexpr int kGridItemCount = 18;
 
 enum class GridItemKind : int {
     None = 0,

@@ -7,6 +7,7 @@ extern "C" {
 #include <algorithm>
 #include <string>
 
+#include "engine/ffmpeg/copy_fit.h"
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/metadata.h"
 
@@ -171,6 +172,14 @@ bool ChooseStreams(TaskParts& task) {
     }
     task.video.inStream = task.input.Stream(task.input.VideoIndex());
     task.sound.inStream = task.input.Stream(task.input.AudioIndex());
+    for (StreamPath* path : {&task.video, &task.sound}) {
+        if (path->wanted && task.job.copy.enabled) {
+            const StreamFacts facts = FactsOf(*task.input.Context(), *path->inStream);
+            path->copied =
+                DecideCopy(facts, task.job, CopyTargetFor(task.job, task.request.container, facts))
+                    .copy;
+        }
+    }
     task.length.Start(*task.input.Context(), task.request.inputPath);
     for (const StreamPath* path : {&task.video, &task.sound}) {
         if (path->wanted) {
@@ -261,16 +270,43 @@ bool SetupSound(TaskParts& task) {
     return true;
 }
 
+bool SetupCopy(TaskParts& task, StreamPath& path) {
+    const AVFormatContext& input = *task.input.Context();
+    const std::string filter = CopyBitstreamFilter(
+        *path.inStream->codecpar, input.iformat != nullptr ? input.iformat->name : "",
+        task.request.container.muxer);
+    std::string error;
+    if (!path.copy.Open(*path.inStream, filter, error)) {
+        return task.stop.FailLibav(error);
+    }
+    // The output starts at 0 whatever the input's start time, as a converted stream does, so
+    // the streams keep their distance to each other.
+    if (task.input.StartTimeUs() != AV_NOPTS_VALUE) {
+        path.copy.SetStartPts(
+            av_rescale_q(task.input.StartTimeUs(), AV_TIME_BASE_Q, path.inStream->time_base));
+    }
+    return true;
+}
+
 bool OpenOutput(TaskParts& task) {
     for (StreamPath* path : {&task.video, &task.sound}) {
         if (path->wanted) {
             std::string error;
-            path->outStream = task.output.AddStream(*path->encoder.Context(), error);
+            const AVCodec* encoder = nullptr;  // a copied stream keeps its encoder tag
+            if (path->copied) {
+                const std::uint32_t tag =
+                    CopyCodecTag(path->inStream->codecpar->codec_id, task.request.container.muxer,
+                                 path->IsVideo() ? task.job.constraints.videoTag : "");
+                path->outStream = path->copy.AddTo(*task.output.Context(), tag, error);
+            } else {
+                path->outStream = task.output.AddStream(*path->encoder.Context(), error);
+                encoder =
+                    path->encoder.Context() != nullptr ? path->encoder.Context()->codec : nullptr;
+            }
             if (path->outStream == nullptr) {
                 return task.stop.FailLibav(error);
             }
-            CopyStreamTags(*path->inStream, *path->outStream, path->encoder.Context()->codec,
-                           Tags(task.job));
+            CopyStreamTags(*path->inStream, *path->outStream, encoder, Tags(task.job));
         }
     }
     if (!CarryMetadata(task)) {

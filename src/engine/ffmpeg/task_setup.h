@@ -39,11 +39,14 @@ struct TaskParts {
 };
 
 bool OpenInput(TaskParts& task);
-// What the input offers decides the parts of the job that depend on it.
+// What the input offers decides the parts of the job that depend on it, and which streams are
+// copied as they are.
 bool ChooseStreams(TaskParts& task);
 bool CreateOutput(TaskParts& task);
 bool SetupVideo(TaskParts& task);
 bool SetupSound(TaskParts& task);
+// A copied stream: the bit-stream filter its containers need and its start.
+bool SetupCopy(TaskParts& task, StreamPath& path);
 // The output's streams, tags, chapters, cover and subtitle tracks, and its header.
 bool OpenOutput(TaskParts& task);
 

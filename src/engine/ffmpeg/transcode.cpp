@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/ffmpeg/copy_fit.h"
 #include "engine/ffmpeg/demux_stage.h"
 #include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/pipeline.h"
@@ -13,14 +14,19 @@ namespace {
 
 // The pipeline for the task's streams: the reading on this thread, the stages on their own.
 bool RunPipeline(TaskParts& task) {
-    const ThreadLayout& layout =
-        ChooseLayout(task.video.wanted, task.sound.wanted,
-                     task.sound.wanted ? task.sound.encoder.Context()->frame_size : 0);
+    // Copied streams need no stage: their packets go to the muxer from the reading thread.
+    const bool convertsVideo = task.video.wanted && !task.video.copied;
+    const bool convertsSound = task.sound.wanted && !task.sound.copied;
+    const ThreadLayout& layout = ChooseLayout(
+        convertsVideo, convertsSound, convertsSound ? task.sound.encoder.Context()->frame_size : 0);
     Pipeline pipeline(layout, task.stop, task.video, task.sound);
     DemuxStage demux(task.input, task.length, task.muxer, task.subtitles, task.stop,
                      task.decodedSinceRead);
     for (StreamPath* path : {&task.video, &task.sound}) {
-        if (path->wanted) {
+        if (path->wanted && path->copied) {
+            demux.Route(path->inStream->index,
+                        [path](AVPacket* packet) { return path->Copy(packet); });
+        } else if (path->wanted) {
             demux.Route(path->inStream->index,
                         pipeline.Route(path->IsVideo() ? StreamKind::Video : StreamKind::Sound));
         }
@@ -33,7 +39,7 @@ bool RunPipeline(TaskParts& task) {
 // long as it declares; then the muxer's end.
 bool Finish(TaskParts& task) {
     for (const StreamPath* path : {&task.video, &task.sound}) {
-        if (path->wanted && path->decoder.FramesDecoded() == 0) {
+        if (path->wanted && !path->copied && path->decoder.FramesDecoded() == 0) {
             return task.stop.Fail(std::string("The input's ") + path->Name() +
                                   " could not be decoded");
         }
@@ -79,11 +85,15 @@ TranscodeResult Transcode(const TranscodeRequest& request) {
     TaskParts task(request, stop);
     const bool ok = task.video.HasFrame() && task.sound.HasFrame() && OpenInput(task) &&
                     ChooseStreams(task) && CreateOutput(task) &&
-                    (!task.video.wanted || SetupVideo(task)) &&
-                    (!task.sound.wanted || SetupSound(task)) && OpenOutput(task) &&
-                    RunPipeline(task) && Finish(task) && Commit(task);
+                    (!task.video.wanted ||
+                     (task.video.copied ? SetupCopy(task, task.video) : SetupVideo(task))) &&
+                    (!task.sound.wanted ||
+                     (task.sound.copied ? SetupCopy(task, task.sound) : SetupSound(task))) &&
+                    OpenOutput(task) && RunPipeline(task) && Finish(task) && Commit(task);
     if (ok) {
-        return {TaskOutcome::Succeeded, {}, task.output.WrittenPath()};
+        const int copied = (task.video.wanted && task.video.copied ? kCopiedVideo : 0) |
+                           (task.sound.wanted && task.sound.copied ? kCopiedSound : 0);
+        return {TaskOutcome::Succeeded, {}, task.output.WrittenPath(), copied};
     }
     if (stop.Cancelled()) {
         return {TaskOutcome::Stopped, {}, {}};
