@@ -205,6 +205,18 @@ bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string&
     if (settings.bitrate == 0 && rule.qualityOption != nullptr) {
         options.Set(rule.qualityOption, rule.qualityValue);
     }
+    if (settings.pass > 0) {
+        encoder->flags |= settings.pass == 1 ? AV_CODEC_FLAG_PASS1 : AV_CODEC_FLAG_PASS2;
+        const std::string name = settings.codec->name;
+        if (name == "libx264") {
+            options.Set("stats", settings.statsPath);
+        } else if (name == "libx265") {
+            options.Set("x265-params",
+                        Format("pass=%d:stats=%s", settings.pass, settings.statsPath.c_str()));
+        } else if (settings.pass == 2 && !settings.passStats.empty()) {
+            encoder->stats_in = av_strdup(settings.passStats.c_str());
+        }
+    }
     return Open(options, error);
 }
 

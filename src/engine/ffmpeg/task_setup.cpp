@@ -8,8 +8,10 @@ extern "C" {
 #include <string>
 
 #include "engine/ffmpeg/copy_fit.h"
+#include "engine/ffmpeg/display_matrix.h"
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/metadata.h"
+#include "engine/ffmpeg/target_size.h"
 
 namespace ostrel::engine::ff {
 namespace {
@@ -79,7 +81,41 @@ bool ChooseVideoEncoder(TaskParts& task, PictureSize chainSize, VideoEncoderSett
     settings.constraints = &job.constraints;
     settings.x264Preset = job.x264Preset;
     settings.threads = task.request.threads;
-    settings.globalHeader = task.output.NeedsGlobalHeader();
+    settings.globalHeader =
+        task.pass == 1 ? task.passGlobalHeader : task.output.NeedsGlobalHeader();
+    settings.pass = task.pass;
+    settings.statsPath = task.statsPath;
+    settings.passStats = task.passStats;
+    return true;
+}
+
+// The video bit rate that fills the target size, checked before anything is encoded. With one
+// pass the rate is also the peak, so that the encoder's misses stay small.
+bool ApplyTargetSize(TaskParts& task) {
+    JobSpec& job = task.job;
+    const std::int64_t durationUs = task.length.ExpectedUs();
+    if (durationUs <= 0) {
+        return task.stop.Fail("The input's length is unknown, so no bit rate can fill a size");
+    }
+    const bool hasSound = task.input.AudioIndex() >= 0 && !job.noAudio;
+    const std::int64_t audioBitrate =
+        hasSound ? (job.audioBitrate > 0 ? job.audioBitrate : 128'000) : 0;
+    const PictureSize source = UprightSize(task.video.inStream);
+    const SizePlan plan = PlanTargetSize(
+        job.targetSizeBytes, durationUs, audioBitrate, job.width > 0 ? job.width : source.width,
+        job.height > 0 ? job.height : source.height, task.request.container.muxer);
+    if (!plan.fits) {
+        return task.stop.Fail(TooSmallText(job.targetSizeBytes, durationUs, plan.smallestBytes));
+    }
+    job.videoBitrate = plan.videoBitrate;
+    if (task.pass == 0) {
+        job.constraints.maxRate = job.constraints.maxRate > 0
+                                      ? std::min(job.constraints.maxRate, plan.videoBitrate)
+                                      : plan.videoBitrate;
+        if (job.constraints.bufferBits <= 0) {
+            job.constraints.bufferBits = plan.videoBitrate / 2;
+        }
+    }
     return true;
 }
 
@@ -181,6 +217,14 @@ bool ChooseStreams(TaskParts& task) {
         }
     }
     task.length.Start(*task.input.Context(), task.request.inputPath);
+    if (task.job.targetSizeBytes > 0 && task.video.wanted && !ApplyTargetSize(task)) {
+        return false;
+    }
+    if (task.pass == 1) {
+        // The first pass only learns the video: no sound, nothing carried.
+        task.sound.wanted = false;
+        task.job.noMetadata = true;
+    }
     for (const StreamPath* path : {&task.video, &task.sound}) {
         if (path->wanted) {
             task.length.Convert(path->inStream->index);

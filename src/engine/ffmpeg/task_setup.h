@@ -36,6 +36,13 @@ struct TaskParts {
     SubtitleTracks subtitles;
     SharedMuxer muxer;
     std::atomic<bool> decodedSinceRead{false};  // a stage decoded a frame since the last read
+    // Two-pass encoding to a target size (see target_size.h): which pass this is (0: the only
+    // one), the encoder's statistics, and for the first pass into the null muxer whether the
+    // real output needs the encoder's headers apart.
+    int pass = 0;
+    std::string statsPath;
+    std::string passStats;
+    bool passGlobalHeader = false;
 };
 
 bool OpenInput(TaskParts& task);
