@@ -235,7 +235,9 @@ bool ChooseStreams(TaskParts& task) {
 
 bool CreateOutput(TaskParts& task) {
     std::string error;
-    return task.output.Create(task.request.container.muxer, error) || task.stop.FailLibav(error);
+    // The first of two passes keeps only the encoder's statistics: its packets go nowhere.
+    const std::string muxer = task.pass == 1 ? "null" : task.request.container.muxer;
+    return task.output.Create(muxer, error) || task.stop.FailLibav(error);
 }
 
 bool SetupVideo(TaskParts& task) {

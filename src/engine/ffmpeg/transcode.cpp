@@ -158,7 +158,6 @@ TranscodeResult Transcode(const TranscodeRequest& request) {
     const AVOutputFormat* real = av_guess_format(request.container.muxer.c_str(), nullptr, nullptr);
     PassPlan plan{1, folder.StatsPath(), {}, real != nullptr && (real->flags & AVFMT_GLOBALHEADER)};
     TranscodeRequest first = request;
-    first.container.muxer = "null";
     if (request.progress) {
         first.progress = [&request](std::int64_t positionUs, std::int64_t durationUs) {
             request.progress(std::min(positionUs, durationUs) / 2, durationUs);
