@@ -31,13 +31,19 @@ stops the benchmark.
          Goal <= 0.85.
   probe  probing 200 files: ours (--dry-run, which probes every file) against one ffprobe per
          file. Goal <= 1.00.
+  copy   one 60 s 1280x720 H.264/AAC MKV to "MP4 - H264 Video" with --copy-when-fits (both
+         streams copied), against the same conversion without it (re-encoded) and against
+         `ffmpeg -c copy`, wall seconds:
+             copy ours S reencode S ffmpeg-copy S
+         Goals: reencode / ours >= 30; ours / ffmpeg-copy <= 1.10. Not run by default;
+         `--only copy --quick` runs it on a 3 s 320x240 clip once, to prove it runs.
 
 The keys of H.265 (mp4hevc, mkvhevc), AV1 (mp4av1, webmav1), VP9 (webmvp9), Opus and ALAC run
 with their profiles' constant quality and speed settings on both sides (-crf, -preset,
 -deadline, -cpu-used, -row-mt, -b:v 0, -tag:v hvc1).
 
-Usage: bench/bench.py [--build build] [--repeat 5] [--only keys,batch,probe] [--keys a,b,c]
-                      [--seconds 20]
+Usage: bench/bench.py [--build build] [--repeat 5] [--only keys,batch,probe,copy] [--keys a,b,c]
+                      [--seconds 20] [--quick]
 """
 import argparse
 import json
@@ -313,7 +319,47 @@ def case_probe(args, convert, work):
                                                        ratio(ours_wall, peer_wall)), flush=True)
 
 
-CASES = {"keys": case_keys, "batch": case_batch, "probe": case_probe}
+def case_copy(args, convert, work):
+    folder = os.path.join(work, "copy")
+    os.makedirs(folder)
+    clip = os.path.join(folder, "camera.mkv")
+    seconds, size = (3, "320x240") if args.quick else (60, "1280x720")
+    ffmpeg_make(clip, seconds, size)
+    profile = "MP4 - H264 Video (*.mp4)"
+    out = os.path.join(work, "ours")
+    base = [convert, "--profile", profile, "--threads", "2", "--output", out]
+    copy_cmd = base + ["--copy-when-fits", clip]
+    reencode_cmd = base + [clip]
+    peer_out = os.path.join(work, "peer")
+    peer_cmd = ["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", clip, "-map", "0:v:0",
+                "-map", "0:a:0", "-c", "copy", os.path.join(peer_out, "camera.mp4")]
+
+    def prepare():
+        clean(out)
+        clean(peer_out)
+
+    def ours():
+        sample = run(copy_cmd)
+        made = os.listdir(out)
+        if made != ["camera.mp4"]:
+            sys.exit("copy: ostrel-convert made %s" % made)
+        return sample
+
+    def theirs():
+        clean(out)
+        reencoded = run(reencode_cmd)
+        return reencoded, run(peer_cmd)
+
+    repeat = 1 if args.quick else args.repeat
+    mine, peers = paired(repeat, prepare, ours, theirs)
+    ours_wall = median(mine, "wall")
+    reencode_wall = statistics.median(r.wall for r, _ in peers)
+    peer_wall = statistics.median(p.wall for _, p in peers)
+    print("copy ours %.3f reencode %.3f ffmpeg-copy %.3f" % (ours_wall, reencode_wall, peer_wall),
+          flush=True)
+
+
+CASES = {"keys": case_keys, "batch": case_batch, "probe": case_probe, "copy": case_copy}
 
 
 def main():
@@ -324,6 +370,8 @@ def main():
     parser.add_argument("--keys", default="", help="format keys to run (default: all)")
     parser.add_argument("--seconds", type=int, default=20,
                         help="length of the keys case's clip (shorter only to try the script)")
+    parser.add_argument("--quick", action="store_true",
+                        help="copy: a short small clip once, to prove the case runs")
     args = parser.parse_args()
     convert = os.path.abspath(os.path.join(args.build, "bin", "ostrel-convert"))
     if not os.access(convert, os.X_OK):

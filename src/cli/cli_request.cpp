@@ -1,5 +1,7 @@
 #include "cli/cli_request.h"
 
+#include "common/decimal_text.h"
+
 #include <QRegularExpression>
 #include <functional>
 #include <map>
@@ -54,6 +56,20 @@ QString UsageEntry(const GridItemInfo& info) {
 
 // The value an item's option stores, or nullopt when the option does not take it.
 std::optional<QString> GridOptionValue(const GridItemInfo& info, const QString& value) {
+    if (info.Item == GridItem::TargetFileSize) {
+        // "25M", "25MB" or "25": megabytes of 1,000,000 bytes; "auto" for none.
+        QString size = value.trimmed();
+        if (size.compare(u"auto", Qt::CaseInsensitive) == 0) {
+            return kAuto;
+        }
+        if (size.endsWith(u"MB", Qt::CaseInsensitive)) {
+            size.chop(2);
+        } else if (size.endsWith(u'M', Qt::CaseInsensitive)) {
+            size.chop(1);
+        }
+        const std::optional<double> megabytes = ParseDecimal(size);
+        return megabytes && *megabytes > 0.0 ? std::optional<QString>(size) : std::nullopt;
+    }
     if (info.Kind == GridItemKind::FixedChoice) {
         for (const char* choice : info.Choices) {
             if (value.compare(QLatin1String(choice), Qt::CaseInsensitive) == 0) {

@@ -255,6 +255,20 @@ int Convert(ConversionRun& run, int threads, int skipped) {
     return failed == 0 && !run.StopRequested() ? ExitAllConverted : ExitSomeFailed;
 }
 
+// "video copied", "audio copied", "video and audio copied" or "converted", as the engine
+// decides for the file with its option string.
+QString CopyPlanText(engine::Decoder& decoder, const RunRow& row) {
+    if (!decoder.OpenFile(ToEnginePath(row.InputPath), {})) {
+        return QStringLiteral("converted");
+    }
+    const int copied =
+        decoder.CopiedStreams(ToEnginePath(row.OutputPath), row.Options.toStdString());
+    decoder.CloseFile();
+    const QString text = CopiedStatusText(std::max(copied, 0));
+    return text == QLatin1String("OK") ? QStringLiteral("converted")
+                                       : text.mid(4, text.size() - 5);  // inside "OK (...)"
+}
+
 int Run(const QStringList& arguments) {
     QString error;
     const std::optional<CliRequest> request = ParseCliArguments(arguments, error);
@@ -408,8 +422,14 @@ int Run(const QStringList& arguments) {
     }
 
     if (request->DryRun) {
+        // With copying on, a fourth column says which streams would go in as they are.
+        const bool copying = model.Settings().CopyStreamsThatFit;
         for (const RunRow& row : run.Rows()) {
-            PrintOut(row.InputPath + u'\t' + row.OutputPath + u'\t' + row.Options + u'\n');
+            QString line = row.InputPath + u'\t' + row.OutputPath + u'\t' + row.Options;
+            if (copying) {
+                line += u'\t' + CopyPlanText(*decoder, row);
+            }
+            PrintOut(line + u'\n');
         }
         return skipped == 0 ? ExitAllConverted : ExitSomeFailed;
     }

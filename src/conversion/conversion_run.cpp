@@ -62,12 +62,21 @@ QString ProgressText(const RunRow& row) {
     return PercentText(row.Percent);
 }
 
+QString CopiedStatusText(int copiedStreams) {
+    const bool video = (copiedStreams & engine::kCopiedVideoStream) != 0;
+    const bool audio = (copiedStreams & engine::kCopiedAudioStream) != 0;
+    return video && audio ? QStringLiteral("OK (video and audio copied)")
+           : video        ? QStringLiteral("OK (video copied)")
+           : audio        ? QStringLiteral("OK (audio copied)")
+                          : QStringLiteral("OK");
+}
+
 QString StatusText(const RunRow& row) {
     switch (row.Status) {
         case RunRowStatus::Converting:
             return QStringLiteral("Converting...");
         case RunRowStatus::Succeeded:
-            return QStringLiteral("OK");
+            return CopiedStatusText(row.CopiedStreams);
         case RunRowStatus::Failed:
             return QStringLiteral("Error: ") + row.ErrorText;
         case RunRowStatus::Canceled:
@@ -316,6 +325,11 @@ bool ConversionRun::Start(engine::Encoder& encoder, int threads) {
             run->OnTaskFinished(task, outcome, QString::fromStdString(errorText));
         }
     };
+    events.StreamsCopied = [live](int task, int copiedStreams) {
+        if (ConversionRun* run = live()) {
+            run->OnStreamsCopied(task, copiedStreams);
+        }
+    };
     events.OutputWritten = [live](int task, const std::string& outputPath) {
         if (ConversionRun* run = live()) {
             run->OnOutputWritten(task, FromEnginePath(outputPath));
@@ -403,6 +417,12 @@ void ConversionRun::OnTaskProgress(int task, std::int64_t positionUs, std::int64
         runRow.Status = RunRowStatus::Converting;
     }
     emit rowChanged(row);
+}
+
+void ConversionRun::OnStreamsCopied(int task, int copiedStreams) {
+    if (const int row = RowOfTask(task); row >= 0) {
+        rows_[row].CopiedStreams = copiedStreams;
+    }
 }
 
 void ConversionRun::OnOutputWritten(int task, const QString& outputPath) {

@@ -61,12 +61,17 @@ struct RunRow {
     QString ErrorText;
     std::int64_t PositionUs = 0;  // as the last progress event gave them
     std::int64_t DurationUs = 0;
+    // engine::kCopiedVideoStream | kCopiedAudioStream: what went into the output as it was.
+    int CopiedStreams = 0;
 };
 
-// What the progress window shows of a row: "45%", "100%" or empty; "Converting...", "OK",
+// What the progress window shows of a row: "45%", "100%" or empty; "Converting...", "OK" ("OK
+// (video copied)", "OK (audio copied)", "OK (video and audio copied)" for copied streams),
 // "Error: " with the reason, "Canceled" or empty.
 QString ProgressText(const RunRow& row);
 QString StatusText(const RunRow& row);
+// "OK", or "OK (video copied)" and the like for the streams copied.
+QString CopiedStatusText(int copiedStreams);
 
 // Why a run is paused.
 enum class RunPause : int { None = 0, User, DiskFull };
@@ -168,6 +173,7 @@ class ConversionRun : public QObject {
     void SetState(State state);
     void OnTaskProgress(int task, std::int64_t positionUs, std::int64_t durationUs);
     void OnTaskFinished(int task, engine::TaskOutcome outcome, const QString& errorText);
+    void OnStreamsCopied(int task, int copiedStreams);
     void OnOutputWritten(int task, const QString& outputPath);
 
     QList<RunRow> rows_;

@@ -55,7 +55,14 @@ struct EncoderEvents {
     // to. That is the planned path unless a file took that name during the run (the engine
     // never replaces one); then it is the next free name with " (n)" before the extension.
     std::function<void(int task, const std::string& outputPath)> OutputWritten;
+    // Once per succeeded task that copied a stream instead of converting it, before its
+    // OutputWritten: kCopiedVideoStream, kCopiedAudioStream or both.
+    std::function<void(int task, int copiedStreams)> StreamsCopied;
 };
+
+// Which streams of a task went into the output as they were (see "-copy_when_fits").
+inline constexpr int kCopiedVideoStream = 1;
+inline constexpr int kCopiedAudioStream = 2;
 
 // The conversion queue: one task per (input, output) pair, converted in the background.
 class Encoder {
@@ -120,6 +127,10 @@ class Decoder {
     // Duration in microseconds as two 32-bit halves (the low half taken as unsigned).
     virtual std::int32_t DurationLow() const = 0;
     virtual std::int32_t DurationHigh() const = 0;
+    // Which streams of the open file a conversion with these options into outputPath would
+    // copy as they are (kCopiedVideoStream, kCopiedAudioStream); negative with LastError() set
+    // when no file is open or the options are refused.
+    virtual int CopiedStreams(const std::string& outputPath, const std::string& options) = 0;
     virtual void CloseFile() = 0;
 };
 
@@ -222,7 +233,7 @@ struct EngineApi {
     Player* (*CreatePlayer)();
 };
 
-inline constexpr int kEngineAbiVersion = 3;
+inline constexpr int kEngineAbiVersion = 4;
 // extern "C" const EngineApi* ostrel_engine_api_v1(void);
 inline constexpr const char* kEngineFactorySymbol = "ostrel_engine_api_v1";
 inline constexpr const char* kEngineFolderName = "LibAV";

@@ -381,6 +381,44 @@ QString OptionBuilder::SizePart(const SourceFacts& source) {
     return s.CropEnabled ? QString() : SizeText(width, height);
 }
 
+QString CopyRulesText(const OutputSettings& s, const DeviceLimits* device) {
+    QStringList items;
+    const std::pair<bool, const char*> automatic[] = {{s.VideoBitrate == kAuto, "vb"},
+                                                      {s.AudioBitrate == kAuto, "ab"},
+                                                      {s.SampleRate == kAuto, "ar"},
+                                                      {s.FrameRate == kAuto, "r"},
+                                                      {s.Channels == ChannelsAuto, "ac"}};
+    for (const auto& [isAuto, name] : automatic) {
+        if (isAuto) {
+            items.append(QLatin1String(name));
+        }
+    }
+    if (device != nullptr) {
+        if (device->MaxFrameRate > 0) {
+            items.append(QStringLiteral("maxfps=%1").arg(device->MaxFrameRate));
+        }
+        if (device->MaxChannels > 0) {
+            items.append(QStringLiteral("maxch=%1").arg(device->MaxChannels));
+        }
+        if (device->MaxAudioKbps > 0) {
+            items.append(QStringLiteral("maxab=%1k").arg(device->MaxAudioKbps));
+        }
+    }
+    return items.isEmpty() ? QStringLiteral("strict") : items.join(u',');
+}
+
+QString CopyAndSizeGroup(const OutputSettings& s, const DeviceLimits* device, bool hasVideo) {
+    QString group;
+    if (s.CopyStreamsThatFit) {
+        group += QStringLiteral(" -copy_when_fits ") + CopyRulesText(s, device);
+    }
+    const std::optional<double> megabytes = ParseDecimal(s.TargetFileSize);
+    if (megabytes && *megabytes > 0.0 && hasVideo && !s.AudioOnly) {
+        group += QStringLiteral(" -target_size %1").arg(std::llround(*megabytes * 1e6));
+    }
+    return group;
+}
+
 OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source) {
     const OutputSettings& s = settings_;
     OptionBuilderResult result;
@@ -475,6 +513,7 @@ OptionBuilderResult OptionBuilder::BuildEncoderOptions(const SourceFacts& source
     if (device != nullptr && result.HasVideo && !s.AudioOnly) {
         result.EncoderOptions += DeviceOptionGroup(*device);
     }
+    result.EncoderOptions += CopyAndSizeGroup(s, device, result.HasVideo);
     return result;
 }
 

@@ -52,6 +52,15 @@ class OptionBuilder {
     int targetHeight_ = 0;
 };
 
+struct DeviceLimits;
+
+// What the option string gets after the profile's own options and the device group:
+// " -copy_when_fits RULES" when the streams that fit are to be copied (RULES names the values
+// the profile chose by itself and the device's limits no other option carries), and
+// " -target_size BYTES" for a target file size of a video output.
+QString CopyRulesText(const OutputSettings& settings, const DeviceLimits* device);
+QString CopyAndSizeGroup(const OutputSettings& settings, const DeviceLimits* device, bool hasVideo);
+
 // The automatic video bit rate ("3388k") for a picture of pixelCount pixels.
 QString AutoVideoBitrate(int pixelCount, int baseBitrateKbps, int videoQuality);
 

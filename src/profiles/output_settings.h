@@ -45,6 +45,10 @@ struct OutputSettings {
     QString SampleRate = kAuto;
     int Channels = ChannelsAuto;
     bool RemoveAudio = false;
+    // Each stream that already fits the output is copied instead of converted.
+    bool CopyStreamsThatFit = false;
+    // The output's size to aim at, in MB of 1,000,000 bytes; "Auto": none.
+    QString TargetFileSize = kAuto;
     QString CpuThreads;
     QString DestinationFolder;
     int KeepFolderStructure = ChoiceYes;  // outputs of a folder's files go to its subfolders

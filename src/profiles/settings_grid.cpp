@@ -26,6 +26,8 @@ constexpr const char* kSampleRateChoices[] = {"Auto",  "8000",  "11025", "16000"
 // The position of a choice is the number the record holds (0 for "Auto").
 constexpr const char* kChannelChoices[] = {"Auto", "1", "2"};
 constexpr const char* kYesNoChoices[] = {"Yes", "No"};
+// Megabytes of 1,000,000 bytes: an e-mail attachment, a chat upload, a CD's worth.
+constexpr const char* kTargetSizeChoices[] = {"Auto", "8", "10", "25", "50", "100", "700"};
 
 using enum GridItem;
 using K = GridItemKind;
@@ -204,6 +206,27 @@ constexpr GridItemInfo kItems[] = {
      .InitialValue = "Yes",
      .Choices = kYesNoChoices,
      .Description = "Give each output file the modification time of its input file"},
+    {.Item = CopyStreamsThatFit,
+     .Category = C::OutputFile,
+     .Caption = "Copy Streams That Fit",
+     .Kind = K::CheckBox,
+     .CheckField = &S::CopyStreamsThatFit,
+     .InitialValue = "false",
+     .Description = "Copy a stream as it is, without converting it, when the output can take it "
+                    "unchanged: much faster, and no quality is lost",
+     .CliFlag = "--copy-when-fits"},
+    {.Item = TargetFileSize,
+     .Category = C::VideoSettings,
+     .Caption = "Target File Size (MB)",
+     .Kind = K::Text,
+     .TextField = &S::TargetFileSize,
+     .InitialValue = "Auto",
+     .Choices = kTargetSizeChoices,
+     .Description = "Make the output file this size (1 MB = 1,000,000 bytes): the video bit rate "
+                    "is computed from the length and the video is encoded in two passes",
+     .TypingAllowed = true,
+     .CliFlag = "--target-size",
+     .CliValue = "MB"},
 };
 static_assert(std::size(kItems) == kGridItemCount);
 
@@ -262,6 +285,12 @@ bool IsValidAspect(QStringView text) {
     const QStringView width = text.left(colon);
     const QStringView height = text.mid(colon + 1);
     return IsDigits(width) && IsDigits(height) && HasNonZeroDigit(width) && HasNonZeroDigit(height);
+}
+
+// Megabytes above zero, whole or decimal ("25", "9.5").
+bool IsValidFileSize(QStringView text) {
+    const std::optional<double> value = ParseDecimal(text);
+    return value.has_value() && *value > 0.0;
 }
 
 bool IsCropMargin(GridItem item) {
@@ -502,6 +531,7 @@ void SettingsGrid::ValidateTextValues() {
     check(SampleRate, IsValidSampleRate);
     check(FrameRate, IsValidFrameRate);
     check(AspectRatio, IsValidAspect);
+    check(TargetFileSize, IsValidFileSize);
 }
 
 bool SettingsGrid::IsItemHidden(GridItem item) const {

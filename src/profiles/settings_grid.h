@@ -40,8 +40,11 @@ enum class GridItem : int {
     RemoveAudio,
     KeepFolderStructure,
     KeepFileDate,
+    // Added later; each is shown under its category after the older items.
+    CopyStreamsThatFit,
+    TargetFileSize,
 };
-inline constexpr int kGridItemCount = 18;
+inline constexpr int kGridItemCount = 20;
 
 enum class GridItemKind : int {
     None = 0,

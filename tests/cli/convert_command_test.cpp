@@ -132,6 +132,33 @@ TEST_F(ConvertCommandTest, DryRunPrintsTheBuilderStrings) {
     }
 }
 
+// With copying on, a fourth field says what the engine would copy as it is.
+TEST_F(ConvertCommandTest, DryRunSaysWhatWouldBeCopied) {
+    const QString out = OutputFolder();
+    const struct {
+        QStringList settings;
+        const char* plan;
+    } cases[] = {
+        {{"--profile", "ID_MPH", "--copy-when-fits"}, "video and audio copied"},
+        {{"--profile", "ID_MPH", "--copy-when-fits", "--size", "320x240"}, "audio copied"},
+        {{"--profile", "ID_MPH", "--copy-when-fits", "--channels", "1"}, "video copied"},
+        {{"--profile", "ID_AVI", "--copy-when-fits"}, "converted"},
+        {{"--profile", "ID_MPH", "--copy-when-fits", "--target-size", "2M"}, "converted"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o =
+            Convert(c.settings + QStringList{"--output", out, "--dry-run", Path("clip.mp4")});
+        ASSERT_EQ(o.ExitCode, 0) << o.Err.toStdString();
+        const QStringList fields = o.Out.trimmed().split(QLatin1Char('\t'));
+        ASSERT_EQ(fields.size(), 4) << o.Out.toStdString();
+        EXPECT_EQ(fields.at(3), QLatin1String(c.plan)) << c.settings.join(' ').toStdString();
+    }
+    EXPECT_NE(
+        Convert({"--profile", "ID_MPH", "--target-size", "huge", "--output", out, Path("clip.mp4")})
+            .ExitCode,
+        0);
+}
+
 // The option string gets "-map_metadata -1" after the builder's own; the file keeps only
 // what the muxer writes of its own.
 TEST_F(ConvertCommandTest, NoMetadataLeavesTheTagsBehind) {

@@ -455,6 +455,10 @@ EncoderEvents EventLog::Handlers() {
         wrongThread = wrongThread || std::this_thread::get_id() != testThread;
         written[task] = path;
     };
+    events.StreamsCopied = [this](int task, int copiedStreams) {
+        wrongThread = wrongThread || std::this_thread::get_id() != testThread;
+        copied[task] = copiedStreams;
+    };
     return events;
 }
 

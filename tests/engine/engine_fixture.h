@@ -129,6 +129,7 @@ struct EventLog {
     std::vector<FinishedEvent> finished;
     std::vector<ProgressEvent> progress;
     std::map<int, std::string> written;  // task → the path its output was written to
+    std::map<int, int> copied;           // task → the streams it copied as they were
     int queueEnds = 0;
     bool wrongThread = false;
     std::thread::id testThread = std::this_thread::get_id();

@@ -62,6 +62,7 @@ class FakeDecoder : public engine::Decoder {
     std::int32_t DurationHigh() const override {
         return static_cast<std::int32_t>(current_.DurationUs >> 32);
     }
+    int CopiedStreams(const std::string&, const std::string&) override { return open ? 0 : -1; }
     void CloseFile() override {
         ++closeCount;
         open = false;

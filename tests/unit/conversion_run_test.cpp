@@ -94,10 +94,14 @@ TEST(RunRowTextTest, StatusAndProgressTextsFollowTheValues) {
         const char* error;
         const char* progressText;
         const char* statusText;
+        int copied = 0;
     } cases[] = {
         {RunRowStatus::None, std::nullopt, "", "", ""},
         {RunRowStatus::Converting, 45, "", "45%", "Converting..."},
         {RunRowStatus::Succeeded, 100, "", "100%", "OK"},
+        {RunRowStatus::Succeeded, 100, "", "100%", "OK (video copied)", 1},
+        {RunRowStatus::Succeeded, 100, "", "100%", "OK (audio copied)", 2},
+        {RunRowStatus::Succeeded, 100, "", "100%", "OK (video and audio copied)", 3},
         {RunRowStatus::Failed, 10, "Invalid data", "10%", "Error: Invalid data"},
         {RunRowStatus::Failed, std::nullopt, "", "", "Error: "},
         {RunRowStatus::Canceled, 0, "", "0%", "Canceled"},
@@ -105,6 +109,7 @@ TEST(RunRowTextTest, StatusAndProgressTextsFollowTheValues) {
     for (const auto& c : cases) {
         RunRow row;
         row.Status = c.status;
+        row.CopiedStreams = c.copied;
         row.Percent = c.percent;
         row.ErrorText = QString::fromLatin1(c.error);
         EXPECT_EQ(ProgressText(row), QLatin1String(c.progressText));

@@ -204,6 +204,28 @@ TEST(OptionBuilderTest, SettingsChangeTheString) {
              s.CropTop = QStringLiteral("8");
          },
          "-ac 2 -vn -ab 128k -ar 44100"},
+        {"copying names what the profile chose by itself", "mp4h264",
+         [](OutputSettings& s) { s.CopyStreamsThatFit = true; },
+         "-ac 2 -vcodec libx264 -vpre libx264-veryfast -vb 2048k -ab 128k -ar 44100 -s 640x480 "
+         "-copy_when_fits vb,ab,ar,r,ac"},
+        {"copying with chosen values binds them", "mp4h264",
+         [](OutputSettings& s) {
+             s.CopyStreamsThatFit = true;
+             s.VideoBitrate = QStringLiteral("1000k");
+             s.AudioBitrate = QStringLiteral("192k");
+             s.SampleRate = QStringLiteral("48000");
+             s.FrameRate = QStringLiteral("25");
+             s.Channels = ChannelsMono;
+         },
+         "-r 25 -ac 1 -vcodec libx264 -vpre libx264-veryfast -vb 1000k -ab 192k -ar 48000 "
+         "-s 640x480 -copy_when_fits strict"},
+        {"a target size in bytes", "mp4h264",
+         [](OutputSettings& s) { s.TargetFileSize = QStringLiteral("9.5"); },
+         "-ac 2 -vcodec libx264 -vpre libx264-veryfast -vb 2048k -ab 128k -ar 44100 -s 640x480 "
+         "-target_size 9500000"},
+        {"no target size for sound alone", "mp3",
+         [](OutputSettings& s) { s.TargetFileSize = QStringLiteral("25"); },
+         "-ac 2 -vn -ab 128k -ar 44100"},
     };
     for (const auto& c : cases) {
         OutputSettings s = ForKey(QLatin1String(c.key));

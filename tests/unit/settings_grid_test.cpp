@@ -49,6 +49,11 @@ TEST(SettingsGridTest, CleansAndValidatesTypedValues) {
         {GridItem::FrameRate, "0", "Auto"},
         {GridItem::FrameRate, "1e3", "Auto"},
         {GridItem::FrameRate, "25 -y", "Auto"},
+        {GridItem::TargetFileSize, " 25 ", "25"},
+        {GridItem::TargetFileSize, "9.5", "9.5"},
+        {GridItem::TargetFileSize, "0", "Auto"},
+        {GridItem::TargetFileSize, "-5", "Auto"},
+        {GridItem::TargetFileSize, "25 MB", "Auto"},
         {GridItem::AspectRatio, "16:9", "16:9"},
         {GridItem::AspectRatio, "4:3", "4:3"},
         {GridItem::AspectRatio, "16/9", "Auto"},
@@ -269,10 +274,12 @@ TEST(SettingsGridModelTest, ShowsCategoriesItemsAndCropMarginsAsATree) {
     EXPECT_EQ(ChildCaptions(model, {}),
               (QStringList{"Output File", "Video Settings", "Audio Settings"}));
     EXPECT_EQ(ChildCaptions(model, model.index(0, 0)),
-              (QStringList{"Filename Extension", "Keep Folder Structure", "Keep File Date"}));
-    EXPECT_EQ(ChildCaptions(model, model.index(1, 0)),
-              (QStringList{"Video Bitrate", "Frame Rate (FPS)", "Aspect Rate", "Crop Video",
-                           "Vertically Flip", "Horizontally Flip", "Rotate"}));
+              (QStringList{"Filename Extension", "Keep Folder Structure", "Keep File Date",
+                           "Copy Streams That Fit"}));
+    EXPECT_EQ(
+        ChildCaptions(model, model.index(1, 0)),
+        (QStringList{"Video Bitrate", "Frame Rate (FPS)", "Aspect Rate", "Crop Video",
+                     "Vertically Flip", "Horizontally Flip", "Rotate", "Target File Size (MB)"}));
     EXPECT_EQ(ChildCaptions(model, model.index(2, 0)),
               (QStringList{"Audio Bitrate", "Sample Rate", "Channels", "Remove Audio"}));
     const QModelIndex crop = model.IndexOfItem(GridItem::CropVideo);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/ffmpeg/copy_fit.h"
 #include "engine/ffmpeg/display_matrix.h"
 #include "engine/ffmpeg/ffmpeg_engine.h"
 #include "engine/ffmpeg/input.h"
@@ -46,6 +47,15 @@ class FfmpegDecoder final : public Decoder {
     }
 
     std::string LastError() const override { return lastError_; }
+    int CopiedStreams(const std::string& outputPath, const std::string& options) override {
+        if (!input_) {
+            lastError_ = "No file is open";
+            return -1;
+        }
+        const int copied = CopiedStreamsFor(*input_->Context(), videoIndex_, audioIndex_,
+                                            outputPath, options, lastError_);
+        return copied;
+    }
     int VideoStreamCount() const override { return static_cast<int>(video_.size()); }
     int AudioStreamCount() const override { return static_cast<int>(audio_.size()); }
     int VideoStreamIndex() const override { return videoIndex_; }

@@ -293,6 +293,18 @@ class FfmpegEncoder final : public Encoder {
         }
     }
 
+    void PostCopied(std::uint64_t serial, int task, int copiedStreams) {
+        std::function<void(int, int)> handler;
+        {
+            std::lock_guard lock(mutex_);
+            handler = events_.StreamsCopied;
+        }
+        if (handler) {
+            hostEvents_.Post(serial,
+                             [handler, task, copiedStreams]() { handler(task, copiedStreams); });
+        }
+    }
+
     void PostWritten(std::uint64_t serial, int task, const std::string& path) {
         std::function<void(int, const std::string&)> handler;
         {
@@ -392,6 +404,9 @@ class FfmpegEncoder final : public Encoder {
         request.stageThread = [this] { HostEvents::MarkThread(this); };
         const TranscodeResult result = Transcode(request);
         if (result.outcome == TaskOutcome::Succeeded) {
+            if (result.copiedStreams != 0) {
+                PostCopied(serial, task.number, result.copiedStreams);
+            }
             PostWritten(serial, task.number, result.outputPath);
         }
         PostFinished(serial, task.number, result.outcome, result.errorText);

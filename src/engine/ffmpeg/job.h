@@ -62,6 +62,22 @@ struct EncoderOption {
     std::string value;
 };
 
+// "-copy_when_fits LIST": each stream whose packets already fit the output is copied instead of
+// converted. The list names the options whose values the profile chose by itself (they bind
+// only a converted stream: an automatic bit rate or sample rate does not stop a copy, and an
+// automatic channel count is a maximum) and the device's limits that no other option carries.
+struct CopyRules {
+    bool enabled = false;
+    bool autoVideoBitrate = false;     // "vb"
+    bool autoAudioBitrate = false;     // "ab"
+    bool autoSampleRate = false;       // "ar"
+    bool autoFrameRate = false;        // "r"
+    bool autoChannels = false;         // "ac"
+    double maxFrameRate = 0.0;         // "maxfps=N"; 0: no limit
+    int maxChannels = 0;               // "maxch=N"
+    std::int64_t maxAudioBitrate = 0;  // "maxab=RATE", bit/s
+};
+
 // What one output's option string asks for, before it is checked against the input and the
 // encoders.
 struct JobSpec {
@@ -87,6 +103,10 @@ struct JobSpec {
     std::vector<FilterStep> filters;
     // "-map_metadata -1": clean files, without the input's tags, chapters and cover.
     bool noMetadata = false;
+    CopyRules copy;
+    // "-target_size BYTES": the output's size to aim at; the video bit rate follows from the
+    // input's length. 0: none.
+    std::int64_t targetSizeBytes = 0;
 };
 
 // The one fact about the input that the option language depends on: a bare "-target dvd" or

@@ -283,6 +283,38 @@ bool SetIntegerVideoOption(const std::string& option, const std::string& value, 
     return true;
 }
 
+// "vb,ab,ar,r,ac,maxfps=30,maxch=2,maxab=160k", or "strict" when nothing is automatic.
+bool ParseCopyRules(const std::string& text, CopyRules& rules) {
+    rules = CopyRules{};
+    rules.enabled = true;
+    if (text == "strict") {
+        return true;
+    }
+    for (const std::string& item : Split(text, ',')) {
+        const std::size_t equals = item.find('=');
+        const std::string name = item.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : item.substr(equals + 1);
+        bool* flag = name == "vb"   ? &rules.autoVideoBitrate
+                     : name == "ab" ? &rules.autoAudioBitrate
+                     : name == "ar" ? &rules.autoSampleRate
+                     : name == "r"  ? &rules.autoFrameRate
+                     : name == "ac" ? &rules.autoChannels
+                                    : nullptr;
+        if (flag != nullptr && equals == std::string::npos) {
+            *flag = true;
+        } else if (name == "maxfps" && ParseNumber(value).value_or(0) > 0) {
+            rules.maxFrameRate = *ParseNumber(value);
+        } else if (name == "maxch" && ParseInteger(value).value_or(0) > 0) {
+            rules.maxChannels = static_cast<int>(*ParseInteger(value));
+        } else if (name == "maxab" && ParseBitrate(value).value_or(0) > 0) {
+            rules.maxAudioBitrate = *ParseBitrate(value);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
 const OptionRow kOptions[] = {
     {"-an", OptionKind::Flag, SetFlag<&JobSpec::noAudio>},
     {"-vn", OptionKind::Flag, SetFlag<&JobSpec::noVideo>},
@@ -466,6 +498,19 @@ const OptionRow kOptions[] = {
     {"-vf", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          return ParseFilterChain(value, state.job.filters, state.error);
+     }},
+    {"-copy_when_fits", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         return ParseCopyRules(value, state.job.copy);
+     }},
+    {"-target_size", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         const auto bytes = ParseInteger(value);
+         if (!bytes || *bytes < 1 || *bytes > 1'000'000'000'000L) {
+             return false;
+         }
+         state.job.targetSizeBytes = *bytes;
+         return true;
      }},
 };
 

@@ -54,6 +54,8 @@ const ThreadLayout kLayouts[] = {
     {.name = "sound, small encoder frames or none",
      .sound = true,
      .stages = {{StreamKind::Sound, Step::Filter, kAudioFrameQueue, true}}},
+    // Every stream copied: the reading thread writes the packets itself.
+    {.name = "streams copied", .stages = {}},
 };
 
 void Allocate(FramePtr& frame) {
@@ -115,7 +117,7 @@ const ThreadLayout& ChooseLayout(bool video, bool sound, int soundFrameSamples) 
             return layout;
         }
     }
-    return kLayouts[0];  // not reached: the task takes video, sound or both
+    return kLayouts[0];  // not reached
 }
 
 // A stage and the queue it takes its items from: packets when it starts with decoding, frames

@@ -224,6 +224,19 @@ bool StreamEncoder::OpenVideo(const VideoEncoderSettings& settings, std::string&
     encoder->color_trc = settings.colorTransfer;
     encoder->colorspace = settings.colorSpace;
     encoder->color_range = settings.colorRange;
+    if (settings.pass > 0) {
+        encoder->flags |= settings.pass == 1 ? AV_CODEC_FLAG_PASS1 : AV_CODEC_FLAG_PASS2;
+        const std::string name = settings.codec->name;
+        if (name == "libx264") {
+            options.Set("stats", settings.statsPath);
+        } else if (name == "libx265") {
+            // Replaces the rule's own x265-params, whose quiet log level it keeps.
+            options.Set("x265-params", Format("log-level=error:pass=%d:stats=%s", settings.pass,
+                                              settings.statsPath.c_str()));
+        } else if (settings.pass == 2 && !settings.passStats.empty()) {
+            encoder->stats_in = av_strdup(settings.passStats.c_str());
+        }
+    }
     return Open(options, error);
 }
 

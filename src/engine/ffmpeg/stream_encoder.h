@@ -31,6 +31,11 @@ struct VideoEncoderSettings {
     AVColorRange colorRange = AVCOL_RANGE_UNSPECIFIED;
     int threads = 1;  // the task's share, before the encoder's own rule
     bool globalHeader = false;
+    // Two-pass encoding: 1 or 2 (0: one pass); the statistics file of libx264 and libx265,
+    // libvpx's statistics of the first pass for the second.
+    int pass = 0;
+    std::string statsPath;
+    std::string passStats;
 };
 
 struct AudioEncoderSettings {

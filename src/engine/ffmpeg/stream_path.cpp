@@ -127,4 +127,17 @@ bool StreamPath::Encode(const AVFrame* frame) {
     return ok || (error.empty() ? false : stop_->FailLibav(error));
 }
 
+// Each copied packet, as each decoded frame, tells the reading thread the input is usable.
+bool StreamPath::Copy(AVPacket* packet) {
+    if (stop_->Stopping()) {
+        return false;
+    }
+    if (packet != nullptr) {
+        *decodedSinceRead_ = true;
+    }
+    std::string error;
+    return copy.Write(packet, *muxer_, *outStream, error) ||
+           (error.empty() ? false : stop_->FailLibav(error));
+}
+
 }  // namespace ostrel::engine::ff

@@ -1,7 +1,7 @@
-// One converted stream of a task: decoder → filter graph (video) or sound converter → encoder
-// → the shared muxer. Decode, Filter and Encode each hand their result to the next step; the
-// pipeline may put a queue between two steps, and the steps then run on different threads
-// (see pipeline.cpp for which thread runs which step). A null packet or frame is the end of
+// One stream of a task, converted or copied. Converted: decoder → filter graph (video) or sound
+// converter → encoder → the shared muxer. Decode, Filter and Encode each hand their result to the
+// next step; the pipeline may put a queue between two steps, and the steps then run on different
+// threads (see pipeline.cpp for which thread runs which step). A null packet or frame is the end of
 // the stream and is handed on like the others. Every failure is recorded in the task's stop
 // by the step that met it, on its own thread.
 #pragma once
@@ -13,6 +13,7 @@
 #include "engine/ffmpeg/audio_converter.h"
 #include "engine/ffmpeg/av_util.h"
 #include "engine/ffmpeg/filter_graph.h"
+#include "engine/ffmpeg/stream_copy.h"
 #include "engine/ffmpeg/stream_decoder.h"
 #include "engine/ffmpeg/stream_encoder.h"
 
@@ -54,8 +55,13 @@ class StreamPath {
     // Encodes a filtered frame (null: drains the encoder) and writes its packets. Runs on the
     // stage that starts with encoding, or where the frame was filtered.
     bool Encode(const AVFrame* frame);
+    // A copied stream instead: writes the packet as it is (null: the end of the stream). Runs
+    // on the reading thread.
+    bool Copy(AVPacket* packet);
 
     bool wanted = false;
+    bool copied = false;  // the stream's packets go into the output as they are
+    StreamCopy copy;
     AVStream* inStream = nullptr;
     AVStream* outStream = nullptr;
     StreamDecoder decoder;

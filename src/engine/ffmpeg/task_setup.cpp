@@ -8,8 +8,11 @@ extern "C" {
 #include <cstring>
 #include <string>
 
+#include "engine/ffmpeg/copy_fit.h"
+#include "engine/ffmpeg/display_matrix.h"
 #include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/metadata.h"
+#include "engine/ffmpeg/target_size.h"
 
 namespace ostrel::engine::ff {
 namespace {
@@ -125,7 +128,41 @@ bool ChooseVideoEncoder(TaskParts& task, PictureSize chainSize, VideoEncoderSett
     settings.x264Preset = job.x264Preset;
     settings.options = &job.videoOptions;
     settings.threads = task.request.threads;
-    settings.globalHeader = task.output.NeedsGlobalHeader();
+    settings.globalHeader =
+        task.pass == 1 ? task.passGlobalHeader : task.output.NeedsGlobalHeader();
+    settings.pass = task.pass;
+    settings.statsPath = task.statsPath;
+    settings.passStats = task.passStats;
+    return true;
+}
+
+// The video bit rate that fills the target size, checked before anything is encoded. With one
+// pass the rate is also the peak, so that the encoder's misses stay small.
+bool ApplyTargetSize(TaskParts& task) {
+    JobSpec& job = task.job;
+    const std::int64_t durationUs = task.length.ExpectedUs();
+    if (durationUs <= 0) {
+        return task.stop.Fail("The input's length is unknown, so no bit rate can fill a size");
+    }
+    const bool hasSound = task.input.AudioIndex() >= 0 && !job.noAudio;
+    const std::int64_t audioBitrate =
+        hasSound ? (job.audioBitrate > 0 ? job.audioBitrate : 128'000) : 0;
+    const PictureSize source = UprightSize(task.video.inStream);
+    const SizePlan plan = PlanTargetSize(
+        job.targetSizeBytes, durationUs, audioBitrate, job.width > 0 ? job.width : source.width,
+        job.height > 0 ? job.height : source.height, task.request.container.muxer);
+    if (!plan.fits) {
+        return task.stop.Fail(TooSmallText(job.targetSizeBytes, durationUs, plan.smallestBytes));
+    }
+    job.videoBitrate = plan.videoBitrate;
+    if (task.pass == 0) {
+        job.constraints.maxRate = job.constraints.maxRate > 0
+                                      ? std::min(job.constraints.maxRate, plan.videoBitrate)
+                                      : plan.videoBitrate;
+        if (job.constraints.bufferBits <= 0) {
+            job.constraints.bufferBits = plan.videoBitrate / 2;
+        }
+    }
     return true;
 }
 
@@ -240,7 +277,23 @@ bool ChooseStreams(TaskParts& task) {
     }
     task.video.inStream = task.input.Stream(task.input.VideoIndex());
     task.sound.inStream = task.input.Stream(task.input.AudioIndex());
+    for (StreamPath* path : {&task.video, &task.sound}) {
+        if (path->wanted && task.job.copy.enabled) {
+            const StreamFacts facts = FactsOf(*task.input.Context(), *path->inStream);
+            path->copied =
+                DecideCopy(facts, task.job, CopyTargetFor(task.job, task.request.container, facts))
+                    .copy;
+        }
+    }
     task.length.Start(*task.input.Context(), task.request.inputPath);
+    if (task.job.targetSizeBytes > 0 && task.video.wanted && !ApplyTargetSize(task)) {
+        return false;
+    }
+    if (task.pass == 1) {
+        // The first pass only learns the video: no sound, nothing carried.
+        task.sound.wanted = false;
+        task.job.noMetadata = true;
+    }
     for (const StreamPath* path : {&task.video, &task.sound}) {
         if (path->wanted) {
             task.length.Convert(path->inStream->index);
@@ -251,7 +304,9 @@ bool ChooseStreams(TaskParts& task) {
 
 bool CreateOutput(TaskParts& task) {
     std::string error;
-    return task.output.Create(task.request.container.muxer, error) || task.stop.FailLibav(error);
+    // The first of two passes keeps only the encoder's statistics: its packets go nowhere.
+    const std::string muxer = task.pass == 1 ? "null" : task.request.container.muxer;
+    return task.output.Create(muxer, error) || task.stop.FailLibav(error);
 }
 
 bool SetupVideo(TaskParts& task) {
@@ -334,17 +389,44 @@ bool SetupSound(TaskParts& task) {
     return true;
 }
 
+bool SetupCopy(TaskParts& task, StreamPath& path) {
+    const AVFormatContext& input = *task.input.Context();
+    const std::string filter = CopyBitstreamFilter(
+        *path.inStream->codecpar, input.iformat != nullptr ? input.iformat->name : "",
+        task.request.container.muxer);
+    std::string error;
+    if (!path.copy.Open(*path.inStream, filter, error)) {
+        return task.stop.FailLibav(error);
+    }
+    // The output starts at 0 whatever the input's start time, as a converted stream does, so
+    // the streams keep their distance to each other.
+    if (task.input.StartTimeUs() != AV_NOPTS_VALUE) {
+        path.copy.SetStartPts(
+            av_rescale_q(task.input.StartTimeUs(), AV_TIME_BASE_Q, path.inStream->time_base));
+    }
+    return true;
+}
+
 bool OpenOutput(TaskParts& task) {
     for (StreamPath* path : {&task.video, &task.sound}) {
         if (path->wanted) {
             std::string error;
-            path->outStream = task.output.AddStream(*path->encoder.Context(), error);
+            const AVCodec* encoder = nullptr;  // a copied stream keeps its encoder tag
+            if (path->copied) {
+                const std::uint32_t tag =
+                    CopyCodecTag(path->inStream->codecpar->codec_id, task.request.container.muxer,
+                                 path->IsVideo() ? task.job.constraints.videoTag : "");
+                path->outStream = path->copy.AddTo(*task.output.Context(), tag, error);
+            } else {
+                path->outStream = task.output.AddStream(*path->encoder.Context(), error);
+                encoder =
+                    path->encoder.Context() != nullptr ? path->encoder.Context()->codec : nullptr;
+            }
             if (path->outStream == nullptr) {
                 return task.stop.FailLibav(error);
             }
-            CopyStreamTags(*path->inStream, *path->outStream, path->encoder.Context()->codec,
-                           Tags(task.job));
-            if (path->IsVideo() &&
+            CopyStreamTags(*path->inStream, *path->outStream, encoder, Tags(task.job));
+            if (path->IsVideo() && !path->copied &&
                 !CopyHdrSideData(*path->inStream, *path->outStream, *path->encoder.Context())) {
                 return task.stop.Fail("Out of memory");
             }

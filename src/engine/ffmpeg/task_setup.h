@@ -36,14 +36,24 @@ struct TaskParts {
     SubtitleTracks subtitles;
     SharedMuxer muxer;
     std::atomic<bool> decodedSinceRead{false};  // a stage decoded a frame since the last read
+    // Two-pass encoding to a target size (see target_size.h): which pass this is (0: the only
+    // one), the encoder's statistics, and for the first pass into the null muxer whether the
+    // real output needs the encoder's headers apart.
+    int pass = 0;
+    std::string statsPath;
+    std::string passStats;
+    bool passGlobalHeader = false;
 };
 
 bool OpenInput(TaskParts& task);
-// What the input offers decides the parts of the job that depend on it.
+// What the input offers decides the parts of the job that depend on it, and which streams are
+// copied as they are.
 bool ChooseStreams(TaskParts& task);
 bool CreateOutput(TaskParts& task);
 bool SetupVideo(TaskParts& task);
 bool SetupSound(TaskParts& task);
+// A copied stream: the bit-stream filter its containers need and its start.
+bool SetupCopy(TaskParts& task, StreamPath& path);
 // The output's streams, tags, chapters, cover and subtitle tracks, and its header.
 bool OpenOutput(TaskParts& task);
 

@@ -1,11 +1,15 @@
 #include "engine/ffmpeg/transcode.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
+#include "engine/ffmpeg/copy_fit.h"
 #include "engine/ffmpeg/demux_stage.h"
+#include "engine/ffmpeg/encoder_constraints.h"
 #include "engine/ffmpeg/log.h"
 #include "engine/ffmpeg/pipeline.h"
+#include "engine/ffmpeg/target_size.h"
 #include "engine/ffmpeg/task_setup.h"
 
 namespace ostrel::engine::ff {
@@ -13,14 +17,19 @@ namespace {
 
 // The pipeline for the task's streams: the reading on this thread, the stages on their own.
 bool RunPipeline(TaskParts& task) {
-    const ThreadLayout& layout =
-        ChooseLayout(task.video.wanted, task.sound.wanted,
-                     task.sound.wanted ? task.sound.encoder.Context()->frame_size : 0);
+    // Copied streams need no stage: their packets go to the muxer from the reading thread.
+    const bool convertsVideo = task.video.wanted && !task.video.copied;
+    const bool convertsSound = task.sound.wanted && !task.sound.copied;
+    const ThreadLayout& layout = ChooseLayout(
+        convertsVideo, convertsSound, convertsSound ? task.sound.encoder.Context()->frame_size : 0);
     Pipeline pipeline(layout, task.stop, task.video, task.sound);
     DemuxStage demux(task.input, task.length, task.muxer, task.subtitles, task.stop,
                      task.decodedSinceRead, task.request.pause);
     for (StreamPath* path : {&task.video, &task.sound}) {
-        if (path->wanted) {
+        if (path->wanted && path->copied) {
+            demux.Route(path->inStream->index,
+                        [path](AVPacket* packet) { return path->Copy(packet); });
+        } else if (path->wanted) {
             demux.Route(path->inStream->index,
                         pipeline.Route(path->IsVideo() ? StreamKind::Video : StreamKind::Sound));
         }
@@ -33,7 +42,7 @@ bool RunPipeline(TaskParts& task) {
 // long as it declares; then the muxer's end.
 bool Finish(TaskParts& task) {
     for (const StreamPath* path : {&task.video, &task.sound}) {
-        if (path->wanted && path->decoder.FramesDecoded() == 0) {
+        if (path->wanted && !path->copied && path->decoder.FramesDecoded() == 0) {
             return task.stop.Fail(std::string("The input's ") + path->Name() +
                                   " could not be decoded");
         }
@@ -71,24 +80,101 @@ std::string ErrorText(const std::optional<TaskError>& error) {
     return WithDetail(error->text, error->libavDetail);
 }
 
-}  // namespace
+// The first pass ends with the encoder's statistics: libvpx hands them over in memory.
+bool FinishFirstPass(TaskParts& task, std::string& stats) {
+    const AVCodecContext* encoder = task.video.encoder.Context();
+    if (encoder != nullptr && encoder->stats_out != nullptr) {
+        stats = encoder->stats_out;
+    }
+    std::string error;
+    return task.output.Finish(error) || task.stop.FailLibav(error);
+}
 
-TranscodeResult Transcode(const TranscodeRequest& request) {
-    const LogCapture log;
+// Whether the option string asks for a target size that an encoder with two passes makes.
+bool NeedsTwoPasses(const TranscodeRequest& request) {
+    JobSpec job;
+    std::string error;
+    if (!ParseOptions(request.options, InputFacts{}, job, error) || job.targetSizeBytes <= 0 ||
+        job.noVideo || request.container.audioOnly) {
+        return false;
+    }
+    const std::string name = job.videoCodec.empty()
+                                 ? DefaultVideoEncoder(request.container, {job.width, job.height})
+                                 : job.videoCodec;
+    return EncodesInTwoPasses(ResolveEncoderName(name));
+}
+
+struct PassPlan {
+    int pass = 0;
+    std::string statsPath;
+    std::string stats;  // in: libvpx's statistics for the second pass; out: the first's
+    bool globalHeader = false;
+};
+
+// The task's sequence once: the only pass, or one of two.
+TranscodeResult RunPass(const TranscodeRequest& request, PassPlan& plan) {
     TaskStop stop(request.stop);
     TaskParts task(request, stop);
-    const bool ok = task.video.HasFrame() && task.sound.HasFrame() && OpenInput(task) &&
-                    ChooseStreams(task) && CreateOutput(task) &&
-                    (!task.video.wanted || SetupVideo(task)) &&
-                    (!task.sound.wanted || SetupSound(task)) && OpenOutput(task) &&
-                    RunPipeline(task) && Finish(task) && Commit(task);
+    task.pass = plan.pass;
+    task.statsPath = plan.statsPath;
+    task.passStats = plan.stats;
+    task.passGlobalHeader = plan.globalHeader;
+    if (plan.pass == 1 && OpenInput(task) && task.input.VideoIndex() < 0) {
+        return {TaskOutcome::Succeeded, {}, {}};  // no video to learn: the second pass alone
+    }
+    const bool ok =
+        task.video.HasFrame() && task.sound.HasFrame() && (plan.pass == 1 || OpenInput(task)) &&
+        ChooseStreams(task) && CreateOutput(task) &&
+        (!task.video.wanted ||
+         (task.video.copied ? SetupCopy(task, task.video) : SetupVideo(task))) &&
+        (!task.sound.wanted ||
+         (task.sound.copied ? SetupCopy(task, task.sound) : SetupSound(task))) &&
+        OpenOutput(task) && RunPipeline(task) &&
+        (plan.pass == 1 ? FinishFirstPass(task, plan.stats) : Finish(task) && Commit(task));
     if (ok) {
-        return {TaskOutcome::Succeeded, {}, task.output.WrittenPath()};
+        const int copied = (task.video.wanted && task.video.copied ? kCopiedVideo : 0) |
+                           (task.sound.wanted && task.sound.copied ? kCopiedSound : 0);
+        return {TaskOutcome::Succeeded, {}, task.output.WrittenPath(), copied};
     }
     if (stop.Cancelled()) {
         return {TaskOutcome::Stopped, {}, {}};
     }
     return {TaskOutcome::Failed, ErrorText(stop.Error()), {}};
+}
+
+}  // namespace
+
+TranscodeResult Transcode(const TranscodeRequest& request) {
+    const LogCapture log;
+    PassPlan only;
+    if (!NeedsTwoPasses(request)) {
+        return RunPass(request, only);
+    }
+    // Both passes count for the progress: the first fills its first half, the second the rest.
+    const PassLogFolder folder;
+    if (!folder.Made()) {
+        return {TaskOutcome::Failed, "Cannot make a folder for the first pass's statistics", {}};
+    }
+    const AVOutputFormat* real = av_guess_format(request.container.muxer.c_str(), nullptr, nullptr);
+    PassPlan plan{1, folder.StatsPath(), {}, real != nullptr && (real->flags & AVFMT_GLOBALHEADER)};
+    TranscodeRequest first = request;
+    if (request.progress) {
+        first.progress = [&request](std::int64_t positionUs, std::int64_t durationUs) {
+            request.progress(std::min(positionUs, durationUs) / 2, durationUs);
+        };
+    }
+    if (const TranscodeResult result = RunPass(first, plan);
+        result.outcome != TaskOutcome::Succeeded) {
+        return result;
+    }
+    TranscodeRequest second = request;
+    if (request.progress) {
+        second.progress = [&request](std::int64_t positionUs, std::int64_t durationUs) {
+            request.progress(durationUs / 2 + std::min(positionUs, durationUs) / 2, durationUs);
+        };
+    }
+    plan.pass = 2;
+    return RunPass(second, plan);
 }
 
 }  // namespace ostrel::engine::ff

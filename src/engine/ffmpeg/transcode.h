@@ -41,6 +41,7 @@ struct TranscodeResult {
     TaskOutcome outcome = TaskOutcome::Failed;
     std::string errorText;   // empty unless the outcome is Failed
     std::string outputPath;  // the path written when Succeeded (see Output::Commit)
+    int copiedStreams = 0;   // kCopiedVideo | kCopiedSound: the streams copied as they were
 };
 
 // Converts one file. The output is written under a temporary name in the target folder and
