@@ -141,6 +141,7 @@ class FakePlayer : public engine::Player {
         muted_ = muted;
     }
     bool IsPaused() const override { return state == engine::kPlayerPaused; }
+    void StepFrames(int frames) override { log.push_back("StepFrames " + std::to_string(frames)); }
     std::int32_t PlayState() const override { return state; }
 
   private:
