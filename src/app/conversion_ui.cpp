@@ -7,6 +7,7 @@
 #include "app/completion_notice.h"
 #include "app/format_dialog.h"
 #include "app/progress_window.h"
+#include "common/settings_store.h"
 #include "conversion/conversion_run.h"
 #include "conversion/run_overview.h"
 #include "desktop/sleep_inhibitor.h"
@@ -93,6 +94,7 @@ void ConversionUi::Private::StartRun() {
     auto* awake = new SleepInhibitor(window);
     QObject::connect(run, &ConversionRun::queueEnded, awake, &SleepInhibitor::Release);
     window->show();
+    encoder.SetTaskNice(ReadConversionNice());
     if (run->Start(encoder, threads)) {
         awake->Take(QStringLiteral("Converting files"));
     }

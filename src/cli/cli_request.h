@@ -29,6 +29,7 @@ struct CliRequest {
     // bare flag's is empty, a fixed choice's is the choice's own text ("Auto").
     std::map<GridItem, QString> GridValues;
     int Threads = 0;  // 0: the processor count
+    int Nice = -1;    // the conversion threads' niceness; -1: the stored setting
     QString Output;
     QStringList Files;
 };

@@ -91,6 +91,9 @@ class Encoder {
     // the queue end have then been posted, and are delivered unless a later run supersedes them.
     virtual void StopTasks(bool wait) = 0;
     virtual std::string LastError() const = 0;
+    // The niceness (0..19) the conversion's threads run at from the next StartTasks on, so that
+    // the window and a preview stay smooth beside it; 0 leaves them at the caller's priority.
+    virtual void SetTaskNice(int nice) { (void)nice; }
 };
 
 // Probing: holds at most one open file. It reads the headers and at most a few megabytes or

@@ -11,7 +11,9 @@ namespace {
 
 // A bound the read thread's limits never reach on a well interleaved file.
 constexpr std::size_t kPacketCapacity = 2048;
-constexpr std::size_t kPictureCapacity = 3;
+// Pictures decoded and scaled ahead: 200 ms at 30 per second, so that a stall of the decoder
+// of 100 ms (a busy machine, a conversion beside the preview) shows no gap.
+constexpr std::size_t kPictureCapacity = 6;
 
 }  // namespace
 
