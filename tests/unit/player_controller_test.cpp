@@ -436,6 +436,40 @@ TEST(PlayerControllerTest, FrameStepKeysPauseFirst) {
     }
 }
 
+// V hides the subtitles and shows the track last shown again; without tracks it does nothing.
+TEST(PlayerControllerTest, SubtitleToggleRemembersTheTrack) {
+    const struct {
+        const char* name;
+        std::vector<std::string> tracks;
+        int shown;
+        int chosen;  // picked from the menu first, or -2 for no choice
+        Log calls;
+    } cases[] = {
+        {"first track",
+         {"Track 1", "Track 2"},
+         0,
+         -2,
+         {"SetSubtitleTrack -1", "SetSubtitleTrack 0"}},
+        {"chosen track",
+         {"Track 1", "Track 2"},
+         0,
+         1,
+         {"SetSubtitleTrack 1", "SetSubtitleTrack -1", "SetSubtitleTrack 1"}},
+        {"no tracks", {}, -1, -2, {}},
+    };
+    for (const auto& c : cases) {
+        Window window;
+        window.player.subtitleTracks = c.tracks;
+        window.player.subtitleTrack = c.shown;
+        if (c.chosen != -2) {
+            window.controller.SetSubtitleTrack(c.chosen);
+        }
+        window.controller.ToggleSubtitles();
+        window.controller.ToggleSubtitles();
+        EXPECT_EQ(window.player.Take(), c.calls) << c.name;
+    }
+}
+
 TEST(PlayerControllerTest, SizeSyncChangesOneSizePerTick) {
     const struct {
         const char* name;
