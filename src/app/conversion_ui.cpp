@@ -10,6 +10,7 @@
 #include "app/completion_notice.h"
 #include "app/format_dialog.h"
 #include "app/progress_window.h"
+#include "common/settings_store.h"
 #include "conversion/conversion_run.h"
 #include "conversion/run_journal.h"
 #include "conversion/run_overview.h"
@@ -149,6 +150,7 @@ void ConversionUi::Private::ShowAndStart(ConversionRun* run, RunJournal* journal
     auto* awake = new SleepInhibitor(window);
     QObject::connect(run, &ConversionRun::queueEnded, awake, &SleepInhibitor::Release);
     window->show();
+    encoder.SetTaskNice(ReadConversionNice());
     if (run->Start(encoder, threads)) {
         awake->Take(QStringLiteral("Converting files"));
     } else if (journal != nullptr) {

@@ -1,11 +1,13 @@
 #include "app/form_player.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -174,6 +176,10 @@ void FormPlayer::WireControls() {
     PlayerController* controller = controller_.get();
     connect(pauseButton_, &QPushButton::clicked, controller, &PlayerController::PauseButtonClicked);
     connect(mute_, &MuteToggle::clicked, controller, &PlayerController::MuteClicked);
+    connect(seek_, &NaSlider::MouseDown, controller,
+            [this](int button, int, float, float) { controller_->SeekMouseDown(button); });
+    connect(seek_, &NaSlider::MouseMove, controller,
+            [this](int button, int, float, float) { controller_->SeekMouseMove(button); });
     connect(seek_, &NaSlider::MouseUp, controller, [this](int button, int, float x, float) {
         controller_->SeekMouseUp(button, x, seek_->width());
     });
@@ -197,6 +203,9 @@ void FormPlayer::WireControls() {
         controller_->SizeSyncTick(video_->width() * ratio, video_->height() * ratio);
     });
     connect(video_, &VideoArea::doubleClicked, this, &FormPlayer::ToggleFullScreen);
+    video_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(video_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { ShowSubtitleMenu(video_->mapToGlobal(at)); });
 }
 
 bool FormPlayer::Load() {
@@ -311,7 +320,9 @@ bool FormPlayer::eventFilter(QObject* watched, QEvent* event) {
     // A push button moves the focus on arrow keys; on the pause button they seek instead.
     if (watched == pauseButton_ && event->type() == QEvent::KeyPress) {
         const auto& key = static_cast<const QKeyEvent&>(*event);
-        if ((key.key() == Qt::Key_Left || key.key() == Qt::Key_Right) && HandleKey(key)) {
+        if ((key.key() == Qt::Key_Left || key.key() == Qt::Key_Right || key.key() == Qt::Key_Up ||
+             key.key() == Qt::Key_Down) &&
+            HandleKey(key)) {
             return true;
         }
     }
@@ -335,6 +346,21 @@ bool FormPlayer::HandleKey(const QKeyEvent& event) {
         case Qt::Key_Right:
             controller_->SeekBy(PlayerController::kKeySeekSeconds);
             return true;
+        case Qt::Key_Up:
+            controller_->SeekBy(PlayerController::kKeyLongSeekSeconds);
+            return true;
+        case Qt::Key_Down:
+            controller_->SeekBy(-PlayerController::kKeyLongSeekSeconds);
+            return true;
+        case Qt::Key_Comma:
+            controller_->StepFrames(-1);
+            return true;
+        case Qt::Key_Period:
+            controller_->StepFrames(1);
+            return true;
+        case Qt::Key_V:
+            controller_->ToggleSubtitles();
+            return true;
         case Qt::Key_Escape:
             if (isFullScreen()) {
                 ToggleFullScreen();
@@ -344,6 +370,28 @@ bool FormPlayer::HandleKey(const QKeyEvent& event) {
         default:
             return false;
     }
+}
+
+void FormPlayer::ShowSubtitleMenu(const QPoint& globalPos) {
+    QMenu menu(this);
+    const QStringList tracks = controller_->SubtitleTracks();
+    const int shown = controller_->SubtitleTrack();
+    QMenu* subtitles = menu.addMenu(QStringLiteral("Subtitles"));
+    subtitles->setEnabled(!tracks.isEmpty());
+    auto* group = new QActionGroup(subtitles);
+    const auto add = [&](const QString& text, int track) {
+        QAction* action = subtitles->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(track == shown);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, track] { controller_->SetSubtitleTrack(track); });
+    };
+    add(QStringLiteral("None"), -1);
+    for (int i = 0; i < tracks.size(); ++i) {
+        add(tracks[i], i);
+    }
+    menu.exec(globalPos);
 }
 
 void FormPlayer::ShowPauseCaption(const QString& caption) {

@@ -99,6 +99,8 @@ class FormPlayer : public QDialog {
     void SetBusyPointer(bool busy);
     void LeaveTopmost();
     void ToggleFullScreen();
+    // The video area's context menu: the subtitle track to show, or none.
+    void ShowSubtitleMenu(const QPoint& globalPos);
     void CloseMedia();
     // The window's own keys; false for keys it leaves to others.
     bool HandleKey(const QKeyEvent& event);

@@ -147,6 +147,8 @@ QString CliUsage() {
         "  --keep-date|--no-keep-date  outputs get their input's date (the default)\n"
         "  --journal FILE      a rerun with the same FILE converts only what is not done\n"
         "  --shard K/N         convert only the K-th of N shares of the file list\n"
+        "  --nice N            niceness 0..19 of the conversion's threads (default: the\n"
+        "                      window's setting, 10)\n"
         "--no-metadata leaves the files' tags, chapters and covers behind (clean files).\n"
         "--dry-run prints input, planned output and option string per file, converting nothing.\n"
         "--describe prints a profile's presets and, for a device profile, the device's limits\n"
@@ -209,6 +211,12 @@ std::optional<CliRequest> ParseCliArguments(const QStringList& arguments, QStrin
              bool ok = false;
              request.Threads = v.toInt(&ok);
              return ok && request.Threads >= 1 && request.Threads <= 256;
+         }},
+        {QStringLiteral("--nice"),
+         [&](const QString& v) {
+             bool ok = false;
+             request.Nice = v.toInt(&ok);
+             return ok && request.Nice >= 0 && request.Nice <= 19;
          }},
     };
     std::map<QString, bool*> flags = {

@@ -35,6 +35,7 @@ struct CliRequest {
     QString Journal;               // --journal FILE
     int ShardIndex = 0;            // --shard K/N: K from 1 to N; 0 without
     int ShardCount = 0;
+    int Nice = -1;    // the conversion threads' niceness; -1: the stored setting
     QString Output;
     QStringList Files;
 };

@@ -18,6 +18,7 @@
 #include "common/event_queue.h"
 #include "common/file_info.h"
 #include "common/messages.h"
+#include "common/settings_store.h"
 #include "conversion/conversion_run.h"
 #include "conversion/run_journal.h"
 #include "desktop/sleep_inhibitor.h"
@@ -183,7 +184,7 @@ bool IsEnded(RunRowStatus status) {
            status == RunRowStatus::Canceled;
 }
 
-int Convert(ConversionRun& run, int threads, int skipped) {
+int Convert(ConversionRun& run, int threads, int nice, int skipped) {
     // The queue outlives the encoder: the encoder's threads post into it until its destructor
     // has joined them.
     EventQueue queue;
@@ -203,6 +204,7 @@ int Convert(ConversionRun& run, int threads, int skipped) {
     run.QueuePlanned(*encoder,
                      [](const RunMessage& message) { PrintError(OneLine(message.Text)); });
     const auto started = std::chrono::steady_clock::now();
+    encoder->SetTaskNice(nice);
     if (!run.Start(*encoder, threads)) {
         if (run.QueuedTaskCount() > 0) {
             PrintError(QStringLiteral("cannot start: ") +
@@ -440,7 +442,8 @@ int Run(const QStringList& arguments) {
         PrintError(QStringLiteral("no file to convert"));
         return ExitSomeFailed;
     }
-    return Convert(run, threads, skipped);
+    return Convert(run, threads, request->Nice >= 0 ? request->Nice : ReadConversionNice(),
+                   skipped);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QVariant>
+#include <algorithm>
 
 namespace ostrel {
 namespace {
@@ -54,6 +55,12 @@ void WriteSetting(const QString& name, const QString& value) {
     }
     settings.setValue(name, value);
     settings.sync();
+}
+
+int ReadConversionNice() {
+    bool ok = false;
+    const int nice = ReadSetting(kSettingConversionNice).trimmed().toInt(&ok);
+    return ok ? std::clamp(nice, 0, 19) : kDefaultConversionNice;
 }
 
 }  // namespace ostrel

@@ -102,6 +102,9 @@ class Encoder {
     // the destructor ends the pause. Every run starts unpaused.
     virtual void PauseTasks(bool paused) { (void)paused; }
     virtual std::string LastError() const = 0;
+    // The niceness (0..19) the conversion's threads run at from the next StartTasks on, so that
+    // the window and a preview stay smooth beside it; 0 leaves them at the caller's priority.
+    virtual void SetTaskNice(int nice) { (void)nice; }
 };
 
 // Probing: holds at most one open file. It reads the headers and at most a few megabytes or
@@ -166,6 +169,10 @@ inline constexpr int kPlayerPaused = 3;
 inline constexpr int kPlayerRepaint = 4;  // event only: the host repaints its video area
 inline constexpr int kPlayerEnded = 5;    // playback reached the end; the media stays open
 
+// Seek modes.
+inline constexpr int kSeekExact = 0;
+inline constexpr int kSeekKeyFrame = 1;
+
 // Player events, run on the host's thread through the poster.
 struct PlayerEvents {
     // Once per OpenMedia, before any position: the length in microseconds (0 when unknown), then
@@ -199,7 +206,9 @@ class Player {
     virtual void Resume() = 0;
     virtual void TogglePause() = 0;
     // Moves to a position in microseconds, given as two 32-bit halves (the low half taken as
-    // unsigned). mode 0 lands on the last frame at or before the position; flag is reserved.
+    // unsigned). mode kSeekExact lands on the last frame at or before the position; mode
+    // kSeekKeyFrame on the key frame at or before it (fast: for following a dragged slider);
+    // flag is reserved.
     // Playing media goes on playing from there; paused or stopped media stays so (and shows the
     // picture it landed on). After the end (state 5) the media is stopped at the position.
     virtual void Seek(std::int32_t positionLow, std::int32_t positionHigh, int mode, bool flag) = 0;
@@ -223,6 +232,16 @@ class Player {
     virtual void SetMuted(bool muted) = 0;
     virtual bool IsPaused() const = 0;
     virtual std::int32_t PlayState() const = 0;
+
+    // Paused media moves by this many pictures (negative: back) from the one shown and shows
+    // the picture it lands on; nothing while playing or without pictures.
+    virtual void StepFrames(int frames) { (void)frames; }
+    // The file's text subtitle tracks, in file order, as "Track n" with the language and the
+    // title where the file names them. The first is shown when the media opens.
+    virtual std::vector<std::string> SubtitleTracks() const { return {}; }
+    // The track shown over the picture (an index into SubtitleTracks), -1 for none.
+    virtual int SubtitleTrack() const { return -1; }
+    virtual void SetSubtitleTrack(int track) { (void)track; }
 };
 
 // What the engine module exports through its one factory symbol.
@@ -233,7 +252,7 @@ struct EngineApi {
     Player* (*CreatePlayer)();
 };
 
-inline constexpr int kEngineAbiVersion = 4;
+inline constexpr int kEngineAbiVersion = 5;
 // extern "C" const EngineApi* ostrel_engine_api_v1(void);
 inline constexpr const char* kEngineFactorySymbol = "ostrel_engine_api_v1";
 inline constexpr const char* kEngineFolderName = "LibAV";

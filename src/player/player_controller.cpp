@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
+#include <optional>
 
 #include "common/duration.h"
 #include "common/rounding.h"
@@ -46,6 +47,9 @@ PlayerController::PlayerController(SliderModel& seek, SliderModel& volume, Wait 
         wait_ = WaitMilliseconds;
     }
     SetDurationText(QString());
+    dragTimer_ = new QTimer(this);
+    dragTimer_->setSingleShot(true);
+    connect(dragTimer_, &QTimer::timeout, this, &PlayerController::DragSeekDue);
 }
 
 void PlayerController::SetDurationText(const QString& text) {
@@ -81,10 +85,14 @@ void PlayerController::HandlePositionChanged(std::int64_t positionUs) {
     if (!seconds) {
         return;
     }
-    if (const auto value = Tenths(*seconds)) {
-        seek_.SetValue(*value);
+    // A held thumb stays under the pointer: a thumb pulled back to the playing position ten
+    // times a second cannot be dragged to a place.
+    if (!thumbHeld_) {
+        if (const auto value = Tenths(*seconds)) {
+            seek_.SetValue(*value);
+        }
+        seek_.SetSelLength(seek_.Value());
     }
-    seek_.SetSelLength(seek_.Value());
     SetTimeText(FormatDuration(*seconds) + u'/' + durationText_);
 }
 
@@ -101,8 +109,10 @@ void PlayerController::HandleStateChanged(int state) {
             player->Seek(0, 0, 0, false);
             player->Pause();
         }
-        seek_.SetValue(0);
-        seek_.SetSelLength(0);
+        if (!thumbHeld_) {
+            seek_.SetValue(0);
+            seek_.SetSelLength(0);
+        }
         // The text goes back with the thumb: a rewound position of 0 is never reported.
         SetTimeText(FormatDuration(0.0) + u'/' + durationText_);
         SetPauseCaption(kPlayCaption);
@@ -129,10 +139,61 @@ void PlayerController::AssignFromRelease(SliderModel& slider, float xTwips, int 
     }
 }
 
+void PlayerController::SeekMouseDown(int button) {
+    if (button == kSliderPrimaryButton) {
+        thumbHeld_ = true;
+        dragThrottle_.Reset();
+    }
+}
+
+void PlayerController::SeekMouseMove(int button) {
+    if (!thumbHeld_ || (button & kSliderPrimaryButton) == 0 || mediaDurationUs_ <= 0) {
+        return;
+    }
+    seek_.SetSelLength(seek_.Value());
+    if (const auto now = dragThrottle_.Offer(SliderTargetUs(), NowMs())) {
+        DragSeek(*now);
+    } else if (const auto waitMs = dragThrottle_.MsUntilDue(NowMs());
+               waitMs && !dragTimer_->isActive()) {
+        dragTimer_->start(static_cast<int>(*waitMs));
+    }
+}
+
+void PlayerController::DragSeekDue() {
+    if (!thumbHeld_) {
+        return;
+    }
+    if (const auto target = dragThrottle_.TakeDue(NowMs())) {
+        DragSeek(*target);
+    } else if (const auto waitMs = dragThrottle_.MsUntilDue(NowMs())) {
+        dragTimer_->start(static_cast<int>(*waitMs));
+    }
+}
+
+void PlayerController::DragSeek(std::int64_t targetUs) {
+    if (engine::Player* player = Live()) {
+        Int64Pair target;
+        SplitInt64(target, targetUs);
+        player->Seek(target.Low, target.High, engine::kSeekKeyFrame, false);
+    }
+}
+
+std::int64_t PlayerController::NowMs() const {
+    static const QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock.elapsed();
+}
+
 void PlayerController::SeekMouseUp(int button, float xTwips, int sliderWidthPx) {
     if (button != kSliderPrimaryButton) {
         return;
     }
+    thumbHeld_ = false;
+    dragTimer_->stop();
+    dragThrottle_.Reset();
     emit busyPointer(true);
     AssignFromRelease(seek_, xTwips, sliderWidthPx);
     SeekToSliderValue();
@@ -140,20 +201,23 @@ void PlayerController::SeekMouseUp(int button, float xTwips, int sliderWidthPx) 
     seek_.SetSelLength(seek_.Value());
 }
 
-void PlayerController::SeekToSliderValue() {
+std::int64_t PlayerController::SliderTargetUs() const {
     // MediaDuration × Value ÷ Max: the product exactly, the quotient in double precision.
     // (A product beyond 64 bits, a length of thousands of years, is taken in double precision.)
-    std::int64_t targetUs = 0;
-    if (seek_.Max() != 0) {
-        std::int64_t product = 0;
-        const double exactOrNear =
-            __builtin_mul_overflow(mediaDurationUs_, std::int64_t{seek_.Value()}, &product)
-                ? static_cast<double>(mediaDurationUs_) * seek_.Value()
-                : static_cast<double>(product);
-        targetUs = RoundHalfEven(exactOrNear / seek_.Max()).value_or(0);
+    if (seek_.Max() == 0) {
+        return 0;
     }
+    std::int64_t product = 0;
+    const double exactOrNear =
+        __builtin_mul_overflow(mediaDurationUs_, std::int64_t{seek_.Value()}, &product)
+            ? static_cast<double>(mediaDurationUs_) * seek_.Value()
+            : static_cast<double>(product);
+    return RoundHalfEven(exactOrNear / seek_.Max()).value_or(0);
+}
+
+void PlayerController::SeekToSliderValue() {
     Int64Pair target;
-    SplitInt64(target, targetUs);
+    SplitInt64(target, SliderTargetUs());
     engine::Player* player = Live();
     if (player == nullptr) {
         return;
@@ -216,6 +280,52 @@ void PlayerController::SeekBy(int seconds) {
     SeekToSliderValue();
     emit busyPointer(false);
     seek_.SetSelLength(seek_.Value());
+}
+
+void PlayerController::StepFrames(int frames) {
+    engine::Player* player = Live();
+    if (player == nullptr) {
+        return;
+    }
+    if (!player->IsPaused()) {
+        player->Pause();
+        SetPauseCaption(player->IsPaused() ? kPlayCaption : kPauseCaption);
+    }
+    player->StepFrames(frames);
+}
+
+QStringList PlayerController::SubtitleTracks() const {
+    QStringList tracks;
+    if (const engine::Player* player = Live()) {
+        for (const std::string& label : player->SubtitleTracks()) {
+            tracks.append(QString::fromStdString(label));
+        }
+    }
+    return tracks;
+}
+
+int PlayerController::SubtitleTrack() const {
+    const engine::Player* player = Live();
+    return player != nullptr ? player->SubtitleTrack() : -1;
+}
+
+void PlayerController::SetSubtitleTrack(int track) {
+    if (engine::Player* player = Live()) {
+        player->SetSubtitleTrack(track);
+        if (track >= 0) {
+            lastSubtitleTrack_ = track;
+        }
+    }
+}
+
+void PlayerController::ToggleSubtitles() {
+    const int shown = SubtitleTrack();
+    if (shown >= 0) {
+        lastSubtitleTrack_ = shown;
+        SetSubtitleTrack(-1);
+    } else if (lastSubtitleTrack_ < SubtitleTracks().size()) {
+        SetSubtitleTrack(lastSubtitleTrack_);
+    }
 }
 
 void PlayerController::SizeSyncTick(double areaWidthPx, double areaHeightPx) {

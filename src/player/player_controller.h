@@ -6,10 +6,14 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 
+#include "player/drag_seek.h"
 #include "widgets/slider/slider_model.h"
+
+class QTimer;
 
 namespace ostrel {
 
@@ -33,6 +37,7 @@ class PlayerController : public QObject {
     static constexpr int kVolumeMax = 128;
     static constexpr int kSeekSettleWaitMs = 50;
     static constexpr int kKeySeekSeconds = 5;
+    static constexpr int kKeyLongSeekSeconds = 60;
 
     using Wait = std::function<void(int ms)>;
 
@@ -67,7 +72,13 @@ class PlayerController : public QObject {
     // User input. Pointer x is in twips from the slider's left edge; the width is the slider's
     // on the window in pixels.
     void PauseButtonClicked();
+    // While the primary button holds the seek thumb, position events leave the thumb where the
+    // pointer put it (the time text still follows them), and the picture follows the drag
+    // with fast key-frame seeks; the release seeks exactly.
+    void SeekMouseDown(int button);
+    void SeekMouseMove(int button);
     void SeekMouseUp(int button, float xTwips, int sliderWidthPx);
+    bool SeekThumbHeld() const { return thumbHeld_; }
     void SeekClicked();
     void VolumeMouseUp(int button, float xTwips, int sliderWidthPx);
     void VolumeClicked();
@@ -75,6 +86,15 @@ class PlayerController : public QObject {
     // Keyboard: seconds back (negative) or forward through the same path as a seek release,
     // nothing while the length is unknown.
     void SeekBy(int seconds);
+    // One picture back (negative) or forward; playing media is paused first.
+    void StepFrames(int frames);
+
+    // The subtitle tracks to choose from, the one shown (-1: none), and the choice.
+    QStringList SubtitleTracks() const;
+    int SubtitleTrack() const;
+    void SetSubtitleTrack(int track);
+    // Hides the subtitles, or shows the last track shown (the first at the start) again.
+    void ToggleSubtitles();
 
     // One tick of the size sync: at most one of the four display and output sizes changes.
     // The size is the video area's in device pixels.
@@ -99,6 +119,11 @@ class PlayerController : public QObject {
     static void AssignFromRelease(SliderModel& slider, float xTwips, int sliderWidthPx);
     // Seeks to the seek slider's value; paused or stopped media is nudged so it shows the frame.
     void SeekToSliderValue();
+    // MediaDuration × Value ÷ Max in microseconds.
+    std::int64_t SliderTargetUs() const;
+    void DragSeek(std::int64_t targetUs);
+    void DragSeekDue();
+    std::int64_t NowMs() const;
     void SetTimeText(const QString& text);
     void SetPauseCaption(const QString& caption);
     void SetMuteIcon(bool muted);
@@ -115,6 +140,10 @@ class PlayerController : public QObject {
     QString pauseCaption_ = kPauseCaption;
     bool muteIconShown_ = false;
     bool closed_ = false;
+    bool thumbHeld_ = false;
+    DragSeekThrottle dragThrottle_;
+    QTimer* dragTimer_ = nullptr;
+    int lastSubtitleTrack_ = 0;
 };
 
 }  // namespace ostrel

@@ -2,6 +2,12 @@
 // events of a superseded run or of a destroyed encoder never reach a handler.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "engine_fixture.h"
@@ -60,6 +66,47 @@ TEST(EventContract, EventsOfASupersededRunAreDropped) {
             EXPECT_TRUE(event.task == 0 || event.task == quick) << c.name;
         }
         EXPECT_EQ(folder.FileNames(), std::vector<std::string>{"quick.mp3"}) << c.name;
+    }
+}
+
+// The niceness of the task threads (field 19 of /proc/self/task/N/stat) that are not ours.
+std::vector<int> OtherThreadsNice(const std::vector<std::string>& ours) {
+    std::vector<int> nice;
+    for (const auto& entry : fs::directory_iterator("/proc/self/task")) {
+        if (std::find(ours.begin(), ours.end(), entry.path().filename().string()) != ours.end()) {
+            continue;
+        }
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        std::istringstream fields(text.substr(text.rfind(')') + 2));
+        std::string field;
+        for (int i = 3; i <= 19 && fields >> field; ++i) {
+        }
+        nice.push_back(std::stoi(field));
+    }
+    return nice;
+}
+
+// A conversion's threads run at the niceness asked for, below the host's own threads.
+TEST(EventContract, TaskThreadsRunAtTheirNiceness) {
+    for (int nice : {0, 7}) {
+        std::vector<std::string> ours;
+        for (const auto& entry : fs::directory_iterator("/proc/self/task")) {
+            ours.push_back(entry.path().filename().string());
+        }
+        TempFolder folder;
+        QueueRun run;
+        QueueSlowTasks(run, folder, 0, 1);
+        run.encoder->SetTaskNice(nice);
+        ASSERT_EQ(run.encoder->StartTasks(2), 0);
+        ASSERT_TRUE(run.queue.RunUntil([&] { return !run.log.progress.empty(); }, 60s));
+        const std::vector<int> threads = OtherThreadsNice(ours);
+        run.encoder->StopTasks(true);
+        ASSERT_FALSE(threads.empty());
+        for (int threadNice : threads) {
+            EXPECT_EQ(threadNice, nice);
+        }
+        EXPECT_EQ(getpriority(PRIO_PROCESS, 0), 0) << "the host's thread keeps its priority";
     }
 }
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <set>
 
 #include "app/app_shell.h"
 #include "app/form_player.h"
@@ -265,6 +266,63 @@ class PlayerEngineTest : public QObject {
         QCOMPARE(shell.modalCount, 1);
         QVERIFY(ran);
         QVERIFY(shell.messages.isEmpty());
+    }
+
+    // A drag from 10 % to 80 % of the seek slider: the thumb never goes back under the pointer,
+    // the picture follows with pictures on the way, and the release lands on the exact frame.
+    void dragFollowsAndReleaseLands() {
+        ScriptedShell shell;
+        const QString appFolder = QFileInfo(QStringLiteral(OSTREL_ENGINE_FOLDER)).absolutePath();
+        MainWindow window(shell, EngineBinding::Module(), appFolder);
+        QVERIFY(window.Start());
+        window.AddDroppedFiles({clip_});
+        window.Model().SetCurrentRow(0);
+        bool ran = false;
+        shell.whileModal = [&](QDialog& dialog) {
+            auto* form = qobject_cast<FormPlayer*>(&dialog);
+            QVERIFY(form != nullptr);
+            QVERIFY(QTest::qWaitForWindowExposed(form));
+            VideoArea& video = *form->Video();
+            NaSlider* seek = form->SeekSlider();
+            QTRY_COMPARE_WITH_TIMEOUT(seek->Max(), 10 * kClipSeconds, 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(video.Frame() != nullptr, 2000);
+            const auto xAt = [seek](double fraction) {
+                const double twips =
+                    seek->Model().ThumbHalfWidth() + fraction * seek->Model().TrackLength();
+                return QPoint(static_cast<int>(std::lround(twips / 15.0)), 6);
+            };
+            QTest::mousePress(seek, Qt::LeftButton, {}, xAt(0.1));
+            std::set<std::int64_t> picturesOnTheWay;
+            int lastValue = -1;
+            for (int step = 1; step <= 14; ++step) {
+                QTest::mouseMove(seek, xAt(0.1 + 0.05 * step));
+                QTest::qWait(120);
+                QVERIFY2(seek->Value() >= lastValue, "the thumb went back");
+                lastValue = seek->Value();
+                const std::int64_t ptsUs = video.Frame()->ptsUs;
+                if (ptsUs > 1'000'000 && ptsUs < 8'000'000) {
+                    picturesOnTheWay.insert(ptsUs);
+                }
+            }
+            qInfo("%zu pictures on the way", picturesOnTheWay.size());
+            QVERIFY(picturesOnTheWay.size() >= 3);
+            QTest::mouseClick(form->PauseButton(), Qt::LeftButton);
+            const QPoint releaseAt = xAt(0.8);
+            QTest::mouseRelease(seek, Qt::LeftButton, {}, releaseAt);
+            // The release seeks to x × Max ÷ width (the slider's own click then places the thumb
+            // by its centre).
+            const double released =
+                std::nearbyint(releaseAt.x() * 15.0 * seek->Max() / (seek->width() * 15.0));
+            const double targetUs =
+                form->Controller().MediaDuration() * released / static_cast<double>(seek->Max());
+            const std::int64_t frameUs =
+                std::llround(std::floor(targetUs * kClipFps / 1e6 + 1e-6) * 1e6 / kClipFps);
+            QTRY_VERIFY_WITH_TIMEOUT(std::llabs(video.Frame()->ptsUs - frameUs) < 1000, 3000);
+            ran = true;
+            form->close();
+        };
+        window.Dispatch(ID_PLAY);
+        QVERIFY(ran);
     }
 };
 

@@ -282,17 +282,21 @@ class PlayerWindowTest : public QObject {
         QVERIFY(!player.Muted());
     }
 
-    void seekOnlyOnRelease() {
+    void seekKeyFramesWhileDraggingExactlyOnRelease() {
         FormPlayer& form = Loaded();
         FakePlayer& player = *engine_.player;
         player.PostDuration(100 * kSecond);
         RunPosted();
         player.Take();
         NaSlider* seek = form.SeekSlider();
-        // Pressing and dragging move the thumb but do not seek.
+        // Pressing does not seek; dragging moves the thumb and the picture follows with key
+        // frame seeks.
         QTest::mousePress(seek, Qt::LeftButton, {}, QPoint(30, 6));
-        QTest::mouseMove(seek, QPoint(80, 6));
         QVERIFY(Calls(player, "Seek").empty());
+        QTest::mouseMove(seek, QPoint(80, 6));
+        const Log dragged = player.Take();
+        QCOMPARE(dragged.size(), std::size_t{1});
+        QVERIFY(dragged.front().ends_with(" mode 1"));
         // The release at 116 px (1740 twips) of 233: 1000 × 1740 ÷ 3495 = 497.9 → 498.
         QTest::mouseRelease(seek, Qt::LeftButton, {}, QPoint(116, 6));
         QCOMPARE(player.Take(), Log({"Seek 49800000"}));

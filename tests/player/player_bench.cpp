@@ -160,10 +160,12 @@ int main(int argc, char** argv) {
             runFor(1000ms);
             std::mt19937 random(20261209);
             std::vector<double> latencies;
+            std::string positions;
             const double seconds = durationUs / 1e6;
             std::uniform_real_distribution<double> where(0.5, std::max(1.0, seconds - 2.0));
             for (int i = 0; i < amount; ++i) {
                 const auto target = static_cast<std::int64_t>(where(random) * 1e6);
+                positions += (positions.empty() ? "" : ",") + std::to_string(target);
                 const long before = surface.presented;
                 const auto start = Clock::now();
                 player->Seek(static_cast<std::int32_t>(static_cast<std::uint32_t>(target)),
@@ -190,6 +192,8 @@ int main(int argc, char** argv) {
             player->CloseMedia(false);
             std::sort(latencies.begin(), latencies.end());
             const double median = latencies.empty() ? -1.0 : latencies[latencies.size() / 2];
+            // The positions, for a peer to seek to the same ones.
+            std::printf("positions_us=%s\n", positions.c_str());
             std::printf("seek_median_ms=%.1f seeks=%zu\n", median, latencies.size());
         } else {
             std::fprintf(stderr, "unknown mode %s\n", mode.c_str());

@@ -34,6 +34,11 @@ PlayerClips Paths(const fs::path& folder) {
     clips.av1Opus = folder / "av1-opus.webm";
     clips.vp9Opus = folder / "vp9-opus.webm";
     clips.alac = folder / "alac.m4a";
+    clips.coverMp3 = folder / "cover.mp3";
+    clips.besideMp3 = folder / "album" / "song.mp3";
+    clips.coverImage = folder / "cover-source.jpg";
+    clips.soundSilence = folder / "sound-silence.wav";
+    clips.subtitled = folder / "subtitled.mkv";
     return clips;
 }
 
@@ -122,6 +127,24 @@ void Generate(const PlayerClips& clips) {
             "-f lavfi -i sine=frequency=330:sample_rate=44100:duration=1.5 -ac 2 "
             "-c:a alac " +
             Quote(clips.alac));
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=160x120 -frames:v 1 -q:v 3 " +
+            Quote(clips.coverImage));
+    const std::string song = "-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1.5 ";
+    MustRun(ffmpeg + song + "-i " + Quote(clips.coverImage) +
+            " -map 0 -map 1 -c:a libmp3lame -c:v copy -disposition:v attached_pic " +
+            Quote(clips.coverMp3));
+    fs::create_directories(clips.besideMp3.parent_path());
+    MustRun(ffmpeg + song + "-c:a libmp3lame " + Quote(clips.besideMp3));
+    fs::copy_file(clips.coverImage, clips.besideMp3.parent_path() / "cover.jpg");
+    MustRun(ffmpeg +
+            "-f lavfi -i 'aevalsrc=if(lt(t\\,0.8)\\,0.8*sin(2*PI*440*t)\\,0):s=44100:d=1.8' "
+            "-ac 2 " +
+            Quote(clips.soundSilence));
+    const fs::path cues = clips.folder / "cues.srt";
+    std::ofstream(cues) << "1\n00:00:01,000 --> 00:00:02,000\nHello subtitles\n\n";
+    MustRun(ffmpeg + "-f lavfi -i testsrc2=size=320x240:rate=25:duration=3 -i " + Quote(cues) +
+            " -c:v libx264 -preset ultrafast -g 25 -pix_fmt yuv420p -c:s srt " +
+            Quote(clips.subtitled));
     std::ifstream whole(clips.h264Aac, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(whole)),
                             std::istreambuf_iterator<char>());
@@ -268,11 +291,29 @@ std::uint64_t Checksum(const VideoFrame& frame) {
     return Checksum(rows);
 }
 
-std::vector<std::uint8_t> FfmpegFrameAt(const fs::path& clip, double seconds) {
+namespace {
+
+std::vector<std::uint8_t> Output(const std::string& command);
+
+}  // namespace
+
+std::vector<std::uint8_t> FfmpegFrameAt(const fs::path& clip, double seconds,
+                                        const std::string& filter) {
     char time[32];
     std::snprintf(time, sizeof(time), "%.6f", seconds);
-    const std::string command = "ffmpeg -nostdin -v error -i " + Quote(clip) + " -ss " + time +
-                                " -frames:v 1 -pix_fmt bgra -f rawvideo -";
+    return Output("ffmpeg -nostdin -v error -i " + Quote(clip) + " -ss " + time +
+                  (filter.empty() ? std::string() : " -vf " + Quote(filter)) +
+                  " -frames:v 1 -pix_fmt bgra -f rawvideo -");
+}
+
+std::vector<std::uint8_t> FfmpegImage(const fs::path& image) {
+    return Output("ffmpeg -nostdin -v error -i " + Quote(image) +
+                  " -frames:v 1 -pix_fmt bgra -f rawvideo -");
+}
+
+namespace {
+
+std::vector<std::uint8_t> Output(const std::string& command) {
     std::vector<std::uint8_t> bytes;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -288,6 +329,8 @@ std::vector<std::uint8_t> FfmpegFrameAt(const fs::path& clip, double seconds) {
     }
     return bytes;
 }
+
+}  // namespace
 
 int ThreadCount() {
     int count = 0;

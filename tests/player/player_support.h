@@ -45,6 +45,11 @@ struct PlayerClips {
     std::filesystem::path av1Opus;
     std::filesystem::path vp9Opus;
     std::filesystem::path alac;
+    std::filesystem::path coverMp3;      // MP3, 1.5 s sine, with a 160x120 JPEG attached cover
+    std::filesystem::path besideMp3;     // MP3 without a cover, in a folder with cover.jpg
+    std::filesystem::path coverImage;    // the JPEG of both covers
+    std::filesystem::path soundSilence;  // WAV: 0.8 s of sine, then 1 s of silence
+    std::filesystem::path subtitled;     // MKV 320x240 25 fps, 3 s, SubRip cue from 1 s to 2 s
 };
 const PlayerClips& Clips();
 
@@ -100,7 +105,11 @@ std::uint64_t Checksum(const std::vector<std::uint8_t>& bytes);
 
 // The picture the ffmpeg tool decodes at time seconds (as "-ss" after "-i"), as BGRA of the
 // picture's own size; empty when the tool failed.
-std::vector<std::uint8_t> FfmpegFrameAt(const std::filesystem::path& clip, double seconds);
+// filter, when given, is the ffmpeg tool's "-vf" chain.
+std::vector<std::uint8_t> FfmpegFrameAt(const std::filesystem::path& clip, double seconds,
+                                        const std::string& filter = "");
+// The picture of an image file as BGRA, as the ffmpeg tool decodes it.
+std::vector<std::uint8_t> FfmpegImage(const std::filesystem::path& image);
 
 // The threads of this process.
 int ThreadCount();

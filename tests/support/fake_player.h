@@ -19,6 +19,8 @@ class FakePlayer : public engine::Player {
     // not logged. Tests may add their own lines (a wait) to see the order.
     std::vector<std::string> log;
     bool opens = true;
+    std::vector<std::string> subtitleTracks;
+    int subtitleTrack = -1;
     std::string error = "Invalid data found when processing input";
     std::int32_t state = engine::kPlayerClosed;
     // Runs inside OpenMedia, before it answers.
@@ -141,6 +143,13 @@ class FakePlayer : public engine::Player {
         muted_ = muted;
     }
     bool IsPaused() const override { return state == engine::kPlayerPaused; }
+    void StepFrames(int frames) override { log.push_back("StepFrames " + std::to_string(frames)); }
+    std::vector<std::string> SubtitleTracks() const override { return subtitleTracks; }
+    int SubtitleTrack() const override { return subtitleTrack; }
+    void SetSubtitleTrack(int track) override {
+        log.push_back("SetSubtitleTrack " + std::to_string(track));
+        subtitleTrack = track;
+    }
     std::int32_t PlayState() const override { return state; }
 
   private:

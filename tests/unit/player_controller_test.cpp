@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -329,6 +330,7 @@ TEST(PlayerControllerTest, KeySeeksGoThroughTheReleasePath) {
     } cases[] = {
         {"forward", 2, 100 * kSecond, 300, 5, 350, {"Seek 35000000"}},
         {"back", 2, 100 * kSecond, 300, -5, 250, {"Seek 25000000"}},
+        {"a minute forward", 2, 100 * kSecond, 300, 60, 900, {"Seek 90000000"}},
         {"back past the start", 2, 100 * kSecond, 20, -5, 0, {"Seek 0"}},
         {"forward past the end", 2, 100 * kSecond, 980, 5, 1000, {"Seek 100000000"}},
         {"paused",
@@ -348,6 +350,123 @@ TEST(PlayerControllerTest, KeySeeksGoThroughTheReleasePath) {
         EXPECT_EQ(window.player.Take(), c.calls) << c.name;
         EXPECT_EQ(window.seek.Value(), c.value) << c.name;
         EXPECT_EQ(window.seek.SelLength(), c.calls.empty() ? 0 : c.value) << c.name;
+    }
+}
+
+// Drag positions are sought at once, then at most every 200 ms, the latest pending one winning.
+TEST(PlayerControllerTest, DragSeeksAreThrottledLatestWins) {
+    struct Step {
+        bool take;  // TakeDue, else Offer of target
+        std::int64_t target;
+        std::int64_t atMs;
+        std::optional<std::int64_t> sought;
+    };
+    const struct {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"first at once, next after the interval", {{false, 10, 0, 10}, {false, 20, 250, 20}}},
+        {"too soon waits, the latest wins",
+         {{false, 10, 0, 10},
+          {false, 20, 50, {}},
+          {false, 30, 100, {}},
+          {true, 0, 150, {}},
+          {true, 0, 200, 30},
+          {true, 0, 400, {}}}},
+        {"the same position is not sought twice", {{false, 10, 0, 10}, {false, 10, 500, {}}}},
+        {"an offer after the interval takes over the pending one",
+         {{false, 10, 0, 10}, {false, 20, 100, {}}, {false, 30, 300, 30}, {true, 0, 600, {}}}},
+    };
+    for (const auto& c : cases) {
+        DragSeekThrottle throttle;
+        for (const Step& step : c.steps) {
+            const auto sought =
+                step.take ? throttle.TakeDue(step.atMs) : throttle.Offer(step.target, step.atMs);
+            EXPECT_EQ(sought, step.sought) << c.name << " at " << step.atMs;
+        }
+    }
+}
+
+// While the primary button holds the thumb, positions move only the text; the drag seeks key
+// frames and the release seeks exactly where the thumb was let go.
+TEST(PlayerControllerTest, HeldThumbFollowsThePointerNotThePlayer) {
+    const struct {
+        const char* name;
+        int button;
+        bool held;
+    } cases[] = {{"primary", 1, true}, {"secondary", 2, false}, {"middle", 4, false}};
+    for (const auto& c : cases) {
+        Window window;
+        window.controller.HandleDurationKnown(100 * kSecond);
+        window.controller.HandlePositionChanged(10 * kSecond);
+        window.controller.SeekMouseDown(c.button);
+        window.seek.HandleMouseDown(c.button, 0, 0, 0);
+        // Half way along the track (the thumb's centre range maps onto 0..Max).
+        window.seek.HandleMouseMove(
+            c.button, 0, window.seek.ThumbHalfWidth() + window.seek.TrackLength() / 2, 0);
+        window.controller.SeekMouseMove(c.button);
+        window.controller.HandlePositionChanged(11 * kSecond);
+        EXPECT_EQ(window.controller.TimeText(), QStringLiteral("00:00:11/00:01:30")) << c.name;
+        EXPECT_EQ(window.seek.Value(), c.held ? 500 : 110) << c.name;
+        EXPECT_EQ(window.player.Take(), c.held ? Log{"Seek 50000000 mode 1"} : Log{}) << c.name;
+        window.controller.SeekMouseUp(c.button, kSeekWidthTwips / 2, kSeekWidthPx);
+        EXPECT_EQ(window.player.Take(), c.held ? Log{"Seek 50000000"} : Log{}) << c.name;
+        EXPECT_FALSE(window.controller.SeekThumbHeld()) << c.name;
+        window.controller.HandlePositionChanged(12 * kSecond);
+        EXPECT_EQ(window.seek.Value(), 120) << c.name;
+    }
+}
+
+// mpv's keys: Up/Down a minute, , and . one picture, pausing first.
+TEST(PlayerControllerTest, FrameStepKeysPauseFirst) {
+    const struct {
+        int state;
+        int frames;
+        Log calls;
+        QString caption;
+    } cases[] = {
+        {engine::kPlayerPlaying, 1, {"Pause", "StepFrames 1"}, kPlayCaption},
+        {engine::kPlayerPaused, -1, {"StepFrames -1"}, kPauseCaption},
+    };
+    for (const auto& c : cases) {
+        Window window(c.state);
+        window.controller.StepFrames(c.frames);
+        EXPECT_EQ(window.player.Take(), c.calls);
+        EXPECT_EQ(window.controller.PauseButtonCaption(), c.caption);
+    }
+}
+
+// V hides the subtitles and shows the track last shown again; without tracks it does nothing.
+TEST(PlayerControllerTest, SubtitleToggleRemembersTheTrack) {
+    const struct {
+        const char* name;
+        std::vector<std::string> tracks;
+        int shown;
+        int chosen;  // picked from the menu first, or -2 for no choice
+        Log calls;
+    } cases[] = {
+        {"first track",
+         {"Track 1", "Track 2"},
+         0,
+         -2,
+         {"SetSubtitleTrack -1", "SetSubtitleTrack 0"}},
+        {"chosen track",
+         {"Track 1", "Track 2"},
+         0,
+         1,
+         {"SetSubtitleTrack 1", "SetSubtitleTrack -1", "SetSubtitleTrack 1"}},
+        {"no tracks", {}, -1, -2, {}},
+    };
+    for (const auto& c : cases) {
+        Window window;
+        window.player.subtitleTracks = c.tracks;
+        window.player.subtitleTrack = c.shown;
+        if (c.chosen != -2) {
+            window.controller.SetSubtitleTrack(c.chosen);
+        }
+        window.controller.ToggleSubtitles();
+        window.controller.ToggleSubtitles();
+        EXPECT_EQ(window.player.Take(), c.calls) << c.name;
     }
 }
 

@@ -24,6 +24,9 @@
 // unless its run is still the current one and the encoder still exists. Progress goes through
 // a slot per task, so a slow host gets the newest position instead of a backlog.
 #include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +51,17 @@
 
 namespace ostrel::engine::ff {
 namespace {
+
+// Batch scheduling and a niceness for the calling thread (Linux keeps both per thread, and
+// threads started from it inherit them). Failures leave the thread as it was.
+void LowerThreadPriority(int nice) {
+    if (nice <= 0) {
+        return;
+    }
+    sched_param param{};
+    pthread_setschedparam(pthread_self(), SCHED_BATCH, &param);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice);
+}
 
 constexpr int kMaxThreads = 64;
 constexpr const char* kOwnThreadText =
@@ -200,13 +214,17 @@ class FfmpegEncoder final : public Encoder {
         running_ = true;
         const std::uint64_t serial = hostEvents_.NextRun();
         runner_ = std::thread([this, tasks = std::move(batch), threads, serial,
-                               stop = runStop_.get_token()]() mutable {
+                               stop = runStop_.get_token(), nice = taskNice_.load()]() mutable {
+            // The workers, their stage threads and the codecs' threads are started from here
+            // and inherit its scheduling.
+            LowerThreadPriority(nice);
             RunQueue(std::move(tasks), std::clamp(threads, 1, kMaxThreads), serial, stop);
         });
         return 0;
     }
 
     void PauseTasks(bool paused) override { pause_.Set(paused); }
+    void SetTaskNice(int nice) override { taskNice_ = std::clamp(nice, 0, 19); }
 
     void StopTasks(bool wait) override {
         runStop_.request_stop();
@@ -424,6 +442,7 @@ class FfmpegEncoder final : public Encoder {
     PauseGate pause_;
     std::atomic<bool> running_{false};
     std::thread runner_;
+    std::atomic<int> taskNice_{0};
 };
 
 }  // namespace

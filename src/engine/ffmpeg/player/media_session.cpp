@@ -11,7 +11,9 @@ namespace {
 
 // A bound the read thread's limits never reach on a well interleaved file.
 constexpr std::size_t kPacketCapacity = 2048;
-constexpr std::size_t kPictureCapacity = 3;
+// Pictures decoded and scaled ahead: 200 ms at 30 per second, so that a stall of the decoder
+// of 100 ms (a busy machine, a conversion beside the preview) shows no gap.
+constexpr std::size_t kPictureCapacity = 6;
 
 }  // namespace
 
@@ -70,10 +72,19 @@ bool MediaSession::OpenStreams(const std::string& path, const SoundLevel& level,
                                      : av_rescale_q(startUs, AV_TIME_BASE_Q, stream->time_base));
         }
     }
+    facts_.path = path;
     if (videoIndex >= 0) {
         AVStream* stream = input.Stream(videoIndex);
         const PictureSize upright = UprightSize(stream);
         facts_.natural = NaturalSize(upright, UprightSampleAspect(input.Context(), stream));
+        const AVRational rate = av_guess_frame_rate(input.Context(), stream, nullptr);
+        if (rate.num > 0 && rate.den > 0) {
+            facts_.frameDurationS = av_q2d(av_inv_q(rate));
+        }
+        facts_.subtitleTracks = TextSubtitleTracks(*input.Context());
+        subtitleTrack = facts_.subtitleTracks.empty() ? -1 : 0;
+    } else {
+        cover_ = LoadCoverPicture(input.Context(), path);
     }
     facts_.videoIndex = videoIndex;
     if (audioIndex >= 0) {
@@ -93,6 +104,9 @@ bool MediaSession::OpenStreams(const std::string& path, const SoundLevel& level,
         }
     }
     facts_.audioIndex = audioIndex;
+    if (videoIndex < 0 && !cover_ && audio_) {
+        scope_ = std::make_unique<SoundScope>(audio_->SampleRate());
+    }
     clocks.UseOutput(audio_.get());
     return true;
 }
@@ -114,8 +128,9 @@ void MediaSession::Start(const void* owner, HostPosts posts) {
     if (HasSound()) {
         audioThread_ = std::jthread([this, owner] {
             HostEvents::OwnerMark mark(owner);
-            SoundFeeder feeder(*audio_, input_->Stream(facts_.audioIndex)->time_base, StopToken(),
-                               [this] { presentSleeper.Wake(); });
+            SoundFeeder feeder(
+                *audio_, input_->Stream(facts_.audioIndex)->time_base, StopToken(),
+                [this] { presentSleeper.Wake(); }, scope_.get());
             RunDecodeLoop(audioDecoder_, audioPackets, feeder, StopToken(),
                           [this] { PacketTaken(); });
         });

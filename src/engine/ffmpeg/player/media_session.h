@@ -9,12 +9,14 @@
 #pragma once
 
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/engine.h"
 #include "engine/ffmpeg/av_util.h"
@@ -24,6 +26,8 @@
 #include "engine/ffmpeg/player/decode_thread.h"
 #include "engine/ffmpeg/player/playback_control.h"
 #include "engine/ffmpeg/player/playback_stats.h"
+#include "engine/ffmpeg/player/sound_view.h"
+#include "engine/ffmpeg/player/subtitle_overlay.h"
 #include "engine/ffmpeg/player/video_sink.h"
 #include "engine/ffmpeg/stop.h"
 #include "engine/ffmpeg/stream_decoder.h"
@@ -39,6 +43,9 @@ struct MediaFacts {
     PictureSize natural;  // the upright picture's size as shown
     int sampleRate = 0;   // of the sound as decoded
     int channels = 0;
+    double frameDurationS = 0.04;  // of the pictures, as their rate says
+    std::string path;
+    std::vector<SubtitleTrackInfo> subtitleTracks;
 };
 
 // The events the session's threads post to the host (the player posts them, never under a
@@ -71,6 +78,10 @@ class MediaSession {
     StreamDecoder& VideoDecoder() { return videoDecoder_; }
     StreamDecoder& AudioDecoder() { return audioDecoder_; }
     AudioOutput* Sound() { return audio_.get(); }
+    // Sound without pictures: the cover shown instead (null when none), and the history of
+    // the sound played for the live view (null when there are pictures or no sound).
+    const AVFrame* Cover() const { return cover_.get(); }
+    SoundScope* Scope() { return scope_.get(); }
     const HostPosts& Posts() const { return posts_; }
 
     // The parts the threads share.
@@ -85,6 +96,9 @@ class MediaSession {
     std::atomic<int> videoFinished{-1};    // the serial whose pictures were all queued
     std::atomic<bool> readEnded{false};    // the read thread reached the end of the file
     std::atomic<bool> readerWaits{false};  // the read thread sleeps until packets are taken
+    std::atomic<double> shownPtsS{NAN};    // the time of the picture shown last
+    // The subtitle track drawn over the pictures (into Facts().subtitleTracks), -1 for none.
+    std::atomic<int> subtitleTrack{-1};
     StopSleeper readSleeper;
     StopSleeper presentSleeper;
 
@@ -104,6 +118,8 @@ class MediaSession {
     StreamDecoder audioDecoder_;
     MediaFacts facts_;
     std::unique_ptr<AudioOutput> audio_;
+    FramePtr cover_;
+    std::unique_ptr<SoundScope> scope_;
     HostPosts posts_;
     // Last: destroyed (joined) first.
     std::jthread readThread_;

@@ -35,9 +35,11 @@ PlaybackControl::StateEvent PlaybackControl::Resume(double nowS) {
     return SetStateLocked(kPlayerPlaying);
 }
 
-PlaybackControl::StateEvent PlaybackControl::RequestSeek(std::int64_t targetUs, double nowS) {
+PlaybackControl::StateEvent PlaybackControl::RequestSeek(std::int64_t targetUs, double nowS,
+                                                         bool keyFrame) {
     std::lock_guard lock(mutex_);
     seekTargetUs_ = targetUs;
+    seekKeyFrame_ = keyFrame;
     seekRequested_ = true;
     ++seekRequests_;
     seekRequestS_ = nowS;
@@ -64,7 +66,7 @@ std::optional<SeekRequest> PlaybackControl::TakeSeek() {
         return std::nullopt;
     }
     seekPending_ = true;
-    return SeekRequest{seekTargetUs_, seekRequests_};
+    return SeekRequest{seekTargetUs_, seekRequests_, seekKeyFrame_};
 }
 
 void PlaybackControl::SeekDone(std::uint64_t number) {

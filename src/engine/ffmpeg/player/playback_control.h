@@ -16,6 +16,7 @@ class Clocks;
 struct SeekRequest {
     std::int64_t targetUs = 0;  // media time from the start
     std::uint64_t number = 0;   // the how-manieth request, for SeekDone
+    bool keyFrame = false;      // land on the key frame before the target, not on the target
 };
 
 class PlaybackControl {
@@ -27,7 +28,7 @@ class PlaybackControl {
     StateEvent Pause(double nowS);
     StateEvent Resume(double nowS);
     // A seek to targetUs was asked for: an ended media stays paused at the new position.
-    StateEvent RequestSeek(std::int64_t targetUs, double nowS);
+    StateEvent RequestSeek(std::int64_t targetUs, double nowS, bool keyFrame = false);
     // The presentation thread found everything played: paused at the end.
     StateEvent End(double nowS);
 
@@ -57,6 +58,7 @@ class PlaybackControl {
     bool seekPending_ = false;  // a seek whose first picture has not been shown
     std::uint64_t seekRequests_ = 0;
     std::int64_t seekTargetUs_ = 0;
+    bool seekKeyFrame_ = false;
     double seekRequestS_ = 0.0;
     std::atomic<bool> pausedFlag_{false};  // written under mutex_ only
 };

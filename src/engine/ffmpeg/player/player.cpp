@@ -83,6 +83,11 @@ class FfmpegPlayerImpl final : public FfmpegPlayer {
         return session_ ? session_->control.State() : kPlayerClosed;
     }
 
+    void StepFrames(int frames) override;
+    std::vector<std::string> SubtitleTracks() const override;
+    int SubtitleTrack() const override { return session_ ? session_->subtitleTrack.load() : -1; }
+    void SetSubtitleTrack(int track) override;
+
     PlayerStatistics Statistics() const override;
     void ResetStatistics() override {
         if (session_) {
@@ -98,6 +103,7 @@ class FfmpegPlayerImpl final : public FfmpegPlayer {
     void PostState(int state) const;
     void PostFrame(std::shared_ptr<const VideoFrame> frame) const;
     void PostOpened();
+    void RequestSeek(std::int64_t targetUs, bool keyFrame);
 
     HostEvents events_;
     PlayerEvents callbacks_;
@@ -241,22 +247,67 @@ void FfmpegPlayerImpl::Resume() {
     session_->presentSleeper.Wake();
 }
 
-void FfmpegPlayerImpl::Seek(std::int32_t positionLow, std::int32_t positionHigh, int, bool) {
+void FfmpegPlayerImpl::Seek(std::int32_t positionLow, std::int32_t positionHigh, int mode, bool) {
     if (!session_) {
         return;
     }
-    std::int64_t targetUs = static_cast<std::int64_t>(
+    const auto targetUs = static_cast<std::int64_t>(
         (static_cast<std::uint64_t>(static_cast<std::uint32_t>(positionHigh)) << 32) |
         static_cast<std::uint32_t>(positionLow));
+    RequestSeek(targetUs, mode == kSeekKeyFrame);
+}
+
+void FfmpegPlayerImpl::RequestSeek(std::int64_t targetUs, bool keyFrame) {
     targetUs = std::max<std::int64_t>(0, targetUs);
     if (session_->Facts().durationS > 0) {
         targetUs = std::min(targetUs, ToMicroseconds(session_->Facts().durationS));
     }
-    if (const auto state = session_->control.RequestSeek(targetUs, NowSeconds())) {
+    if (const auto state = session_->control.RequestSeek(targetUs, NowSeconds(), keyFrame)) {
         PostState(*state);
     }
     session_->readSleeper.Wake();
     session_->presentSleeper.Wake();
+}
+
+void FfmpegPlayerImpl::StepFrames(int frames) {
+    if (!session_ || !session_->HasVideo() || !session_->control.Paused() || frames == 0) {
+        return;
+    }
+    const double shownS = session_->shownPtsS.load();
+    if (std::isnan(shownS)) {
+        return;
+    }
+    // Half a picture past the one frames away: the exact seek lands on the last picture at or
+    // before it, which is that one however its timestamp was rounded.
+    const double durationS = session_->Facts().frameDurationS;
+    RequestSeek(ToMicroseconds(shownS + (frames + 0.5) * durationS), false);
+}
+
+std::vector<std::string> FfmpegPlayerImpl::SubtitleTracks() const {
+    std::vector<std::string> labels;
+    if (session_) {
+        for (const SubtitleTrackInfo& track : session_->Facts().subtitleTracks) {
+            labels.push_back(track.label);
+        }
+    }
+    return labels;
+}
+
+void FfmpegPlayerImpl::SetSubtitleTrack(int track) {
+    if (!session_) {
+        return;
+    }
+    const int count = static_cast<int>(session_->Facts().subtitleTracks.size());
+    const int chosen = track >= 0 && track < count ? track : -1;
+    if (session_->subtitleTrack.exchange(chosen) == chosen) {
+        return;
+    }
+    // Pictures decoded from here on get the new track; paused media shows its picture again
+    // with it (an exact seek to the picture shown).
+    const double shownS = session_->shownPtsS.load();
+    if (session_->control.Paused() && !std::isnan(shownS)) {
+        RequestSeek(ToMicroseconds(shownS), false);
+    }
 }
 
 void FfmpegPlayerImpl::ApplyDisplaySize() {
@@ -267,7 +318,7 @@ void FfmpegPlayerImpl::ApplyDisplaySize() {
     if (session_->targetSize.exchange(size) == size) {
         return;
     }
-    if (!session_->HasVideo()) {
+    if (!session_->HasVideo() && session_->Cover() == nullptr && session_->Scope() == nullptr) {
         PostFrame(BlackFrame(size));
         PostState(kPlayerRepaint);
         return;

@@ -10,9 +10,11 @@
 namespace ostrel::engine::ff {
 namespace {
 
-constexpr double kPositionIntervalS = 0.1;  // between position events
-constexpr double kUntilWokenS = 3600.0;     // nothing due: until a wake or the stop
-constexpr double kSoundEndStepS = 0.01;     // the sound's end is due but not yet played out
+constexpr double kPositionIntervalS = 0.1;    // between position events
+constexpr double kUntilWokenS = 3600.0;       // nothing due: until a wake or the stop
+constexpr double kSoundEndStepS = 0.01;       // the sound's end is due but not yet played out
+constexpr double kSoundViewIntervalS = 0.04;  // between pictures of the live sound view
+constexpr double kSoundViewSpanS = 0.05;      // the stretch of sound one picture shows
 
 }  // namespace
 
@@ -25,14 +27,14 @@ void Presenter::Run(const void* owner) {
         const double nowS = NowSeconds();
         const bool paused = session_.control.Paused();
         double waitS = kUntilWokenS;
-        if (session_.redraw.exchange(false)) {
+        const bool redraw = session_.redraw.exchange(false);
+        if (redraw) {
             Redraw();
         }
         if (session_.HasVideo()) {
             waitS = ShowDue(nowS, paused, waitS);
-        } else if (!paused) {
-            SoundPosition(nowS);
-            waitS = kPositionIntervalS;
+        } else {
+            waitS = ShowSound(nowS, paused, redraw || !soundShown_);
         }
         if (!paused && !CheckEnd(nowS)) {
             waitS = std::min(waitS, SoundEndWaitS(nowS));
@@ -109,6 +111,7 @@ void Presenter::Present(std::shared_ptr<const Picture> picture, double nowS, boo
         frame = scaler_.Scale(picture->frame.get(), size, ToMicroseconds(picture->ptsS));
     }
     session_.clocks.PictureShown(picture->ptsS, picture->serial, nowS, paused);
+    session_.shownPtsS = picture->ptsS;
     double driftMs = -1.0;
     if (session_.Sound() != nullptr && !paused && !std::isnan(picture->ptsS)) {
         const double audio = session_.clocks.Audio(nowS);
@@ -143,6 +146,36 @@ void Presenter::Redraw() {
     session_.Posts().frame(
         scaler_.Scale(lastShown_->frame.get(), size, ToMicroseconds(lastShown_->ptsS)));
     session_.Posts().state(kPlayerRepaint);
+}
+
+double Presenter::ShowSound(double nowS, bool paused, bool again) {
+    const PictureSize size = session_.targetSize.load();
+    double waitS = paused ? kUntilWokenS : kPositionIntervalS;
+    if (const AVFrame* cover = session_.Cover()) {
+        if (again) {
+            // The cover, shaped as any picture; made again only for a new display size.
+            if (auto frame = scaler_.Scale(cover, size, 0)) {
+                session_.Posts().frame(std::move(frame));
+                soundShown_ = true;
+            }
+        }
+    } else if (SoundScope* scope = session_.Scope(); scope != nullptr && (!paused || again)) {
+        const double playingS = session_.clocks.Audio(nowS);
+        scopeSamples_.resize(static_cast<std::size_t>(
+            std::max(1L, std::lrint(kSoundViewSpanS * scope->SampleRate()))));
+        scope->Read(playingS, session_.audioPackets.Serial(), scopeSamples_);
+        if (auto frame = DrawWaveform(scopeSamples_, size, ToMicroseconds(playingS))) {
+            session_.Posts().frame(std::move(frame));
+            soundShown_ = true;
+        }
+        if (!paused) {
+            waitS = kSoundViewIntervalS;
+        }
+    }
+    if (!paused) {
+        SoundPosition(nowS);
+    }
+    return waitS;
 }
 
 void Presenter::SoundPosition(double nowS) {

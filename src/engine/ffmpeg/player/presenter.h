@@ -9,7 +9,9 @@
 // new display size and the stop wake it.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/ffmpeg/player/picture.h"
 #include "engine/ffmpeg/player/video_sink.h"
@@ -28,6 +30,9 @@ class Presenter {
     double ShowDue(double nowS, bool paused, double waitS);
     void Present(std::shared_ptr<const Picture> picture, double nowS, bool paused);
     void Redraw();
+    // Sound without pictures: the cover (again: for a new size), or the live view while it
+    // plays; the position. Returns how long until it is due again.
+    double ShowSound(double nowS, bool paused, bool again);
     void SoundPosition(double nowS);
     // Whether everything was read, shown and played out (and the end is posted once).
     bool CheckEnd(double nowS);
@@ -40,6 +45,8 @@ class Presenter {
     PictureScaler scaler_;
     double lastPositionS_ = -1.0;  // when the last position was posted
     int lastPositionSerial_ = -1;
+    bool soundShown_ = false;  // the cover or a live view was posted
+    std::vector<std::int16_t> scopeSamples_;
 };
 
 }  // namespace ostrel::engine::ff

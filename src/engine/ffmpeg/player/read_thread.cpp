@@ -23,11 +23,13 @@ void CarryOutSeek(MediaSession& session, const SeekRequest& request) {
     if (ret < 0) {
         av_seek_frame(context, -1, mediaTarget, AVSEEK_FLAG_BACKWARD);
     }
+    // A key-frame seek shows and plays everything from the key frame on: no target to trim to.
+    const std::int64_t trimUs = request.keyFrame ? -1 : request.targetUs;
     // Pictures first: a picture decoded from a packet of the new serial must find its queue
     // on that serial already.
-    session.pictures.Flush(request.targetUs);
-    session.videoPackets.Flush(request.targetUs);
-    session.audioPackets.Flush(request.targetUs);
+    session.pictures.Flush(trimUs);
+    session.videoPackets.Flush(trimUs);
+    session.audioPackets.Flush(trimUs);
     if (AudioOutput* sound = session.Sound()) {
         sound->Wake();  // a block of the old position waiting for room is dropped
     }

@@ -5,6 +5,7 @@
 
 #include "engine/ffmpeg/player/audio_output.h"
 #include "engine/ffmpeg/player/seek_trim.h"
+#include "engine/ffmpeg/player/sound_view.h"
 
 namespace ostrel::engine::ff {
 namespace {
@@ -28,11 +29,12 @@ bool CopyFrom(const AVFrame& frame, int skip, AVRational timeBase, AVFrame& copy
 }  // namespace
 
 SoundFeeder::SoundFeeder(AudioOutput& output, AVRational timeBase, std::stop_token stop,
-                         std::function<void()> finished)
+                         std::function<void()> finished, SoundScope* scope)
     : output_(output),
       timeBase_(timeBase),
       stop_(std::move(stop)),
       finished_(std::move(finished)),
+      scope_(scope),
       cut_(av_frame_alloc()),
       converted_(av_frame_alloc()) {}
 
@@ -88,6 +90,11 @@ bool SoundFeeder::Convert(AVFrame* frame) {
                                    ? NAN
                                    : static_cast<double>(out.pts) * timeBase +
                                          static_cast<double>(out.nb_samples) / out.sample_rate;
+        if (scope_ != nullptr) {
+            scope_->Write(reinterpret_cast<const std::int16_t*>(out.data[0]), out.nb_samples,
+                          out.ch_layout.nb_channels,
+                          endPtsS - static_cast<double>(out.nb_samples) / out.sample_rate, serial_);
+        }
         const bool more = output_.Write(out.data[0], bytes, endPtsS, serial_, stop_);
         av_frame_unref(converted_.get());
         if (!more) {

@@ -13,12 +13,14 @@
 namespace ostrel::engine::ff {
 
 class AudioOutput;
+class SoundScope;
 
 class SoundFeeder final : public DecodeSink {
   public:
-    // finished() is called once all sound of a serial was written.
+    // finished() is called once all sound of a serial was written; scope, when given, gets a
+    // copy of everything written.
     SoundFeeder(AudioOutput& output, AVRational timeBase, std::stop_token stop,
-                std::function<void()> finished);
+                std::function<void()> finished, SoundScope* scope = nullptr);
 
     void Restart(int serial, double targetS) override;
     bool Deliver(AVFrame* frame) override;
@@ -33,6 +35,7 @@ class SoundFeeder final : public DecodeSink {
     AVRational timeBase_;
     std::stop_token stop_;
     std::function<void()> finished_;
+    SoundScope* scope_;
     AudioConverter converter_;
     FramePtr cut_;
     FramePtr converted_;

@@ -6,6 +6,7 @@
 #include "engine/ffmpeg/player/clocks.h"
 #include "engine/ffmpeg/player/media_session.h"
 #include "engine/ffmpeg/player/seek_trim.h"
+#include "engine/ffmpeg/player/subtitle_overlay.h"
 
 namespace ostrel::engine::ff {
 
@@ -31,7 +32,8 @@ VideoSink::VideoSink(MediaSession& session)
       held_(av_frame_alloc()) {}
 
 void VideoSink::Restart(int serial, double targetS) {
-    graph_ = FilterGraph();
+    // The graph is kept: its filters hold no pictures, and the subtitles filter reads every
+    // cue of the file when it is made.
     serial_ = serial;
     targetS_ = targetS;
     av_frame_unref(held_.get());
@@ -55,7 +57,7 @@ bool VideoSink::BuildGraph(const AVFrame& frame) {
     const std::string args = VideoSourceArgs(*session_.VideoDecoder().Context(), stream_->time_base,
                                              sar, AVRational{0, 1});
     std::string error;
-    if (!graph_.Build(AVMEDIA_TYPE_VIDEO, args, upright_, 1, error)) {
+    if (!graph_.Build(AVMEDIA_TYPE_VIDEO, args, chain_, 1, error)) {
         return false;
     }
     graphWidth_ = frame.width;
@@ -67,13 +69,28 @@ bool VideoSink::BuildGraph(const AVFrame& frame) {
 bool VideoSink::Deliver(AVFrame* frame) {
     frame->sample_aspect_ratio =
         av_guess_sample_aspect_ratio(session_.MediaInput().Context(), stream_, frame);
-    if (upright_.empty()) {
+    const int track = session_.subtitleTrack.load();
+    if (track != chainTrack_) {
+        // Another subtitle track, or none: the chain is made again for the next picture.
+        chainTrack_ = track;
+        const auto& tracks = session_.Facts().subtitleTracks;
+        chain_ = JoinChain(
+            {upright_, track >= 0 && track < static_cast<int>(tracks.size())
+                           ? SubtitlesFilter(session_.Facts().path, tracks[track].subtitleOrdinal)
+                           : std::string()});
+        graph_ = FilterGraph();
+    }
+    if (chain_.empty()) {
         return Pass(frame);
     }
     if (!graph_.IsBuilt() || frame->width != graphWidth_ || frame->height != graphHeight_ ||
         frame->format != graphFormat_) {
         if (!BuildGraph(*frame)) {
-            return Pass(frame);  // shown as stored rather than not at all
+            // Subtitles that cannot be drawn are left out; a picture that cannot be turned is
+            // shown as stored rather than not at all.
+            if (chain_ == upright_ || (chain_ = upright_).empty() || !BuildGraph(*frame)) {
+                return Pass(frame);
+            }
         }
     }
     if (graph_.Push(frame) < 0) {

@@ -53,6 +53,8 @@ class VideoSink final : public DecodeSink {
     double frameDurationS_;
     std::int64_t startPts_;
     const std::string upright_;  // the conversion's turn and mirror
+    std::string chain_;          // upright_ and the subtitles shown
+    int chainTrack_ = -2;        // the subtitle track chain_ was made for
     FilterGraph graph_;
     int graphWidth_ = 0;
     int graphHeight_ = 0;
