@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 #include "app/completion_notice.h"
 #include "app/format_dialog.h"
@@ -79,14 +80,29 @@ void ConversionUi::Private::StartRun() {
     progress = window;
     window->setWindowModality(Qt::WindowModal);
     QObject::connect(window, &QDialog::finished, window, [window] { window->deleteLater(); });
-    // Tied to this object as well as the run: the handler reaches into this object.
-    QObject::connect(run, &ConversionRun::queueEnded, q, [this, run] {
-        const RunEndTexts texts = EndOfRunTexts(CountRows(run->Rows()), run->StopRequested());
+    // Every run ends with the notice, once: when the encoder reports the end of the queue, when
+    // nothing could be started, or when the window closes first (then the run was stopped by
+    // the user, and the notice says so). The handlers reach into this object, so they are tied
+    // to it as well as to the run or its window.
+    auto announced = std::make_shared<bool>(false);
+    const auto announce = [this, run, announced](bool closedEarly) {
+        if (*announced) {
+            return;
+        }
+        *announced = true;
+        const RunEndTexts texts =
+            EndOfRunTexts(CountRows(run->Rows()), run->StopRequested() || closedEarly);
         if (texts.PlaysSound && playSound) {
             playSound();
         }
         if (notice != nullptr) {
             notice->ShowNotice(outputFolder, texts.Notice);
+        }
+    };
+    QObject::connect(run, &ConversionRun::queueEnded, q, [announce] { announce(false); });
+    QObject::connect(window, &QDialog::finished, q, [announce, run] {
+        if (run->CurrentState() != ConversionRun::State::Finished) {
+            announce(true);
         }
     });
     // The machine stays awake until the run ends or is stopped, or the window goes.
@@ -95,6 +111,8 @@ void ConversionUi::Private::StartRun() {
     window->show();
     if (run->Start(encoder, threads)) {
         awake->Take(QStringLiteral("Converting files"));
+    } else {
+        announce(false);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -393,6 +394,18 @@ bool FormConverting::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void FormConverting::keyPressEvent(QKeyEvent* event) {
+    // A stray Escape must not stop a run: while it goes, only Stop and the close box end it.
+    // Once the run is over, Escape closes the window as in any dialog.
+    const ConversionRun::State state = run_->CurrentState();
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        (state == ConversionRun::State::Queued || state == ConversionRun::State::Running)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void FormConverting::reject() {

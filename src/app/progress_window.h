@@ -48,6 +48,7 @@ class FormConverting : public QDialog {
 
   protected:
     void reject() override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

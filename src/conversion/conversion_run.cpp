@@ -268,9 +268,9 @@ void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
             runRow.Status = RunRowStatus::Canceled;
             break;
         case engine::TaskOutcome::Failed:
-            // Once the user stopped, a task that fails on its way out reads as canceled rather
-            // than as an error of its file.
-            runRow.Status = stopRequested_ ? RunRowStatus::Canceled : RunRowStatus::Failed;
+            // Also after Stop: a task the stop ended reports Stopped, so a failure is the
+            // file's own and its reason must stay readable.
+            runRow.Status = RunRowStatus::Failed;
             runRow.ErrorText = errorText;
             break;
         case engine::TaskOutcome::None:
