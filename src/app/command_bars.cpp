@@ -57,6 +57,8 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
     };
 
     QMenuBar* bar = window.menuBar();
+    // Qt's own menu of the bars would offer to hide the toolbar, and no command shows it again.
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
     for (const int menuId : layout.MenuBar) {
         QMenu* menu = bar->addMenu(MenuCaption(*FindCommand(menuId)));
         fill(menu, layout.Menus.value(menuId));
@@ -67,6 +69,7 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
     built.Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     built.Toolbar->setIconSize(QSize(32, 32));
     built.Toolbar->setMovable(true);
+    built.Toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
     for (const int id : layout.Toolbar) {
         const Command* command = FindCommand(id);
         QAction* action = NewAction(window, dispatcher, *command, command->ToolbarCaption);

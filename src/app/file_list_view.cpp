@@ -31,6 +31,12 @@ QStringList LocalFiles(const QMimeData* mime) {
 
 }  // namespace
 
+void PathCellDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                       const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideLeft;
+}
+
 FileListView::FileListView(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -42,6 +48,7 @@ FileListView::FileListView(QWidget* parent) : QTreeView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setTextElideMode(Qt::ElideMiddle);
+    setItemDelegateForColumn(FileListModel::ColumnFileName, new PathCellDelegate(this));
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
@@ -72,7 +79,7 @@ void FileListView::ApplyDefaultWidths() {
     const auto& columns = FileListModel::Columns();
     // Each column would like room for its header and a typical text; room left over is shared
     // in the columns' default proportions, so a wide window widens the paths most. When the
-    // list is too narrow for that, the path gives way first (it is elided in the middle, the
+    // list is too narrow for that, the path gives way first (it is elided at its start, the
     // whole path is its tooltip), then the others shrink towards their headers, so all eight
     // columns stay in sight.
     static const QStringList kTypicalTexts = {QString(),

@@ -1,6 +1,7 @@
 #include "app/form_wait.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -29,6 +30,15 @@ void FormWait::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
+}
+
+void FormWait::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the dialog and hide it while files are still being read.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace ostrel

@@ -82,6 +82,9 @@ class MainWindow : public QMainWindow {
     const QString& LastFolder() const { return lastFolder_; }
     QString& OutputFolder() { return outputFolder_; }
 
+    // None: Qt's menu of the window's bars would let the toolbar be hidden for good.
+    QMenu* createPopupMenu() override { return nullptr; }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

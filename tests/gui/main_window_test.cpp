@@ -2,15 +2,20 @@
 // where real media is not the point; the real engine module probes generated clips where it is.
 #include <sys/stat.h>
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -775,6 +780,70 @@ class MainWindowTest : public QObject {
         QVERIFY(flash.isVisible());
         QTest::mouseClick(&flash, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(!flash.isVisible());
+    }
+
+    // Nothing the user meets by accident takes a part of the window away: a right click on
+    // the bars offers no menu (Qt's would hide the toolbar for good), and Escape leaves the
+    // wait window of a multi-file add up.
+    void barsAndWaitWindowStayPut() {
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (QWidget* bar : QList<QWidget*>{window.Bars().Toolbar, window.menuBar()}) {
+            QString offered;
+            // A menu would run its own loop: close it from inside and note what it offered.
+            QTimer::singleShot(50, bar, [&offered] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    offered = ActionTexts(menu->actions()).join(QLatin1Char(','));
+                    menu->close();
+                }
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                    bar->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(bar, &event);
+            QTest::qWait(100);
+            QVERIFY2(offered.isEmpty(), qPrintable(offered));
+        }
+        QVERIFY(window.Bars().Toolbar->isVisible());
+
+        FormWait wait(&window);
+        wait.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wait));
+        QTest::keyClick(&wait, Qt::Key_Escape);
+        QVERIFY(wait.isVisible());
+    }
+
+    // A typed name of a missing file leaves the open dialog as a name, for the window's own
+    // "Can not open file" message; a name that exists still goes through Qt's checks.
+    void openDialogPassesMissingNames() {
+        for (const QString& name : {QStringLiteral("missing.mp4"), QStringLiteral("clip.avi")}) {
+            const auto dialog = NewOpenFilesDialog(nullptr, mediaDir_.path(), {"All (*)"});
+            dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+            dialog->show();
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(edit != nullptr);
+            edit->setText(name);
+            auto* box = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            QTRY_VERIFY(box->button(QDialogButtonBox::Open)->isEnabled());
+            QTest::mouseClick(box->button(QDialogButtonBox::Open), Qt::LeftButton);
+            QTRY_COMPARE(dialog->result(), int(QDialog::Accepted));
+            QCOMPARE(dialog->selectedFiles(), QStringList{MediaPath(name)});
+        }
+    }
+
+    // Files of one folder keep their names in sight: the "File Name" cell loses the start of
+    // a long path, not its middle, and the tooltip has the whole path.
+    void longPathsKeepTheirNames() {
+        MainWindow& window = Started();
+        AddFakeRows(window, 1);
+        const QModelIndex cell = window.Model().index(0, FileListModel::ColumnFileName);
+        auto* delegate = dynamic_cast<PathCellDelegate*>(
+            window.ListView()->itemDelegateForColumn(FileListModel::ColumnFileName));
+        QVERIFY(delegate != nullptr);
+        QStyleOptionViewItem option;
+        delegate->initStyleOption(&option, cell);
+        QCOMPARE(option.textElideMode, Qt::ElideLeft);
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), QStringLiteral("/media/clip1.mp4"));
     }
 
   private:
