@@ -67,7 +67,15 @@ FormFlash::FormFlash(QWidget* owner, std::function<void()> openWebsite) : QDialo
         this);
     notice->setWordWrap(true);
     notice->setStyleSheet(lightText);
-    notice->setGeometry(24, 112, kWidth - 48, 60);
+    notice->setGeometry(24, 106, kWidth - 48, 44);
+
+    auto* licence = new QLabel(
+        QStringLiteral("Free software under the GNU General Public License, version 2 or later."),
+        this);
+    licence->setObjectName(QStringLiteral("Licence"));
+    licence->setWordWrap(true);
+    licence->setStyleSheet(lightText);
+    licence->setGeometry(24, 152, kWidth - 48, 32);
 
     link_ = new QLabel(this);
     link_->setText(
