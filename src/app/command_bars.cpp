@@ -81,6 +81,10 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
         }
     }
     window.addToolBar(Qt::TopToolBarArea, built.Toolbar);
+    // The button that shows the buttons a narrow window hides is Qt's own and has no name.
+    if (auto* more = built.Toolbar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"))) {
+        more->setAccessibleName(QStringLiteral("More Buttons"));
+    }
 
     built.ContextMenu = new QMenu(&window);
     fill(built.ContextMenu, layout.ContextMenu);

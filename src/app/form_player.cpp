@@ -1,5 +1,6 @@
 #include "app/form_player.h"
 
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -62,9 +63,39 @@ QString RowText(const FileListModel& list, int column) {
     return list.data(list.index(row, column), Qt::DisplayRole).toString();
 }
 
+// The mute toggle reads as a button that can be pressed, not as an empty frame.
+class MuteAccessible : public QAccessibleWidget {
+  public:
+    explicit MuteAccessible(MuteToggle* toggle) : QAccessibleWidget(toggle, QAccessible::Button) {}
+
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) {
+            emit static_cast<MuteToggle*>(widget())->clicked();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+};
+
+QAccessibleInterface* MuteFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("ostrel::MuteToggle") && object != nullptr &&
+        object->isWidgetType()) {
+        return new MuteAccessible(static_cast<MuteToggle*>(object));
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 MuteToggle::MuteToggle(QWidget* parent) : QWidget(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(MuteFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
     setAccessibleName(QStringLiteral("Mute"));
@@ -145,7 +176,7 @@ void FormPlayer::BuildControls() {
     seek_->SetBackColor(kSeekBackColor);
     seek_->SetSmallChange(0);
     seek_->SetLargeChange(0);
-    seek_->setAccessibleName(QStringLiteral("Position"));
+    seek_->setAccessibleName(QStringLiteral("Seek"));
     volume_ = new NaSlider(SliderSkin::VolumeSkin, this);
     volume_->SetShowTicks(false);
     volume_->SetBackColor(kVolumeBackColor);

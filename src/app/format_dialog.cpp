@@ -184,6 +184,12 @@ void FormVideoFormat::BuildControls() {
                                    comboVideoQ_, comboAudioQ_, textFolder_, comboCpu_};
     for (int i = 0; i < named.size(); ++i) {
         labels_[i]->setBuddy(named[i]);
+        // A combo box would otherwise be read by its current text alone.
+        QString name = labels_[i]->text().remove(QLatin1Char('&'));
+        if (name.endsWith(QLatin1Char(':'))) {
+            name.chop(1);
+        }
+        named[i]->setAccessibleName(name);
     }
 
     connect(comboFormat_, &ProfileComboBox::dropDownRequested, this, [this] { ShowProfileMenu(); });

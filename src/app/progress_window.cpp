@@ -134,6 +134,7 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
     runBar_->setFixedHeight(runLabel_->fontMetrics().height() / 2 + 4);
 
     list_->setObjectName(QStringLiteral("ListView1"));
+    list_->setAccessibleName(QStringLiteral("Files"));
     list_->setModel(rowsModel_);
     list_->setItemDelegate(new ProgressCellDelegate(list_));
     list_->setRootIsDecorated(false);
