@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -161,6 +162,7 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
     layout->addWidget(tree_, 1);
     layout->addWidget(descriptionBox);
 
+    tree_->installEventFilter(this);
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { ShowDescription(current); });
     connect(model_, &QAbstractItemModel::dataChanged, this, [this] {
@@ -225,6 +227,31 @@ void SettingsGridView::ShowDescription(const QModelIndex& current) {
     const QModelIndex caption = current.siblingAtColumn(SettingsGridModel::CaptionColumn);
     descriptionTitle_->setText(caption.data(Qt::DisplayRole).toString());
     description_->setText(current.data(SettingsGridModel::DescriptionRole).toString());
+}
+
+bool SettingsGridView::eventFilter(QObject* watched, QEvent* event) {
+    // The arrow keys move along the captions; F2 edits the value of the item and Space turns
+    // its check box, as a click on the value does.
+    // An open editor has the keys itself; only the tree's own reach this filter.
+    if (watched == tree_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QModelIndex current = tree_->currentIndex();
+        const QModelIndex value = current.siblingAtColumn(SettingsGridModel::ValueColumn);
+        const bool plain = key->modifiers() == Qt::NoModifier;
+        if (plain && current.isValid() && current.column() != SettingsGridModel::ValueColumn) {
+            const Qt::ItemFlags flags = model_->flags(value);
+            if (key->key() == Qt::Key_F2 && flags.testFlag(Qt::ItemIsEditable)) {
+                tree_->edit(value);
+                return true;
+            }
+            if (key->key() == Qt::Key_Space && flags.testFlag(Qt::ItemIsUserCheckable)) {
+                const bool checked = value.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+                model_->setData(value, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace ostrel

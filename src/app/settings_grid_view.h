@@ -54,6 +54,7 @@ class SettingsGridView : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void ApplyHiddenRows();

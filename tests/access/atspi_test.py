@@ -189,7 +189,10 @@ def main():
     clip = os.path.join(home, "clip.avi")
     make_clip(clip)
 
-    env = dict(os.environ, HOME=home, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+    runtime = os.path.join(home, "runtime")
+    os.makedirs(runtime, mode=0o700)
+    # A runtime folder of its own: a window the user has open elsewhere does not take the file.
+    env = dict(os.environ, HOME=home, XDG_RUNTIME_DIR=runtime, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
                QT_ACCESSIBILITY="1", SDL_AUDIODRIVER="dummy", QT_QPA_PLATFORM="xcb",
                XDG_CONFIG_HOME=os.path.join(home, ".config"))
     process = subprocess.Popen([args.ostrel, clip], env=env)
