@@ -20,7 +20,7 @@ packages=(
   # screen-reader test: the accessibility bus and registry, and a real AT-SPI client
   at-spi2-core python3-pyatspi
   # translations: lupdate/lrelease for the build, Qt's own translations for the program
-  qt6-l10n-tools qt6-translations-l10n
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   dbus-daemon desktop-file-utils appstream librsvg2-bin file
   # the Debian package
   dpkg-dev lintian

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/open_with.h"
 #include "app/startup_options.h"
+#include "app/translations.h"
 #include "common/engine_path.h"
 #include "desktop/single_instance.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Ostrel Software"));
     QApplication::setWindowIcon(ostrel::AppIcon());
     QGuiApplication::setDesktopFileName(ostrel::kDesktopEntryId);
+    ostrel::LoadTranslations(app, QCoreApplication::applicationDirPath());
 
     // From argv's bytes (what QApplication left of it), so that names that are not UTF-8 stay
     // whole.

@@ -1,6 +1,7 @@
 #include "app/command_bars.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
@@ -16,7 +17,7 @@ namespace {
 QAction* NewAction(QMainWindow& window, const CommandDispatcher& dispatcher, const Command& command,
                    const QString& caption) {
     auto* action = new QAction(CommandIcon(command.Id), caption, &window);
-    action->setToolTip(command.Tooltip);
+    action->setToolTip(TranslatedCommandText(command.Tooltip));
     action->setData(command.Id);
     action->setIconVisibleInMenu(true);
     const int id = command.Id;
@@ -64,7 +65,7 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
         fill(menu, layout.Menus.value(menuId));
     }
 
-    built.Toolbar = new QToolBar(layout.ToolbarTitle, &window);
+    built.Toolbar = new QToolBar(TranslatedCommandText(layout.ToolbarTitle), &window);
     built.Toolbar->setObjectName(QStringLiteral("Toobar"));
     built.Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     built.Toolbar->setIconSize(QSize(32, 32));
@@ -72,7 +73,8 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
     built.Toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
     for (const int id : layout.Toolbar) {
         const Command* command = FindCommand(id);
-        QAction* action = NewAction(window, dispatcher, *command, command->ToolbarCaption);
+        QAction* action =
+            NewAction(window, dispatcher, *command, TranslatedCommandText(command->ToolbarCaption));
         built.ToolbarActions.insert(id, action);
         built.Toolbar->addAction(action);
         // The buttons are in the window's tab order, so every command is reachable by keys.
@@ -83,7 +85,7 @@ BuiltCommandBars BuildCommandBars(QMainWindow& window, const CommandDispatcher& 
     window.addToolBar(Qt::TopToolBarArea, built.Toolbar);
     // The button that shows the buttons a narrow window hides is Qt's own and has no name.
     if (auto* more = built.Toolbar->findChild<QWidget*>(QStringLiteral("qt_toolbar_ext_button"))) {
-        more->setAccessibleName(QStringLiteral("More Buttons"));
+        more->setAccessibleName(QCoreApplication::translate("ostrel::Commands", "More Buttons"));
     }
 
     built.ContextMenu = new QMenu(&window);

@@ -32,7 +32,8 @@ constexpr std::uint32_t kSeekBackColor = 0xF0F0F0;
 constexpr std::uint32_t kVolumeBackColor = 0xF2DED5;
 const QColor kBarColor(0xF0, 0xF0, 0xF0);
 const QColor kBarTextColor(0x20, 0x20, 0x20);
-const QString kNoPlaybackText = QStringLiteral("The file cannot be played.");
+const char* const kNoPlaybackText =
+    QT_TRANSLATE_NOOP("ostrel::FormPlayer", "The file cannot be played.");
 
 // Tahoma 9 pt where it is installed, otherwise the system's font.
 QFont WindowFont() {
@@ -98,13 +99,13 @@ MuteToggle::MuteToggle(QWidget* parent) : QWidget(parent) {
     Q_UNUSED(installed);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    setAccessibleName(QStringLiteral("Mute"));
+    setAccessibleName(tr("Mute"));
 }
 
 void MuteToggle::SetMuted(bool muted) {
     muted_ = muted;
-    setToolTip(muted ? QStringLiteral("Sound off (M)") : QStringLiteral("Sound on (M)"));
-    setAccessibleName(muted ? QStringLiteral("Unmute") : QStringLiteral("Mute"));
+    setToolTip(muted ? tr("Sound off (M)") : tr("Sound on (M)"));
+    setAccessibleName(muted ? tr("Unmute") : tr("Mute"));
     picture_ = SpeakerPixmap(muted, devicePixelRatioF());
     update();
 }
@@ -176,12 +177,12 @@ void FormPlayer::BuildControls() {
     seek_->SetBackColor(kSeekBackColor);
     seek_->SetSmallChange(0);
     seek_->SetLargeChange(0);
-    seek_->setAccessibleName(QStringLiteral("Seek"));
+    seek_->setAccessibleName(tr("Seek"));
     volume_ = new NaSlider(SliderSkin::VolumeSkin, this);
     volume_->SetShowTicks(false);
     volume_->SetBackColor(kVolumeBackColor);
-    volume_->setAccessibleName(QStringLiteral("Volume"));
-    volume_->setToolTip(QStringLiteral("Volume"));
+    volume_->setAccessibleName(tr("Volume"));
+    volume_->setToolTip(tr("Volume"));
 
     controller_ = std::make_unique<PlayerController>(seek_->Model(), volume_->Model());
     ShowPauseCaption(controller_->PauseButtonCaption());
@@ -242,7 +243,7 @@ bool FormPlayer::Load() {
     const QString path = RowText(list_, FileListModel::ColumnFileName);
     if (!player_->OpenMedia(path.toStdString(), video_, false)) {
         const QString error = QString::fromStdString(player_->LastError());
-        shell_.Inform(this, MessageIcon::None, error.isEmpty() ? kNoPlaybackText : error);
+        shell_.Inform(this, MessageIcon::None, error.isEmpty() ? tr(kNoPlaybackText) : error);
     }
 
     ShowMuteIcon(false);
@@ -380,9 +381,8 @@ bool FormPlayer::HandleKey(const QKeyEvent& event) {
 void FormPlayer::ShowPauseCaption(const QString& caption) {
     const bool paused = caption == kPlayCaption;
     pauseButton_->setIcon(paused ? PlayIcon() : PauseIcon());
-    pauseButton_->setToolTip(paused ? QStringLiteral("Play (Space)")
-                                    : QStringLiteral("Pause (Space)"));
-    pauseButton_->setAccessibleName(paused ? QStringLiteral("Play") : QStringLiteral("Pause"));
+    pauseButton_->setToolTip(paused ? tr("Play (Space)") : tr("Pause (Space)"));
+    pauseButton_->setAccessibleName(paused ? tr("Play") : tr("Pause"));
 }
 
 void FormPlayer::ShowMuteIcon(bool muted) {

@@ -11,9 +11,9 @@
 namespace ostrel {
 
 FormWait::FormWait(QWidget* owner) : QDialog(owner) {
-    setWindowTitle(QStringLiteral("Please wait..."));
+    setWindowTitle(tr("Please wait..."));
     setModal(false);
-    auto* label = new QLabel(QStringLiteral("Reading files, please wait..."), this);
+    auto* label = new QLabel(tr("Reading files, please wait..."), this);
     label->setAlignment(Qt::AlignCenter);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);

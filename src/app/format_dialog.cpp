@@ -90,7 +90,7 @@ FormVideoFormat::FormVideoFormat(const QString& outputFolder, int processorCount
       errorMessage_(DefaultErrorMessage()),
       folderChooser_(DefaultFolderChooser()) {
     setObjectName(QStringLiteral("FormVideoFormat"));
-    setWindowTitle(QStringLiteral("Output Settings"));
+    setWindowTitle(tr("Output Settings"));
     // Its size is fixed (only "More" changes it): no maximise button.
     setWindowFlags(DialogFlags(false));
     QFont dialogFont = font();
@@ -118,19 +118,19 @@ void FormVideoFormat::BuildControls() {
     frame_->setFrameShadow(QFrame::Sunken);
 
     auto label = [this](QWidget* parent, const char* text) {
-        auto* result = new QLabel(QString::fromLatin1(text), parent);
+        auto* result = new QLabel(tr(text), parent);
         labels_.append(result);
         return result;
     };
     // The captions carry access keys: Alt and the underlined letter moves to the control.
-    label(frame_, "Output &Format:");
-    label(frame_, "Video &Size:");
-    label(frame_, "&Width:");
-    label(frame_, "&Height:");
-    label(frame_, "&Video Quality:");
-    label(frame_, "&Audio Quality:");
-    label(this, "&Destination:");
-    label(this, "C&PU Cores:");
+    label(frame_, QT_TR_NOOP("Output &Format:"));
+    label(frame_, QT_TR_NOOP("Video &Size:"));
+    label(frame_, QT_TR_NOOP("&Width:"));
+    label(frame_, QT_TR_NOOP("&Height:"));
+    label(frame_, QT_TR_NOOP("&Video Quality:"));
+    label(frame_, QT_TR_NOOP("&Audio Quality:"));
+    label(this, QT_TR_NOOP("&Destination:"));
+    label(this, QT_TR_NOOP("C&PU Cores:"));
 
     comboFormat_ = new ProfileComboBox(frame_);
     comboFormat_->setObjectName(QStringLiteral("ComboFormat"));
@@ -165,15 +165,15 @@ void FormVideoFormat::BuildControls() {
 
     textFolder_ = new QLineEdit(this);
     textFolder_->setObjectName(QStringLiteral("TextFolder"));
-    btnBrowse_ = new QPushButton(QStringLiteral("&Browse..."), this);
+    btnBrowse_ = new QPushButton(tr("&Browse..."), this);
     btnBrowse_->setObjectName(QStringLiteral("BtnBrowse"));
     btnBrowse_->setAutoDefault(false);
     comboCpu_ = new QComboBox(this);
     comboCpu_->setObjectName(QStringLiteral("ComboCPU"));
-    btnOk_ = new QPushButton(QStringLiteral("OK"), this);
+    btnOk_ = new QPushButton(tr("OK"), this);
     btnOk_->setObjectName(QStringLiteral("BtnOK"));
     btnOk_->setDefault(true);
-    btnCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel_ = new QPushButton(tr("Cancel"), this);
     btnCancel_->setObjectName(QStringLiteral("BtnCancel"));
     btnCancel_->setAutoDefault(false);
 
@@ -356,7 +356,7 @@ QString FormVideoFormat::CheckOutputFolder() {
     if (IsAcceptedOutputFolder(folder)) {
         return folder;
     }
-    errorMessage_(this, QStringLiteral("Error"), QStringLiteral("Invalid path!"));
+    errorMessage_(this, tr("Error"), tr("Invalid path!"));
     textFolder_->setFocus(Qt::OtherFocusReason);
     Browse();
     return {};

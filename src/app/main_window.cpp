@@ -92,7 +92,7 @@ MainWindow::~MainWindow() {
 bool MainWindow::Start() {
     // The list fills what the bars leave free.
     listView_ = new FileListView(this);
-    listView_->setAccessibleName(QStringLiteral("Files"));
+    listView_->setAccessibleName(tr("Files"));
     listView_->SetListModel(&model_);
     setCentralWidget(listView_);
     connect(listView_, &FileListView::filesDropped, this, &MainWindow::AddDroppedFiles);

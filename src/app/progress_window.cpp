@@ -27,12 +27,12 @@
 namespace ostrel {
 namespace {
 
-const QString kCaptionRunning = QStringLiteral("Please wait...");
+const char* const kCaptionRunning = QT_TRANSLATE_NOOP("ostrel::FormConverting", "Please wait...");
 // The captions with their access keys: Alt+S stops, Alt+C closes, Alt+O opens the folder.
-const QString kStopText = QStringLiteral("&Stop");
-const QString kCloseText = QStringLiteral("&Close");
-const QString kOpenText = QStringLiteral("&Open Output Folder");
-const QString kCopyErrorText = QStringLiteral("Copy Error");
+const char* const kStopText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Stop");
+const char* const kCloseText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Close");
+const char* const kOpenText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Open Output Folder");
+const char* const kCopyErrorText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "Copy Error");
 
 constexpr int kProgressWidth = 90;
 constexpr int kLeastStatusWidth = 170;
@@ -118,11 +118,11 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
       runBar_(new QProgressBar(this)),
       list_(new QTreeView(this)),
       details_(new QLabel(this)),
-      btnStop_(new QPushButton(kStopText, this)),
-      btnOpen_(new QPushButton(kOpenText, this)) {
+      btnStop_(new QPushButton(tr(kStopText), this)),
+      btnOpen_(new QPushButton(tr(kOpenText), this)) {
     run_->setParent(this);
     setObjectName(QStringLiteral("FormConverting"));
-    setWindowTitle(kCaptionRunning);
+    setWindowTitle(tr(kCaptionRunning));
     setWindowFlags(DialogFlags(true));
     resize(640, 360);
 
@@ -134,7 +134,7 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
     runBar_->setFixedHeight(runLabel_->fontMetrics().height() / 2 + 4);
 
     list_->setObjectName(QStringLiteral("ListView1"));
-    list_->setAccessibleName(QStringLiteral("Files"));
+    list_->setAccessibleName(tr("Files"));
     list_->setModel(rowsModel_);
     list_->setItemDelegate(new ProgressCellDelegate(list_));
     list_->setRootIsDecorated(false);
@@ -266,8 +266,9 @@ void FormConverting::ShowState() {
         ticker_.stop();
     }
     setWindowTitle(finished ? EndOfRunTexts(CountRows(run_->Rows()), run_->StopRequested()).Caption
-                            : kCaptionRunning);
-    btnStop_->setText(finished || state == ConversionRun::State::Stopped ? kCloseText : kStopText);
+                            : tr(kCaptionRunning));
+    btnStop_->setText(finished || state == ConversionRun::State::Stopped ? tr(kCloseText)
+                                                                         : tr(kStopText));
     if (finished && !btnOpen_->isEnabled()) {
         btnOpen_->setEnabled(true);
         btnOpen_->setFocus(Qt::OtherFocusReason);
@@ -360,7 +361,7 @@ void FormConverting::ShowDetails(int row) {
 
 QMenu* FormConverting::ContextMenuFor(int row) {
     auto* menu = new QMenu(this);
-    QAction* copy = menu->addAction(kCopyErrorText);
+    QAction* copy = menu->addAction(tr(kCopyErrorText));
     copy->setObjectName(QStringLiteral("CopyError"));
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(row >= 0 && row < run_->RowCount() &&

@@ -123,7 +123,7 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
       descriptionTitle_(new QLabel(this)),
       description_(new QLabel(this)) {
     tree_->setObjectName(QStringLiteral("PropertyGrid1"));
-    tree_->setAccessibleName(QStringLiteral("Settings"));
+    tree_->setAccessibleName(tr("Settings"));
     tree_->setModel(model_);
     tree_->setItemDelegate(new SettingsGridDelegate(tree_));
     tree_->setHeaderHidden(true);

@@ -1,5 +1,7 @@
 #include "conversion/run_overview.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -45,17 +47,17 @@ RunEndTexts EndOfRunTexts(const RunCounts& counts, bool stopRequested) {
     const QString converted =
         QStringLiteral("%1 of %2 converted").arg(counts.Succeeded).arg(FilesText(counts.Total));
     if (counts.Succeeded == counts.Total) {
-        return {QStringLiteral("Convert Finished!"),
+        return {QCoreApplication::translate("ostrel::RunOverview", "Convert Finished!"),
                 QStringLiteral("Convert Finished. ") + kOpenFolderText, !stopRequested};
     }
     if (stopRequested || counts.Canceled > 0) {
-        return {QStringLiteral("Convert Stopped!"),
+        return {QCoreApplication::translate("ostrel::RunOverview", "Convert Stopped!"),
                 QStringLiteral("Stopped: ") + converted + QStringLiteral(". ") + kOpenFolderText,
                 false};
     }
     // Rows the encoder never reported on are not converted either: the counts add up.
     const int notConverted = counts.Total - counts.Succeeded;
-    return {QStringLiteral("Convert Finished with errors!"),
+    return {QCoreApplication::translate("ostrel::RunOverview", "Convert Finished with errors!"),
             converted + QStringLiteral(", %1 failed. ").arg(notConverted) + kOpenFolderText, true};
 }
 
