@@ -97,6 +97,41 @@
     </message>
 </context>
 <context>
+    <name>ostrel::FileListModel</name>
+    <message>
+        <source>File Name</source>
+        <translation>Dateiname</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Typ</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Dauer</translation>
+    </message>
+    <message>
+        <source>Video Size</source>
+        <translation>Videogröße</translation>
+    </message>
+    <message>
+        <source>File Size</source>
+        <translation>Dateigröße</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>Geändert</translation>
+    </message>
+    <message>
+        <source>Video Codec</source>
+        <translation>Videocodec</translation>
+    </message>
+    <message>
+        <source>Audio Codec</source>
+        <translation>Audiocodec</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FormConverting</name>
     <message>
         <source>Please wait...</source>
@@ -237,6 +272,17 @@
     <message>
         <source>Reading files, please wait...</source>
         <translation>Dateien werden gelesen, bitte warten...</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::ListTotals</name>
+    <message>
+        <source>Total Files: </source>
+        <translation>Dateien gesamt: </translation>
+    </message>
+    <message>
+        <source>Total Duration: </source>
+        <translation>Gesamtdauer: </translation>
     </message>
 </context>
 <context>

@@ -97,6 +97,41 @@
     </message>
 </context>
 <context>
+    <name>ostrel::FileListModel</name>
+    <message>
+        <source>File Name</source>
+        <translation>Nombre de archivo</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Tipo</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Duración</translation>
+    </message>
+    <message>
+        <source>Video Size</source>
+        <translation>Tamaño de vídeo</translation>
+    </message>
+    <message>
+        <source>File Size</source>
+        <translation>Tamaño</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>Modificado</translation>
+    </message>
+    <message>
+        <source>Video Codec</source>
+        <translation>Códec de vídeo</translation>
+    </message>
+    <message>
+        <source>Audio Codec</source>
+        <translation>Códec de audio</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FormConverting</name>
     <message>
         <source>Please wait...</source>
@@ -237,6 +272,17 @@
     <message>
         <source>Reading files, please wait...</source>
         <translation>Leyendo archivos, espere, por favor...</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::ListTotals</name>
+    <message>
+        <source>Total Files: </source>
+        <translation>Total de archivos: </translation>
+    </message>
+    <message>
+        <source>Total Duration: </source>
+        <translation>Duración total: </translation>
     </message>
 </context>
 <context>

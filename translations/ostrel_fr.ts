@@ -97,6 +97,41 @@
     </message>
 </context>
 <context>
+    <name>ostrel::FileListModel</name>
+    <message>
+        <source>File Name</source>
+        <translation>Nom du fichier</translation>
+    </message>
+    <message>
+        <source>Type</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>Duration</source>
+        <translation>Durée</translation>
+    </message>
+    <message>
+        <source>Video Size</source>
+        <translation>Taille vidéo</translation>
+    </message>
+    <message>
+        <source>File Size</source>
+        <translation>Taille</translation>
+    </message>
+    <message>
+        <source>Modified</source>
+        <translation>Modifié</translation>
+    </message>
+    <message>
+        <source>Video Codec</source>
+        <translation>Codec vidéo</translation>
+    </message>
+    <message>
+        <source>Audio Codec</source>
+        <translation>Codec audio</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FormConverting</name>
     <message>
         <source>Please wait...</source>
@@ -237,6 +272,17 @@
     <message>
         <source>Reading files, please wait...</source>
         <translation>Lecture des fichiers, veuillez patienter...</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::ListTotals</name>
+    <message>
+        <source>Total Files: </source>
+        <translation>Fichiers au total : </translation>
+    </message>
+    <message>
+        <source>Total Duration: </source>
+        <translation>Durée totale : </translation>
     </message>
 </context>
 <context>

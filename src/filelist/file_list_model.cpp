@@ -1,5 +1,7 @@
 #include "filelist/file_list_model.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,14 +12,21 @@ namespace ostrel {
 
 const QList<FileListModel::ColumnInfo>& FileListModel::Columns() {
     static const QList<ColumnInfo> columns = {
-        {QStringLiteral("File Name"), Qt::AlignLeft | Qt::AlignVCenter, 5293},
-        {QStringLiteral("Type"), Qt::AlignCenter, 1340},
-        {QStringLiteral("Duration"), Qt::AlignCenter, 2293},
-        {QStringLiteral("Video Size"), Qt::AlignCenter, 2647},
-        {QStringLiteral("File Size"), Qt::AlignRight | Qt::AlignVCenter, 2293},
-        {QStringLiteral("Modified"), Qt::AlignLeft | Qt::AlignVCenter, 4039},
-        {QStringLiteral("Video Codec"), Qt::AlignLeft | Qt::AlignVCenter, 4304},
-        {QStringLiteral("Audio Codec"), Qt::AlignLeft | Qt::AlignVCenter, 4304},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "File Name")),
+         Qt::AlignLeft | Qt::AlignVCenter, 5293},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Type")), Qt::AlignCenter, 1340},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Duration")), Qt::AlignCenter,
+         2293},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Video Size")), Qt::AlignCenter,
+         2647},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "File Size")),
+         Qt::AlignRight | Qt::AlignVCenter, 2293},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Modified")),
+         Qt::AlignLeft | Qt::AlignVCenter, 4039},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Video Codec")),
+         Qt::AlignLeft | Qt::AlignVCenter, 4304},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Audio Codec")),
+         Qt::AlignLeft | Qt::AlignVCenter, 4304},
     };
     return columns;
 }
@@ -88,7 +97,8 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     }
     if (role == Qt::DisplayRole) {
-        return Columns().at(section).Header;
+        return QCoreApplication::translate("ostrel::FileListModel",
+                                           Columns().at(section).Header.toUtf8().constData());
     }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Columns().at(section).Alignment);
@@ -248,11 +258,13 @@ void FileListModel::SelectOnlyLast() {
 }
 
 QString ListTotals::FilesTextFor(int count) {
-    return QStringLiteral("Total Files: ") + QString::number(count);
+    return QCoreApplication::translate("ostrel::ListTotals", "Total Files: ") +
+           QString::number(count);
 }
 
 QString ListTotals::DurationTextFor(double seconds) {
-    return QStringLiteral("Total Duration: ") + FormatDuration(seconds);
+    return QCoreApplication::translate("ostrel::ListTotals", "Total Duration: ") +
+           FormatDuration(seconds);
 }
 
 bool ListTotals::Refresh(const FileListModel& model) {
