@@ -101,7 +101,9 @@ void FileListView::ApplyDefaultWidths() {
     QList<int> least;
     int totalRelative = 0;
     for (int column = 0; column < columns.size(); ++column) {
-        const int headerWidth = headerMetrics.horizontalAdvance(columns.at(column).Header);
+        const int headerWidth = headerMetrics.horizontalAdvance(
+            model() != nullptr ? model()->headerData(column, Qt::Horizontal).toString()
+                               : columns.at(column).Header);
         const int textWidth = textMetrics.horizontalAdvance(kTypicalTexts.value(column));
         wished.append(column == path ? std::max(headerWidth + kPadding, kWishedPathWidth)
                                      : std::max(headerWidth, textWidth) + kPadding);
