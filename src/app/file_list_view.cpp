@@ -107,9 +107,12 @@ void FileListView::ApplyDefaultWidths() {
         const int textWidth = textMetrics.horizontalAdvance(kTypicalTexts.value(column));
         wished.append(column == path ? std::max(headerWidth + kPadding, kWishedPathWidth)
                                      : std::max(headerWidth, textWidth) + kPadding);
-        // The time of day is the end of the modification time: that column keeps its whole
-        // text; the others may go down to their header.
-        const int leastText = column == FileListModel::ColumnModified ? textWidth : 0;
+        // The time of day is the end of the modification time, and a duration cut in its middle
+        // is no duration: those columns keep their whole text (a translated header may be
+        // shorter than it); the others may go down to their header.
+        const bool keepsText =
+            column == FileListModel::ColumnModified || column == FileListModel::ColumnDuration;
+        const int leastText = keepsText ? textWidth : 0;
         least.append(column == path ? std::max(headerWidth + kLeastPadding, kLeastPathWidth)
                                     : std::max(headerWidth, leastText) + kLeastPadding);
         totalRelative += columns.at(column).RelativeWidth;
