@@ -113,11 +113,12 @@ bool MainWindow::Start() {
     }
     listView_->setFocus(Qt::OtherFocusReason);
 
-    // The two totals panes and the timer that keeps them current.
+    // The two totals panes and the timer that keeps them current. The panes have their designed
+    // widths and grow for a longer (translated) text.
     totalFilesPane_ = new QLabel(totals_.FilesText(), this);
-    totalFilesPane_->setFixedWidth(kTotalFilesPaneWidth);
+    totalFilesPane_->setMinimumWidth(kTotalFilesPaneWidth);
     totalDurationPane_ = new QLabel(totals_.DurationText(), this);
-    totalDurationPane_->setFixedWidth(kTotalDurationPaneWidth);
+    totalDurationPane_->setMinimumWidth(kTotalDurationPaneWidth);
     statusBar()->addWidget(totalFilesPane_);
     statusBar()->addWidget(totalDurationPane_);
     statusBar()->setVisible(true);
