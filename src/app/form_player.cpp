@@ -214,6 +214,8 @@ void FormPlayer::WireControls() {
         controller_->VolumeMouseUp(button, x, volume_->width());
     });
     connect(volume_, &NaSlider::Click, controller, &PlayerController::VolumeClicked);
+    connect(volume_, &NaSlider::KeyDown, controller,
+            [this](int keyCode, int) { controller_->VolumeKeyDown(keyCode); });
 
     connect(controller, &PlayerController::timeTextChanged, timeLabel_, &QLabel::setText);
     connect(controller, &PlayerController::pauseButtonCaptionChanged, this,

@@ -343,6 +343,12 @@ class PlayerWindowTest : public QObject {
         QTest::keyClick(form.SeekSlider(), Qt::Key_Right);
         QVERIFY(Calls(player, "Seek").empty());
         QCOMPARE(form.SeekSlider()->Value(), 250);
+        // The focused volume slider steps with Up/Down and the page keys.
+        form.VolumeSlider()->setFocus();
+        QTest::keyClick(form.VolumeSlider(), Qt::Key_Down);
+        QTest::keyClick(form.VolumeSlider(), Qt::Key_PageDown);
+        QCOMPARE(form.VolumeSlider()->Value(), 88);
+        QCOMPARE(Calls(player, "SetAudioLevel"), Log({"SetAudioLevel 120", "SetAudioLevel 88"}));
 
         // Double click on the picture: full screen; Esc leaves it and a second Esc closes.
         QTest::mouseDClick(form.Video(), Qt::LeftButton);
