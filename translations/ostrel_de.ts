@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>ostrel::Catalogue</name>
+    <message>
+        <source>General Audio Format</source>
+        <translation>Allgemeine Audioformate</translation>
+    </message>
+    <message>
+        <source>General Video Format</source>
+        <translation>Allgemeine Videoformate</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Gerät</translation>
+    </message>
+    <message>
+        <source>HD Video</source>
+        <translation>HD-Video</translation>
+    </message>
+    <message>
+        <source>Web Video</source>
+        <translation>Web-Video</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::Commands</name>
     <message>
         <source>More Buttons</source>
@@ -94,6 +117,37 @@
     <message>
         <source>Help Contents</source>
         <translation>Hilfethemen</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::ConversionRun</name>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Cannot convert.%1
+Error: %2
+Please try to convert it to another format</source>
+        <translation>Umwandlung nicht möglich.%1
+Fehler: %2
+Bitte versuchen Sie, in ein anderes Format umzuwandeln</translation>
+    </message>
+    <message>
+        <source>Converting...</source>
+        <translation>Wird umgewandelt...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Fehler: %1</translation>
+    </message>
+    <message>
+        <source>Canceled</source>
+        <translation>Abgebrochen</translation>
     </message>
 </context>
 <context>
@@ -275,6 +329,37 @@
     </message>
 </context>
 <context>
+    <name>ostrel::FormatDialogModel</name>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Custom...</source>
+        <translation>Benutzerdefiniert...</translation>
+    </message>
+    <message>
+        <source>High (larger file size)</source>
+        <translation>Hoch (größere Datei)</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>Low (smaller file size)</source>
+        <translation>Niedrig (kleinere Datei)</translation>
+    </message>
+    <message>
+        <source>More &lt;&lt;</source>
+        <translation>Mehr &lt;&lt;</translation>
+    </message>
+    <message>
+        <source>More &gt;&gt;</source>
+        <translation>Mehr &gt;&gt;</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::ListTotals</name>
     <message>
         <source>Total Files: </source>
@@ -290,6 +375,37 @@
     <message>
         <source>Files</source>
         <translation>Dateien</translation>
+    </message>
+    <message>
+        <source>Video lib not found</source>
+        <translation>Videobibliothek nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Please add file to the list.</source>
+        <translation>Bitte fügen Sie der Liste eine Datei hinzu.</translation>
+    </message>
+    <message>
+        <source>Do you want to exit?</source>
+        <translation>Möchten Sie das Programm beenden?</translation>
+    </message>
+    <message>
+        <source>Do you want to visit our website to check if there is a new version released?</source>
+        <translation>Möchten Sie auf unserer Website nachsehen, ob eine neue Version erschienen ist?</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Messages</name>
+    <message>
+        <source>Can not open file: 
+%1
+
+Error: 
+%2</source>
+        <translation>Datei kann nicht geöffnet werden: 
+%1
+
+Fehler: 
+%2</translation>
     </message>
 </context>
 <context>
@@ -324,6 +440,180 @@
     <message>
         <source>Convert Finished with errors!</source>
         <translation>Umwandlung mit Fehlern beendet!</translation>
+    </message>
+    <message>
+        <source>Convert Finished. Click here to open the output folder</source>
+        <translation>Umwandlung abgeschlossen. Hier klicken, um den Ausgabeordner zu öffnen</translation>
+    </message>
+    <message>
+        <source>%1 file</source>
+        <translation>%1 Datei</translation>
+    </message>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 Dateien</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 of %2 converted. Click here to open the output folder</source>
+        <translation>Angehalten: %1 von %2 umgewandelt. Hier klicken, um den Ausgabeordner zu öffnen</translation>
+    </message>
+    <message>
+        <source>%1 of %2 converted, %3 failed. Click here to open the output folder</source>
+        <translation>%1 von %2 umgewandelt, %3 fehlgeschlagen. Hier klicken, um den Ausgabeordner zu öffnen</translation>
+    </message>
+    <message>
+        <source>%1 of %2 done</source>
+        <translation>%1 von %2 erledigt</translation>
+    </message>
+    <message>
+        <source>%1 of %2 converted</source>
+        <translation>%1 von %2 umgewandelt</translation>
+    </message>
+    <message>
+        <source>Elapsed %1</source>
+        <translation>Vergangen %1</translation>
+    </message>
+    <message>
+        <source>Remaining about %1</source>
+        <translation>Verbleibend etwa %1</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::RunRowsModel</name>
+    <message>
+        <source>Output File Name</source>
+        <translation>Name der Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::SettingsGrid</name>
+    <message>
+        <source>Auto</source>
+        <translation>Automatisch</translation>
+    </message>
+    <message>
+        <source>Filename Extension</source>
+        <translation>Dateiendung</translation>
+    </message>
+    <message>
+        <source>Video Bitrate</source>
+        <translation>Video-Bitrate</translation>
+    </message>
+    <message>
+        <source>Set the video bit rate in bps (Bit Per Second)</source>
+        <translation>Legt die Video-Bitrate in bps (Bit pro Sekunde) fest</translation>
+    </message>
+    <message>
+        <source>Frame Rate (FPS)</source>
+        <translation>Bildrate (FPS)</translation>
+    </message>
+    <message>
+        <source>Set how many frames should be displayed per second. Higher frame rate increases the smoothness when played back</source>
+        <translation>Legt fest, wie viele Bilder pro Sekunde gezeigt werden. Eine höhere Bildrate macht die Wiedergabe flüssiger</translation>
+    </message>
+    <message>
+        <source>Aspect Rate</source>
+        <translation>Seitenverhältnis</translation>
+    </message>
+    <message>
+        <source>Set width to height ratio according to the screen aspect of your playback device</source>
+        <translation>Legt das Verhältnis von Breite zu Höhe passend zum Bildschirm Ihres Wiedergabegeräts fest</translation>
+    </message>
+    <message>
+        <source>Crop Video</source>
+        <translation>Video zuschneiden</translation>
+    </message>
+    <message>
+        <source>Crop the input video</source>
+        <translation>Schneidet das Eingangsvideo zu</translation>
+    </message>
+    <message>
+        <source>Top</source>
+        <translation>Oben</translation>
+    </message>
+    <message>
+        <source>Bottom</source>
+        <translation>Unten</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Links</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>Rechts</translation>
+    </message>
+    <message>
+        <source>Vertically Flip</source>
+        <translation>Vertikal spiegeln</translation>
+    </message>
+    <message>
+        <source>Flip the input video vertically</source>
+        <translation>Spiegelt das Eingangsvideo vertikal</translation>
+    </message>
+    <message>
+        <source>Horizontally Flip</source>
+        <translation>Horizontal spiegeln</translation>
+    </message>
+    <message>
+        <source>Flip the input video horizontally</source>
+        <translation>Spiegelt das Eingangsvideo horizontal</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>Drehen</translation>
+    </message>
+    <message>
+        <source>Rotate the video xx degrees clockwise. Valid number is from -270 to 270</source>
+        <translation>Dreht das Video um xx Grad im Uhrzeigersinn. Gültig sind Werte von -270 bis 270</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate</source>
+        <translation>Audio-Bitrate</translation>
+    </message>
+    <message>
+        <source>Set the audio bitrate in bps(Bit Per Second)</source>
+        <translation>Legt die Audio-Bitrate in bps (Bit pro Sekunde) fest</translation>
+    </message>
+    <message>
+        <source>Sample Rate</source>
+        <translation>Abtastrate</translation>
+    </message>
+    <message>
+        <source>Set the audio sampling frequency (the number of samples per second)</source>
+        <translation>Legt die Abtastfrequenz fest (Anzahl der Abtastwerte pro Sekunde)</translation>
+    </message>
+    <message>
+        <source>Channels</source>
+        <translation>Kanäle</translation>
+    </message>
+    <message>
+        <source>Set number of audio channels. 1 - Mono, 2 - Stereo</source>
+        <translation>Legt die Anzahl der Audiokanäle fest. 1 – Mono, 2 – Stereo</translation>
+    </message>
+    <message>
+        <source>Remove Audio</source>
+        <translation>Ton entfernen</translation>
+    </message>
+    <message>
+        <source>Output File</source>
+        <translation>Ausgabedatei</translation>
+    </message>
+    <message>
+        <source>Video Settings</source>
+        <translation>Videoeinstellungen</translation>
+    </message>
+    <message>
+        <source>Audio Settings</source>
+        <translation>Audioeinstellungen</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es_ES">
 <context>
+    <name>ostrel::Catalogue</name>
+    <message>
+        <source>General Audio Format</source>
+        <translation>Formatos de audio generales</translation>
+    </message>
+    <message>
+        <source>General Video Format</source>
+        <translation>Formatos de vídeo generales</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Dispositivo</translation>
+    </message>
+    <message>
+        <source>HD Video</source>
+        <translation>Vídeo HD</translation>
+    </message>
+    <message>
+        <source>Web Video</source>
+        <translation>Vídeo web</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::Commands</name>
     <message>
         <source>More Buttons</source>
@@ -94,6 +117,37 @@
     <message>
         <source>Help Contents</source>
         <translation>Contenido de la ayuda</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::ConversionRun</name>
+    <message>
+        <source>Error</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Cannot convert.%1
+Error: %2
+Please try to convert it to another format</source>
+        <translation>No se puede convertir.%1
+Error: %2
+Intente convertirlo a otro formato</translation>
+    </message>
+    <message>
+        <source>Converting...</source>
+        <translation>Convirtiendo...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>Correcto</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Error: %1</translation>
+    </message>
+    <message>
+        <source>Canceled</source>
+        <translation>Cancelado</translation>
     </message>
 </context>
 <context>
@@ -275,6 +329,37 @@
     </message>
 </context>
 <context>
+    <name>ostrel::FormatDialogModel</name>
+    <message>
+        <source>Auto</source>
+        <translation>Automático</translation>
+    </message>
+    <message>
+        <source>Custom...</source>
+        <translation>Personalizado...</translation>
+    </message>
+    <message>
+        <source>High (larger file size)</source>
+        <translation>Alta (archivo más grande)</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normal</translation>
+    </message>
+    <message>
+        <source>Low (smaller file size)</source>
+        <translation>Baja (archivo más pequeño)</translation>
+    </message>
+    <message>
+        <source>More &lt;&lt;</source>
+        <translation>Más &lt;&lt;</translation>
+    </message>
+    <message>
+        <source>More &gt;&gt;</source>
+        <translation>Más &gt;&gt;</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::ListTotals</name>
     <message>
         <source>Total Files: </source>
@@ -290,6 +375,37 @@
     <message>
         <source>Files</source>
         <translation>Archivos</translation>
+    </message>
+    <message>
+        <source>Video lib not found</source>
+        <translation>No se encontró la biblioteca de vídeo</translation>
+    </message>
+    <message>
+        <source>Please add file to the list.</source>
+        <translation>Añada un archivo a la lista.</translation>
+    </message>
+    <message>
+        <source>Do you want to exit?</source>
+        <translation>¿Desea salir?</translation>
+    </message>
+    <message>
+        <source>Do you want to visit our website to check if there is a new version released?</source>
+        <translation>¿Desea visitar nuestro sitio web para comprobar si hay una versión nueva?</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Messages</name>
+    <message>
+        <source>Can not open file: 
+%1
+
+Error: 
+%2</source>
+        <translation>No se puede abrir el archivo: 
+%1
+
+Error: 
+%2</translation>
     </message>
 </context>
 <context>
@@ -324,6 +440,180 @@
     <message>
         <source>Convert Finished with errors!</source>
         <translation>¡Conversión terminada con errores!</translation>
+    </message>
+    <message>
+        <source>Convert Finished. Click here to open the output folder</source>
+        <translation>Conversión terminada. Haga clic aquí para abrir la carpeta de salida</translation>
+    </message>
+    <message>
+        <source>%1 file</source>
+        <translation>%1 archivo</translation>
+    </message>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 archivos</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 of %2 converted. Click here to open the output folder</source>
+        <translation>Detenido: %1 de %2 convertidos. Haga clic aquí para abrir la carpeta de salida</translation>
+    </message>
+    <message>
+        <source>%1 of %2 converted, %3 failed. Click here to open the output folder</source>
+        <translation>%1 de %2 convertidos, %3 con error. Haga clic aquí para abrir la carpeta de salida</translation>
+    </message>
+    <message>
+        <source>%1 of %2 done</source>
+        <translation>%1 de %2 procesados</translation>
+    </message>
+    <message>
+        <source>%1 of %2 converted</source>
+        <translation>%1 de %2 convertidos</translation>
+    </message>
+    <message>
+        <source>Elapsed %1</source>
+        <translation>Transcurrido %1</translation>
+    </message>
+    <message>
+        <source>Remaining about %1</source>
+        <translation>Restante aprox. %1</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::RunRowsModel</name>
+    <message>
+        <source>Output File Name</source>
+        <translation>Nombre del archivo de salida</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Progreso</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Estado</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::SettingsGrid</name>
+    <message>
+        <source>Auto</source>
+        <translation>Automático</translation>
+    </message>
+    <message>
+        <source>Filename Extension</source>
+        <translation>Extensión del archivo</translation>
+    </message>
+    <message>
+        <source>Video Bitrate</source>
+        <translation>Tasa de bits de vídeo</translation>
+    </message>
+    <message>
+        <source>Set the video bit rate in bps (Bit Per Second)</source>
+        <translation>Establece la tasa de bits de vídeo en bps (bits por segundo)</translation>
+    </message>
+    <message>
+        <source>Frame Rate (FPS)</source>
+        <translation>Fotogramas por segundo (FPS)</translation>
+    </message>
+    <message>
+        <source>Set how many frames should be displayed per second. Higher frame rate increases the smoothness when played back</source>
+        <translation>Establece cuántos fotogramas se muestran por segundo. Una frecuencia mayor hace la reproducción más fluida</translation>
+    </message>
+    <message>
+        <source>Aspect Rate</source>
+        <translation>Relación de aspecto</translation>
+    </message>
+    <message>
+        <source>Set width to height ratio according to the screen aspect of your playback device</source>
+        <translation>Establece la relación entre ancho y alto según la pantalla de su reproductor</translation>
+    </message>
+    <message>
+        <source>Crop Video</source>
+        <translation>Recortar vídeo</translation>
+    </message>
+    <message>
+        <source>Crop the input video</source>
+        <translation>Recorta el vídeo de entrada</translation>
+    </message>
+    <message>
+        <source>Top</source>
+        <translation>Arriba</translation>
+    </message>
+    <message>
+        <source>Bottom</source>
+        <translation>Abajo</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Izquierda</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>Derecha</translation>
+    </message>
+    <message>
+        <source>Vertically Flip</source>
+        <translation>Voltear verticalmente</translation>
+    </message>
+    <message>
+        <source>Flip the input video vertically</source>
+        <translation>Voltea el vídeo de entrada verticalmente</translation>
+    </message>
+    <message>
+        <source>Horizontally Flip</source>
+        <translation>Voltear horizontalmente</translation>
+    </message>
+    <message>
+        <source>Flip the input video horizontally</source>
+        <translation>Voltea el vídeo de entrada horizontalmente</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>Girar</translation>
+    </message>
+    <message>
+        <source>Rotate the video xx degrees clockwise. Valid number is from -270 to 270</source>
+        <translation>Gira el vídeo xx grados en sentido horario. Los valores válidos van de -270 a 270</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate</source>
+        <translation>Tasa de bits de audio</translation>
+    </message>
+    <message>
+        <source>Set the audio bitrate in bps(Bit Per Second)</source>
+        <translation>Establece la tasa de bits de audio en bps (bits por segundo)</translation>
+    </message>
+    <message>
+        <source>Sample Rate</source>
+        <translation>Frecuencia de muestreo</translation>
+    </message>
+    <message>
+        <source>Set the audio sampling frequency (the number of samples per second)</source>
+        <translation>Establece la frecuencia de muestreo de audio (muestras por segundo)</translation>
+    </message>
+    <message>
+        <source>Channels</source>
+        <translation>Canales</translation>
+    </message>
+    <message>
+        <source>Set number of audio channels. 1 - Mono, 2 - Stereo</source>
+        <translation>Establece el número de canales de audio. 1 – mono, 2 – estéreo</translation>
+    </message>
+    <message>
+        <source>Remove Audio</source>
+        <translation>Quitar audio</translation>
+    </message>
+    <message>
+        <source>Output File</source>
+        <translation>Archivo de salida</translation>
+    </message>
+    <message>
+        <source>Video Settings</source>
+        <translation>Ajustes de vídeo</translation>
+    </message>
+    <message>
+        <source>Audio Settings</source>
+        <translation>Ajustes de audio</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="fr_FR">
 <context>
+    <name>ostrel::Catalogue</name>
+    <message>
+        <source>General Audio Format</source>
+        <translation>Formats audio courants</translation>
+    </message>
+    <message>
+        <source>General Video Format</source>
+        <translation>Formats vidéo courants</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Appareil</translation>
+    </message>
+    <message>
+        <source>HD Video</source>
+        <translation>Vidéo HD</translation>
+    </message>
+    <message>
+        <source>Web Video</source>
+        <translation>Vidéo Web</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::Commands</name>
     <message>
         <source>More Buttons</source>
@@ -94,6 +117,37 @@
     <message>
         <source>Help Contents</source>
         <translation>Sommaire de l&apos;aide</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::ConversionRun</name>
+    <message>
+        <source>Error</source>
+        <translation>Erreur</translation>
+    </message>
+    <message>
+        <source>Cannot convert.%1
+Error: %2
+Please try to convert it to another format</source>
+        <translation>Conversion impossible.%1
+Erreur : %2
+Essayez de convertir vers un autre format</translation>
+    </message>
+    <message>
+        <source>Converting...</source>
+        <translation>Conversion...</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Error: %1</source>
+        <translation>Erreur : %1</translation>
+    </message>
+    <message>
+        <source>Canceled</source>
+        <translation>Annulé</translation>
     </message>
 </context>
 <context>
@@ -275,6 +329,37 @@
     </message>
 </context>
 <context>
+    <name>ostrel::FormatDialogModel</name>
+    <message>
+        <source>Auto</source>
+        <translation>Automatique</translation>
+    </message>
+    <message>
+        <source>Custom...</source>
+        <translation>Personnalisé...</translation>
+    </message>
+    <message>
+        <source>High (larger file size)</source>
+        <translation>Haute (fichier plus gros)</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>Normale</translation>
+    </message>
+    <message>
+        <source>Low (smaller file size)</source>
+        <translation>Basse (fichier plus petit)</translation>
+    </message>
+    <message>
+        <source>More &lt;&lt;</source>
+        <translation>Plus &lt;&lt;</translation>
+    </message>
+    <message>
+        <source>More &gt;&gt;</source>
+        <translation>Plus &gt;&gt;</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::ListTotals</name>
     <message>
         <source>Total Files: </source>
@@ -290,6 +375,37 @@
     <message>
         <source>Files</source>
         <translation>Fichiers</translation>
+    </message>
+    <message>
+        <source>Video lib not found</source>
+        <translation>Bibliothèque vidéo introuvable</translation>
+    </message>
+    <message>
+        <source>Please add file to the list.</source>
+        <translation>Veuillez ajouter un fichier à la liste.</translation>
+    </message>
+    <message>
+        <source>Do you want to exit?</source>
+        <translation>Voulez-vous quitter ?</translation>
+    </message>
+    <message>
+        <source>Do you want to visit our website to check if there is a new version released?</source>
+        <translation>Voulez-vous consulter notre site Web pour savoir si une nouvelle version est parue ?</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Messages</name>
+    <message>
+        <source>Can not open file: 
+%1
+
+Error: 
+%2</source>
+        <translation>Impossible d’ouvrir le fichier : 
+%1
+
+Erreur : 
+%2</translation>
     </message>
 </context>
 <context>
@@ -324,6 +440,180 @@
     <message>
         <source>Convert Finished with errors!</source>
         <translation>Conversion terminée avec des erreurs !</translation>
+    </message>
+    <message>
+        <source>Convert Finished. Click here to open the output folder</source>
+        <translation>Conversion terminée. Cliquez ici pour ouvrir le dossier de sortie</translation>
+    </message>
+    <message>
+        <source>%1 file</source>
+        <translation>%1 fichier</translation>
+    </message>
+    <message>
+        <source>%1 files</source>
+        <translation>%1 fichiers</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 of %2 converted. Click here to open the output folder</source>
+        <translation>Arrêté : %1 sur %2 converti(s). Cliquez ici pour ouvrir le dossier de sortie</translation>
+    </message>
+    <message>
+        <source>%1 of %2 converted, %3 failed. Click here to open the output folder</source>
+        <translation>%1 sur %2 converti(s), %3 en échec. Cliquez ici pour ouvrir le dossier de sortie</translation>
+    </message>
+    <message>
+        <source>%1 of %2 done</source>
+        <translation>%1 sur %2 traité(s)</translation>
+    </message>
+    <message>
+        <source>%1 of %2 converted</source>
+        <translation>%1 sur %2 converti(s)</translation>
+    </message>
+    <message>
+        <source>Elapsed %1</source>
+        <translation>Écoulé %1</translation>
+    </message>
+    <message>
+        <source>Remaining about %1</source>
+        <translation>Restant environ %1</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::RunRowsModel</name>
+    <message>
+        <source>Output File Name</source>
+        <translation>Nom du fichier de sortie</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Progression</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>État</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::SettingsGrid</name>
+    <message>
+        <source>Auto</source>
+        <translation>Automatique</translation>
+    </message>
+    <message>
+        <source>Filename Extension</source>
+        <translation>Extension du fichier</translation>
+    </message>
+    <message>
+        <source>Video Bitrate</source>
+        <translation>Débit vidéo</translation>
+    </message>
+    <message>
+        <source>Set the video bit rate in bps (Bit Per Second)</source>
+        <translation>Définit le débit vidéo en bps (bits par seconde)</translation>
+    </message>
+    <message>
+        <source>Frame Rate (FPS)</source>
+        <translation>Fréquence d’images (FPS)</translation>
+    </message>
+    <message>
+        <source>Set how many frames should be displayed per second. Higher frame rate increases the smoothness when played back</source>
+        <translation>Définit le nombre d’images affichées par seconde. Une fréquence plus élevée rend la lecture plus fluide</translation>
+    </message>
+    <message>
+        <source>Aspect Rate</source>
+        <translation>Format d’image</translation>
+    </message>
+    <message>
+        <source>Set width to height ratio according to the screen aspect of your playback device</source>
+        <translation>Définit le rapport largeur/hauteur selon l’écran de votre appareil de lecture</translation>
+    </message>
+    <message>
+        <source>Crop Video</source>
+        <translation>Rogner la vidéo</translation>
+    </message>
+    <message>
+        <source>Crop the input video</source>
+        <translation>Rogne la vidéo source</translation>
+    </message>
+    <message>
+        <source>Top</source>
+        <translation>Haut</translation>
+    </message>
+    <message>
+        <source>Bottom</source>
+        <translation>Bas</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Gauche</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>Droite</translation>
+    </message>
+    <message>
+        <source>Vertically Flip</source>
+        <translation>Retourner verticalement</translation>
+    </message>
+    <message>
+        <source>Flip the input video vertically</source>
+        <translation>Retourne la vidéo source verticalement</translation>
+    </message>
+    <message>
+        <source>Horizontally Flip</source>
+        <translation>Retourner horizontalement</translation>
+    </message>
+    <message>
+        <source>Flip the input video horizontally</source>
+        <translation>Retourne la vidéo source horizontalement</translation>
+    </message>
+    <message>
+        <source>Rotate</source>
+        <translation>Rotation</translation>
+    </message>
+    <message>
+        <source>Rotate the video xx degrees clockwise. Valid number is from -270 to 270</source>
+        <translation>Fait pivoter la vidéo de xx degrés dans le sens horaire. Valeurs valides : de -270 à 270</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate</source>
+        <translation>Débit audio</translation>
+    </message>
+    <message>
+        <source>Set the audio bitrate in bps(Bit Per Second)</source>
+        <translation>Définit le débit audio en bps (bits par seconde)</translation>
+    </message>
+    <message>
+        <source>Sample Rate</source>
+        <translation>Fréquence d’échantillonnage</translation>
+    </message>
+    <message>
+        <source>Set the audio sampling frequency (the number of samples per second)</source>
+        <translation>Définit la fréquence d’échantillonnage audio (nombre d’échantillons par seconde)</translation>
+    </message>
+    <message>
+        <source>Channels</source>
+        <translation>Canaux</translation>
+    </message>
+    <message>
+        <source>Set number of audio channels. 1 - Mono, 2 - Stereo</source>
+        <translation>Définit le nombre de canaux audio. 1 – mono, 2 – stéréo</translation>
+    </message>
+    <message>
+        <source>Remove Audio</source>
+        <translation>Supprimer l’audio</translation>
+    </message>
+    <message>
+        <source>Output File</source>
+        <translation>Fichier de sortie</translation>
+    </message>
+    <message>
+        <source>Video Settings</source>
+        <translation>Réglages vidéo</translation>
+    </message>
+    <message>
+        <source>Audio Settings</source>
+        <translation>Réglages audio</translation>
     </message>
 </context>
 <context>

@@ -238,7 +238,8 @@ bool FormPlayer::Load() {
     controller_->SetDurationText(RowText(list_, FileListModel::ColumnDuration));
 
     if (!BindPlayer()) {
-        shell_.Inform(this, MessageIcon::Error, kEngineMissingText);
+        shell_.Inform(this, MessageIcon::Error,
+                      QCoreApplication::translate("ostrel::MainWindow", kEngineMissingSource));
         shell_.EndProcess();
         return false;
     }

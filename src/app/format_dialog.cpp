@@ -1,5 +1,6 @@
 #include "app/format_dialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFocusEvent>
@@ -58,8 +59,10 @@ void PlaceLabel(QLabel* label, int left, int top, int width, int height, int con
 }
 
 QString MenuText(const char* caption) {
-    // Captions are shown as they stand: an ampersand is not a mnemonic.
-    return QString::fromUtf8(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    // Captions are shown as they stand: an ampersand is not a mnemonic. Group names are
+    // translated; product names have no translation and stay as they are.
+    return QCoreApplication::translate("ostrel::Catalogue", caption)
+        .replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 void SetTextIfDifferent(QLineEdit* edit, const QString& text) {

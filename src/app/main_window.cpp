@@ -182,7 +182,7 @@ bool MainWindow::BindEngine() {
         decoder_ = engineBinding_.CreateDecoder ? engineBinding_.CreateDecoder() : nullptr;
     }
     if (encoder_ == nullptr || decoder_ == nullptr) {
-        shell_.Inform(this, MessageIcon::Error, kEngineMissingText);
+        shell_.Inform(this, MessageIcon::Error, tr(kEngineMissingSource));
         ending_ = true;
         shell_.EndProcess();
         return false;
@@ -197,7 +197,7 @@ void MainWindow::OfferUpdateCheck() {
     if (!UpdatePromptDue(ReadSetting(kSettingLastCheckUpdate), today)) {
         return;
     }
-    if (shell_.AskYesNo(this, kUpdatePromptText)) {
+    if (shell_.AskYesNo(this, tr(kUpdatePromptSource))) {
         OpenWebsite();
     }
     WriteSetting(kSettingLastCheckUpdate, LastCheckText(today));
@@ -298,7 +298,7 @@ void MainWindow::AddOne(const QString& path) {
 
 void MainWindow::Convert() {
     if (model_.Count() == 0) {
-        shell_.Inform(this, MessageIcon::Information, kEmptyListText);
+        shell_.Inform(this, MessageIcon::Information, tr(kEmptyListSource));
         AddFilesDialog();
         return;
     }
@@ -329,7 +329,7 @@ void MainWindow::ShowAbout() {
 }
 
 void MainWindow::ExitConfirmed() {
-    if (!shell_.AskYesNo(this, kExitQuestion)) {
+    if (!shell_.AskYesNo(this, tr(kExitSource))) {
         return;
     }
     ending_ = true;

@@ -1,5 +1,6 @@
 #include "conversion/conversion_run.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <algorithm>
 #include <cmath>
@@ -27,10 +28,11 @@ SourceFacts FactsOf(const FileRow& row) {
 }  // namespace
 
 RunMessage CannotConvertMessage(const QString& outputPath, const QString& errorText) {
-    return {QStringLiteral("Error"), QStringLiteral("Cannot convert.") + outputPath +
-                                         QStringLiteral("\nError: ") + errorText +
-                                         QStringLiteral("\nPlease try to convert it to another "
-                                                        "format")};
+    return {QCoreApplication::translate("ostrel::ConversionRun", "Error"),
+            QCoreApplication::translate(
+                "ostrel::ConversionRun",
+                "Cannot convert.%1\nError: %2\nPlease try to convert it to another format")
+                .arg(outputPath, errorText)};
 }
 
 std::optional<int> ProgressPercent(std::int64_t positionUs, std::int64_t durationUs) {
@@ -59,13 +61,15 @@ QString ProgressText(const RunRow& row) {
 QString StatusText(const RunRow& row) {
     switch (row.Status) {
         case RunRowStatus::Converting:
-            return QStringLiteral("Converting...");
+            return QCoreApplication::translate("ostrel::ConversionRun", "Converting...");
         case RunRowStatus::Succeeded:
-            return QStringLiteral("OK");
+            return QCoreApplication::translate("ostrel::ConversionRun", "OK");
         case RunRowStatus::Failed:
-            return QStringLiteral("Error: ") + row.ErrorText;
+            // The engine's own reason is English; only the frame around it is translated.
+            return QCoreApplication::translate("ostrel::ConversionRun", "Error: %1")
+                .arg(row.ErrorText);
         case RunRowStatus::Canceled:
-            return QStringLiteral("Canceled");
+            return QCoreApplication::translate("ostrel::ConversionRun", "Canceled");
         case RunRowStatus::None:
             break;
     }
