@@ -71,6 +71,27 @@ void SetTextIfDifferent(QLineEdit* edit, const QString& text) {
     }
 }
 
+// A caption longer than the room before its control (a translation) pushes the control's left
+// edge to the right, keeping its right edge; the English captions fit and move nothing.
+void FitControlAfterLabel(const QLabel* label, QWidget* control) {
+    const int needed = label->x() + label->fontMetrics().horizontalAdvance(label->text()) + 5;
+    if (control->x() < needed) {
+        const QRect rect = control->geometry();
+        control->setGeometry(needed, rect.y(), qMax(rect.right() + 1 - needed, 20), rect.height());
+    }
+}
+
+// A button whose caption does not fit grows to the left, and the edit before it gives way.
+void FitButtonAfterEdit(QPushButton* button, QWidget* edit) {
+    const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 16;
+    if (button->width() >= needed) {
+        return;
+    }
+    const QRect rect = button->geometry();
+    button->setGeometry(rect.right() + 1 - needed, rect.y(), needed, rect.height());
+    edit->resize(qMax(button->x() - 6 - edit->x(), 20), edit->height());
+}
+
 }  // namespace
 
 ErrorMessageFunction DefaultErrorMessage() {
@@ -275,6 +296,12 @@ void FormVideoFormat::PlaceControls() {
     }
     // The grid, when it is shown, comes after the left half.
     setTabOrder(btnCancel_, grid_->Tree());
+    QWidget* const named[] = {comboFormat_, comboSize_,   textW_,      textH_,
+                              comboVideoQ_, comboAudioQ_, textFolder_, comboCpu_};
+    for (int i = 0; i < labels_.size(); ++i) {
+        FitControlAfterLabel(labels_[i], named[i]);
+    }
+    FitButtonAfterEdit(btnBrowse_, textFolder_);
 }
 
 void FormVideoFormat::ShowProfileMenu() {

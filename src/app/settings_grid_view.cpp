@@ -178,11 +178,31 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
     ApplyHiddenRows();
 }
 
+int SettingsGridView::NeededCaptionWidth() const {
+    // Items sit one indentation deeper than their category, behind its branch mark.
+    const QFontMetrics metrics = tree_->fontMetrics();
+    int widest = 0;
+    for (int category = 0; category < model_->rowCount(); ++category) {
+        const QModelIndex parent = model_->index(category, SettingsGridModel::CaptionColumn);
+        widest = qMax(widest,
+                      metrics.horizontalAdvance(parent.data().toString()) + tree_->indentation());
+        for (int row = 0; row < model_->rowCount(parent); ++row) {
+            const QModelIndex item = model_->index(row, SettingsGridModel::CaptionColumn, parent);
+            widest = qMax(widest, metrics.horizontalAdvance(item.data().toString()) +
+                                      2 * tree_->indentation());
+        }
+    }
+    return widest + 16;
+}
+
 void SettingsGridView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // A grid made narrow by a small screen still leaves room for the values.
+    // A grid made narrow by a small screen still leaves room for the values. Captions longer
+    // than the designed width (a translation) widen their column up to three quarters.
+    const int needed = NeededCaptionWidth();
     tree_->header()->resizeSection(SettingsGridModel::CaptionColumn,
-                                   qMin(kCaptionWidth, width() * 3 / 5));
+                                   needed <= kCaptionWidth ? qMin(kCaptionWidth, width() * 3 / 5)
+                                                           : qMin(needed, width() * 3 / 4));
 }
 
 QString SettingsGridView::DescriptionText() const {

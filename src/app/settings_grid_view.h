@@ -57,6 +57,9 @@ class SettingsGridView : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The caption column's width that shows every caption whole.
+    int NeededCaptionWidth() const;
+
     void ApplyHiddenRows();
     // True when the row or one of the rows it sits under is hidden.
     bool IsHiddenInTree(const QModelIndex& index) const;

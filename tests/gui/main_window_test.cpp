@@ -46,11 +46,14 @@
 #include "common/settings_store.h"
 #include "fake_engine.h"
 #include "profiles/settings_grid_model.h"
+#include "pseudo_translation.h"
 #include "shown_text.h"
 
 using namespace ostrel;
 using ostrel::testing::FakeEngine;
 using ostrel::testing::FakeMedia;
+using ostrel::testing::Lengthening;
+using ostrel::testing::PseudoFaults;
 using ostrel::testing::Shown;
 
 namespace {
@@ -969,33 +972,16 @@ class MainWindowTest : public QObject {
     // Under a translation that makes every text 40 % longer, every text of the main window
     // went through it and none is cut off: toolbar buttons, menus, column headers, totals.
     void pseudoTranslationFits() {
-        class Lengthening : public QTranslator {
-          public:
-            bool isEmpty() const override { return false; }
-            QString translate(const char*, const char* source, const char*, int) const override {
-                const QString text = QString::fromUtf8(source);
-                const auto extra = static_cast<int>(std::ceil(text.size() * 0.4));
-                return text.isEmpty() ? text
-                                      : u'[' + text + QString(std::max(0, extra - 2), u'~') + u']';
-            }
-        } lengthening;
+        Lengthening lengthening;
         QCoreApplication::installTranslator(&lengthening);
         MainWindow& window = Started();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         AddFakeRows(window, 1);
         window.RefreshTotals();
-        QStringList faults;
-        const auto check = [&faults](const QString& shown, int room, const QFontMetrics& metrics) {
-            const QString text = Shown(shown);
-            if (!text.startsWith(u'[')) {
-                faults << "untranslated: " + text;
-            } else if (metrics.horizontalAdvance(text) > room) {
-                faults << QStringLiteral("cut off: %1 (%2 of %3 px)")
-                              .arg(text)
-                              .arg(metrics.horizontalAdvance(text))
-                              .arg(room);
-            }
+        PseudoFaults pseudo;
+        const auto check = [&pseudo](const QString& shown, int room, const QFontMetrics& metrics) {
+            pseudo.Check(shown, room, metrics);
         };
         for (QAction* action : window.Bars().Toolbar->actions()) {
             QWidget* button = window.Bars().Toolbar->widgetForAction(action);
@@ -1014,7 +1000,7 @@ class MainWindowTest : public QObject {
             check(pane->text(), pane->contentsRect().width(), pane->fontMetrics());
         }
         QCoreApplication::removeTranslator(&lengthening);
-        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
+        QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
     }
 
   private:
