@@ -151,6 +151,13 @@ Bitte versuchen Sie, in ein anderes Format umzuwandeln</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::ConversionUi</name>
+    <message>
+        <source>Converting files</source>
+        <translation>Dateien werden umgewandelt</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FileListModel</name>
     <message>
         <source>File Name</source>
@@ -183,6 +190,10 @@ Bitte versuchen Sie, in ein anderes Format umzuwandeln</translation>
     <message>
         <source>Audio Codec</source>
         <translation>Audiocodec</translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation>k. A.</translation>
     </message>
 </context>
 <context>
@@ -425,6 +436,20 @@ Fehler:
     <message>
         <source>Unmute</source>
         <translation>Ton einschalten</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::OpenWith</name>
+    <message>
+        <source>The open window did not answer, so the files were not added.</source>
+        <translation>Das geöffnete Fenster hat nicht geantwortet, daher wurden die Dateien nicht hinzugefügt.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Probe</name>
+    <message>
+        <source>Not a regular file</source>
+        <translation>Keine reguläre Datei</translation>
     </message>
 </context>
 <context>

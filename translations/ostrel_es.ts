@@ -151,6 +151,13 @@ Intente convertirlo a otro formato</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::ConversionUi</name>
+    <message>
+        <source>Converting files</source>
+        <translation>Convirtiendo archivos</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FileListModel</name>
     <message>
         <source>File Name</source>
@@ -183,6 +190,10 @@ Intente convertirlo a otro formato</translation>
     <message>
         <source>Audio Codec</source>
         <translation>Códec de audio</translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation>N/D</translation>
     </message>
 </context>
 <context>
@@ -425,6 +436,20 @@ Error:
     <message>
         <source>Unmute</source>
         <translation>Activar sonido</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::OpenWith</name>
+    <message>
+        <source>The open window did not answer, so the files were not added.</source>
+        <translation>La ventana abierta no respondió, así que no se añadieron los archivos.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Probe</name>
+    <message>
+        <source>Not a regular file</source>
+        <translation>No es un archivo normal</translation>
     </message>
 </context>
 <context>

@@ -151,6 +151,13 @@ Essayez de convertir vers un autre format</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::ConversionUi</name>
+    <message>
+        <source>Converting files</source>
+        <translation>Conversion de fichiers</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FileListModel</name>
     <message>
         <source>File Name</source>
@@ -183,6 +190,10 @@ Essayez de convertir vers un autre format</translation>
     <message>
         <source>Audio Codec</source>
         <translation>Codec audio</translation>
+    </message>
+    <message>
+        <source>N/A</source>
+        <translation>N/D</translation>
     </message>
 </context>
 <context>
@@ -425,6 +436,20 @@ Erreur :
     <message>
         <source>Unmute</source>
         <translation>Rétablir le son</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::OpenWith</name>
+    <message>
+        <source>The open window did not answer, so the files were not added.</source>
+        <translation>La fenêtre ouverte n’a pas répondu : les fichiers n’ont pas été ajoutés.</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::Probe</name>
+    <message>
+        <source>Not a regular file</source>
+        <translation>Pas un fichier ordinaire</translation>
     </message>
 </context>
 <context>

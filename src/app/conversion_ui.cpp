@@ -1,5 +1,6 @@
 #include "app/conversion_ui.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
@@ -110,7 +111,7 @@ void ConversionUi::Private::StartRun() {
     QObject::connect(run, &ConversionRun::queueEnded, awake, &SleepInhibitor::Release);
     window->show();
     if (run->Start(encoder, threads)) {
-        awake->Take(QStringLiteral("Converting files"));
+        awake->Take(QCoreApplication::translate("ostrel::ConversionUi", "Converting files"));
     } else {
         announce(false);
     }

@@ -58,7 +58,7 @@ QString FileListModel::Text(const FileRow& row, int column, const QLocale& local
             return FormatDuration(row.DurationSeconds);
         case ColumnVideoSize:
             return row.HasVideo ? QStringLiteral("%1 X %2").arg(row.VideoWidth).arg(row.VideoHeight)
-                                : kNotAvailable;
+                                : QCoreApplication::translate("ostrel::FileListModel", "N/A");
         case ColumnFileSize:
             // A size the file system would not tell shows as 0.0 MB rather than a negative
             // number.
@@ -66,9 +66,11 @@ QString FileListModel::Text(const FileRow& row, int column, const QLocale& local
         case ColumnModified:
             return row.Modified.toLocalTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
         case ColumnVideoCodec:
-            return row.HasVideo ? row.VideoCodec : kNotAvailable;
+            return row.HasVideo ? row.VideoCodec
+                                : QCoreApplication::translate("ostrel::FileListModel", "N/A");
         case ColumnAudioCodec:
-            return row.HasAudio ? row.AudioCodec : kNotAvailable;
+            return row.HasAudio ? row.AudioCodec
+                                : QCoreApplication::translate("ostrel::FileListModel", "N/A");
         default:
             return {};
     }
