@@ -16,6 +16,8 @@ if(NOT OSTREL_CORE_ONLY)
   install(TARGETS ostrel ostrel-convert RUNTIME DESTINATION ${OSTREL_PRIVATE_DIR})
   install(TARGETS ostrel-engine LIBRARY DESTINATION ${OSTREL_PRIVATE_DIR}/LibAV)
   install(FILES ${PROJECT_SOURCE_DIR}/src/app/help.html DESTINATION ${OSTREL_PRIVATE_DIR})
+  install(DIRECTORY ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/translations/
+          DESTINATION ${OSTREL_PRIVATE_DIR}/translations FILES_MATCHING PATTERN "*.qm")
 
   # The links are made here and installed as links.
   foreach(program ostrel ostrel-convert)

@@ -19,6 +19,10 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   xvfb xauth imagemagick
+  # screen-reader test: the accessibility bus and registry, and a real AT-SPI client
+  at-spi2-core python3-pyatspi
+  # translations: lupdate/lrelease for the build, Qt's own translations for the program
+  qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
   dbus-daemon desktop-file-utils appstream librsvg2-bin file
   # the Debian package
   dpkg-dev lintian

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/open_with.h"
 #include "app/startup_options.h"
+#include "app/translations.h"
 #include "common/engine_path.h"
 #include "desktop/single_instance.h"
 #include "filelist/list_store.h"
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("Ostrel Software"));
     QApplication::setWindowIcon(ostrel::AppIcon());
     QGuiApplication::setDesktopFileName(ostrel::kDesktopEntryId);
+    ostrel::LoadTranslations(app, QCoreApplication::applicationDirPath());
 
     // From argv's bytes (what QApplication left of it), so that names that are not UTF-8 stay
     // whole.

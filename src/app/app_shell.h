@@ -5,10 +5,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 #include "common/messages.h"
 
 class QDialog;
+class QFileDialog;
 class QUrl;
 class QWidget;
 
@@ -42,6 +44,12 @@ class Shell {
     // Ends the process at once: no window closing steps run.
     virtual void EndProcess() = 0;
 };
+
+// The open dialog of ChooseFiles: several files, nameFilters[0] preselected. A typed name of a
+// file that does not exist is accepted like any other, so that the window's own "Can not open
+// file" message says what is wrong with it.
+std::unique_ptr<QFileDialog> NewOpenFilesDialog(QWidget* parent, const QString& folder,
+                                                const QStringList& nameFilters);
 
 // The real desktop: QMessageBox, QFileDialog, QDesktopServices.
 class DesktopShell : public Shell {

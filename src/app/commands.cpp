@@ -1,9 +1,14 @@
 #include "app/commands.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <exception>
 
 namespace ostrel {
+
+QString TranslatedCommandText(const QString& text) {
+    return QCoreApplication::translate("ostrel::Commands", text.toLatin1().constData());
+}
 
 const QList<Command>& CommandTable() {
     static const QList<Command> table = [] {
@@ -20,38 +25,64 @@ const QList<Command>& CommandTable() {
             return entry;
         };
         return QList<Command>{
-            command(ID_FILE, "ID_FILE", "File", "", "File", "", 'F'),
-            command(ID_ADDFILES, "ID_ADDFILES", "Add Files", "Add", "Add Files", "Ctrl+O", 'A'),
-            command(ID_ADDFOLDER, "ID_ADDFOLDER", "Add Folder...", "Add Folder",
-                    "Add every media file of a folder and its subfolders", "Ctrl+Shift+O", 'd'),
-            command(ID_EXIT, "ID_EXIT", "Exit     ", "", "Exit     ", "Ctrl+E", 'x'),
-            command(ID_LIST, "ID_LIST", "List", "", "List", "", 'L'),
-            command(ID_SELECTALL, "ID_SELECTALL", "Select All", "", "Select All", "Ctrl+A", 'S'),
-            command(ID_INVERTSELECTION, "ID_INVERTSELECTION", "Invert Selection", "",
-                    "Invert Selection   ", "Ctrl+Alt+I", 'I'),
-            command(ID_CLEARALL, "ID_CLEARALL", "Clear All", "", "Clear All", "Ctrl+L", 'C'),
-            command(ID_REMOVESELECTEDFILES, "ID_REMOVESELECTEDFILES", "Remove Selected Files",
-                    "Remove", "Remove Selected Files", "Del", 'R'),
-            command(ID_HELP, "ID_HELP", "Help", "", "Help", "", 'H'),
-            command(ID_ABOUT, "ID_ABOUT", "About...", "", "About", "", 'A'),
-            command(ID_WEBSITE, "ID_WEBSITE", "Website", "", "Website", "", 'W'),
-            command(IDR_TOOBAR, "IDR_TOOBAR", "", "Toobar", "Toobar", ""),
+            command(ID_FILE, "ID_FILE", QT_TRANSLATE_NOOP("ostrel::Commands", "File"), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "File"), "", 'F'),
+            command(ID_ADDFILES, "ID_ADDFILES", QT_TRANSLATE_NOOP("ostrel::Commands", "Add Files"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Add"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Add Files"), "Ctrl+O", 'A'),
+            command(ID_ADDFOLDER, "ID_ADDFOLDER",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Add Folder..."),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Add Folder"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands",
+                                      "Add every media file of a folder and its subfolders"),
+                    "Ctrl+Shift+O", 'd'),
+            command(ID_EXIT, "ID_EXIT", QT_TRANSLATE_NOOP("ostrel::Commands", "Exit     "), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Exit     "), "Ctrl+E", 'x'),
+            command(ID_LIST, "ID_LIST", QT_TRANSLATE_NOOP("ostrel::Commands", "List"), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "List"), "", 'L'),
+            command(ID_SELECTALL, "ID_SELECTALL",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Select All"), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Select All"), "Ctrl+A", 'S'),
+            command(ID_INVERTSELECTION, "ID_INVERTSELECTION",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Invert Selection"), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Invert Selection   "), "Ctrl+Alt+I",
+                    'I'),
+            command(ID_CLEARALL, "ID_CLEARALL", QT_TRANSLATE_NOOP("ostrel::Commands", "Clear All"),
+                    "", QT_TRANSLATE_NOOP("ostrel::Commands", "Clear All"), "Ctrl+L", 'C'),
+            command(ID_REMOVESELECTEDFILES, "ID_REMOVESELECTEDFILES",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Remove Selected Files"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Remove"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Remove Selected Files"), "Del", 'R'),
+            command(ID_HELP, "ID_HELP", QT_TRANSLATE_NOOP("ostrel::Commands", "Help"), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Help"), "", 'H'),
+            command(ID_ABOUT, "ID_ABOUT", QT_TRANSLATE_NOOP("ostrel::Commands", "About..."), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "About"), "", 'A'),
+            command(ID_WEBSITE, "ID_WEBSITE", QT_TRANSLATE_NOOP("ostrel::Commands", "Website"), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Website"), "", 'W'),
+            command(IDR_TOOBAR, "IDR_TOOBAR", "", QT_TRANSLATE_NOOP("ostrel::Commands", "Toobar"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Toobar"), ""),
             // Ctrl+Return starts the run from anywhere in the window; the keypad's Enter
             // does the same.
-            command(ID_JOINTB, "ID_JOINTB", "Convert Files", "Convert", "Convert Files",
+            command(ID_JOINTB, "ID_JOINTB", QT_TRANSLATE_NOOP("ostrel::Commands", "Convert Files"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Convert"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Convert Files"),
                     "Ctrl+Return; Ctrl+Enter", 'C'),
-            command(ID_UP, "ID_UP", "", "Move Up", "Move Up", ""),
-            command(ID_DOWN, "ID_DOWN", "", "Move Down", "Move Down", ""),
-            command(ID_PLAY, "ID_PLAY", "", "Play", "Play", ""),
-            command(ID_HELPCONTENTS, "ID_HELPCONTENTS", "Help Contents", "", "Help Contents", "F1",
-                    'C'),
+            command(ID_UP, "ID_UP", "", QT_TRANSLATE_NOOP("ostrel::Commands", "Move Up"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Move Up"), ""),
+            command(ID_DOWN, "ID_DOWN", "", QT_TRANSLATE_NOOP("ostrel::Commands", "Move Down"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Move Down"), ""),
+            command(ID_PLAY, "ID_PLAY", "", QT_TRANSLATE_NOOP("ostrel::Commands", "Play"),
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Play"), ""),
+            command(ID_HELPCONTENTS, "ID_HELPCONTENTS",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Help Contents"), "",
+                    QT_TRANSLATE_NOOP("ostrel::Commands", "Help Contents"), "F1", 'C'),
         };
     }();
     return table;
 }
 
 QString MenuCaption(const Command& command) {
-    QString caption = command.Caption;
+    QString caption = TranslatedCommandText(command.Caption);
     caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
     if (command.AccessKey.isNull()) {
         return caption;

@@ -46,6 +46,9 @@ struct Command {
     QChar AccessKey;
 };
 
+// A caption or tooltip of the table in the user's language.
+QString TranslatedCommandText(const QString& text);
+
 // The menu caption with its access key marked for the menus ("&Add Files"); what the user reads
 // is Caption itself.
 QString MenuCaption(const Command& command);

@@ -2,6 +2,7 @@
 
 #include <canberra.h>
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -26,7 +27,8 @@ const std::array<CompletionNotice::ItemInfo, 4>& Items() {
     static const std::array<CompletionNotice::ItemInfo, 4> items = {{
         {Item::Background, Edges(0, 0, 220, 70), QString(), 0},
         {Item::Message, Edges(20, 30, 200, 100),
-         QStringLiteral("Convert Finished. Click here to open the output folder"),
+         QCoreApplication::translate("ostrel::RunOverview",
+                                     "Convert Finished. Click here to open the output folder"),
          CompletionNotice::kMessageIdentifier},
         {Item::Title, Edges(5, 0, 170, 25), kApplicationTitle, 0},
         {Item::CloseButton, Edges(200, 2, 218, 20), QString(),

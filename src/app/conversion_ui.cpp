@@ -1,11 +1,13 @@
 #include "app/conversion_ui.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <memory>
 
 #include "app/completion_notice.h"
 #include "app/format_dialog.h"
@@ -47,9 +49,9 @@ class ConversionUi::Private {
 };
 
 QString ResumeQuestion(int done, int total) {
-    return QStringLiteral(
-               "The last conversion was interrupted: %1 of %2 files done. Convert the "
-               "remaining %3?")
+    return QCoreApplication::translate("ostrel::ConversionUi",
+                                       "The last conversion was interrupted: %1 of %2 files "
+                                       "done. Convert the remaining %3?")
         .arg(done)
         .arg(total)
         .arg(total - done);
@@ -119,9 +121,18 @@ void ConversionUi::Private::ShowAndStart(ConversionRun* run, RunJournal* journal
         QObject::connect(run, &ConversionRun::queueEnded, journal, &RunJournal::Remove);
         QObject::connect(window, &QDialog::finished, journal, &RunJournal::Remove);
     }
-    // Tied to this object as well as the run: the handler reaches into this object.
-    QObject::connect(run, &ConversionRun::queueEnded, q, [this, run] {
-        const RunEndTexts texts = EndOfRunTexts(CountRows(run->Rows()), run->StopRequested());
+    // Every run ends with the notice, once: when the encoder reports the end of the queue, when
+    // nothing could be started, or when the window closes first (then the run was stopped by
+    // the user, and the notice says so). The handlers reach into this object, so they are tied
+    // to it as well as to the run or its window.
+    auto announced = std::make_shared<bool>(false);
+    const auto announce = [this, run, announced](bool closedEarly) {
+        if (*announced) {
+            return;
+        }
+        *announced = true;
+        const RunEndTexts texts =
+            EndOfRunTexts(CountRows(run->Rows()), run->StopRequested() || closedEarly);
         if (texts.PlaysSound && playSound) {
             playSound();
         }
@@ -129,10 +140,11 @@ void ConversionUi::Private::ShowAndStart(ConversionRun* run, RunJournal* journal
             notice->ShowNotice(outputFolder, texts.Notice);
         }
         // Only after a run that converted every file; never after a stop or a failure.
+        const bool stopped = run->StopRequested() || closedEarly;
         const auto chosen = progress != nullptr && progress->WhenDoneBox() != nullptr
                                 ? static_cast<WhenDone>(progress->WhenDoneBox()->currentIndex())
                                 : WhenDone::Nothing;
-        switch (ActionAfterRun(chosen, CountRows(run->Rows()), run->StopRequested())) {
+        switch (ActionAfterRun(chosen, CountRows(run->Rows()), stopped)) {
             case WhenDone::Quit:
                 QTimer::singleShot(0, mainWindow, [window = mainWindow] { window->close(); });
                 break;
@@ -145,6 +157,12 @@ void ConversionUi::Private::ShowAndStart(ConversionRun* run, RunJournal* journal
             case WhenDone::Nothing:
                 break;
         }
+    };
+    QObject::connect(run, &ConversionRun::queueEnded, q, [announce] { announce(false); });
+    QObject::connect(window, &QDialog::finished, q, [announce, run] {
+        if (run->CurrentState() != ConversionRun::State::Finished) {
+            announce(true);
+        }
     });
     // The machine stays awake until the run ends or is stopped, or the window goes.
     auto* awake = new SleepInhibitor(window);
@@ -152,9 +170,12 @@ void ConversionUi::Private::ShowAndStart(ConversionRun* run, RunJournal* journal
     window->show();
     encoder.SetTaskNice(ReadConversionNice());
     if (run->Start(encoder, threads)) {
-        awake->Take(QStringLiteral("Converting files"));
-    } else if (journal != nullptr) {
-        journal->Remove();
+        awake->Take(QCoreApplication::translate("ostrel::ConversionUi", "Converting files"));
+    } else {
+        if (journal != nullptr) {
+            journal->Remove();
+        }
+        announce(false);
     }
 }
 

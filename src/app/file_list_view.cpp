@@ -31,6 +31,12 @@ QStringList LocalFiles(const QMimeData* mime) {
 
 }  // namespace
 
+void PathCellDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                       const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideLeft;
+}
+
 FileListView::FileListView(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -42,6 +48,7 @@ FileListView::FileListView(QWidget* parent) : QTreeView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSortingEnabled(false);
     setTextElideMode(Qt::ElideMiddle);
+    setItemDelegateForColumn(FileListModel::ColumnFileName, new PathCellDelegate(this));
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
@@ -72,7 +79,7 @@ void FileListView::ApplyDefaultWidths() {
     const auto& columns = FileListModel::Columns();
     // Each column would like room for its header and a typical text; room left over is shared
     // in the columns' default proportions, so a wide window widens the paths most. When the
-    // list is too narrow for that, the path gives way first (it is elided in the middle, the
+    // list is too narrow for that, the path gives way first (it is elided at its start, the
     // whole path is its tooltip), then the others shrink towards their headers, so all eight
     // columns stay in sight.
     static const QStringList kTypicalTexts = {QString(),
@@ -94,13 +101,18 @@ void FileListView::ApplyDefaultWidths() {
     QList<int> least;
     int totalRelative = 0;
     for (int column = 0; column < columns.size(); ++column) {
-        const int headerWidth = headerMetrics.horizontalAdvance(columns.at(column).Header);
+        const int headerWidth = headerMetrics.horizontalAdvance(
+            model() != nullptr ? model()->headerData(column, Qt::Horizontal).toString()
+                               : columns.at(column).Header);
         const int textWidth = textMetrics.horizontalAdvance(kTypicalTexts.value(column));
         wished.append(column == path ? std::max(headerWidth + kPadding, kWishedPathWidth)
                                      : std::max(headerWidth, textWidth) + kPadding);
-        // The time of day is the end of the modification time: that column keeps its whole
-        // text; the others may go down to their header.
-        const int leastText = column == FileListModel::ColumnModified ? textWidth : 0;
+        // The time of day is the end of the modification time, and a duration cut in its middle
+        // is no duration: those columns keep their whole text (a translated header may be
+        // shorter than it); the others may go down to their header.
+        const bool keepsText =
+            column == FileListModel::ColumnModified || column == FileListModel::ColumnDuration;
+        const int leastText = keepsText ? textWidth : 0;
         least.append(column == path ? std::max(headerWidth + kLeastPadding, kLeastPathWidth)
                                     : std::max(headerWidth, leastText) + kLeastPadding);
         totalRelative += columns.at(column).RelativeWidth;

@@ -4,11 +4,20 @@
 #pragma once
 
 #include <QStringList>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 namespace ostrel {
 
 class FileListModel;
+
+// The "File Name" cells: a path too long for its cell loses its start, so the names of files
+// from one folder stay apart; the whole path is the cell's tooltip.
+class PathCellDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+};
 
 class FileListView : public QTreeView {
     Q_OBJECT

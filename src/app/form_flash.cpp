@@ -48,7 +48,7 @@ QPixmap Picture() {
 }  // namespace
 
 FormFlash::FormFlash(QWidget* owner, std::function<void()> openWebsite) : QDialog(owner) {
-    setWindowTitle(QStringLiteral("Start..."));
+    setWindowTitle(tr("Start..."));
     setWindowFlags(DialogFlags(false) | Qt::WindowStaysOnTopHint);
     setFixedSize(kWidth, kHeight);
 
@@ -61,13 +61,20 @@ FormFlash::FormFlash(QWidget* owner, std::function<void()> openWebsite) : QDialo
     version->setStyleSheet(lightText);
     version->setGeometry(104, 70, kWidth - 112, 20);
 
-    auto* notice = new QLabel(
-        QStringLiteral("Converts audio and video files for players, phones, consoles and the "
-                       "web. Media work by the FFmpeg libraries."),
-        this);
+    auto* notice =
+        new QLabel(tr("Converts audio and video files for players, phones, consoles and the "
+                      "web. Media work by the FFmpeg libraries."),
+                   this);
     notice->setWordWrap(true);
     notice->setStyleSheet(lightText);
-    notice->setGeometry(24, 112, kWidth - 48, 60);
+    notice->setGeometry(24, 106, kWidth - 48, 44);
+
+    auto* licence = new QLabel(
+        tr("Free software under the GNU General Public License, version 2 or later."), this);
+    licence->setObjectName(QStringLiteral("Licence"));
+    licence->setWordWrap(true);
+    licence->setStyleSheet(lightText);
+    licence->setGeometry(24, 152, kWidth - 48, 32);
 
     link_ = new QLabel(this);
     link_->setText(

@@ -1,5 +1,6 @@
 #include "app/form_player.h"
 
+#include <QAccessibleWidget>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
@@ -33,7 +34,8 @@ constexpr std::uint32_t kSeekBackColor = 0xF0F0F0;
 constexpr std::uint32_t kVolumeBackColor = 0xF2DED5;
 const QColor kBarColor(0xF0, 0xF0, 0xF0);
 const QColor kBarTextColor(0x20, 0x20, 0x20);
-const QString kNoPlaybackText = QStringLiteral("The file cannot be played.");
+const char* const kNoPlaybackText =
+    QT_TRANSLATE_NOOP("ostrel::FormPlayer", "The file cannot be played.");
 
 // Tahoma 9 pt where it is installed, otherwise the system's font.
 QFont WindowFont() {
@@ -64,18 +66,48 @@ QString RowText(const FileListModel& list, int column) {
     return list.data(list.index(row, column), Qt::DisplayRole).toString();
 }
 
+// The mute toggle reads as a button that can be pressed, not as an empty frame.
+class MuteAccessible : public QAccessibleWidget {
+  public:
+    explicit MuteAccessible(MuteToggle* toggle) : QAccessibleWidget(toggle, QAccessible::Button) {}
+
+    QStringList actionNames() const override {
+        return QStringList{pressAction()} + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction()) {
+            emit static_cast<MuteToggle*>(widget())->clicked();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+};
+
+QAccessibleInterface* MuteFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("ostrel::MuteToggle") && object != nullptr &&
+        object->isWidgetType()) {
+        return new MuteAccessible(static_cast<MuteToggle*>(object));
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 MuteToggle::MuteToggle(QWidget* parent) : QWidget(parent) {
+    static const bool installed = [] {
+        QAccessible::installFactory(MuteFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::NoFocus);
-    setAccessibleName(QStringLiteral("Mute"));
+    setAccessibleName(tr("Mute"));
 }
 
 void MuteToggle::SetMuted(bool muted) {
     muted_ = muted;
-    setToolTip(muted ? QStringLiteral("Sound off (M)") : QStringLiteral("Sound on (M)"));
-    setAccessibleName(muted ? QStringLiteral("Unmute") : QStringLiteral("Mute"));
+    setToolTip(muted ? tr("Sound off (M)") : tr("Sound on (M)"));
+    setAccessibleName(muted ? tr("Unmute") : tr("Mute"));
     picture_ = SpeakerPixmap(muted, devicePixelRatioF());
     update();
 }
@@ -147,12 +179,12 @@ void FormPlayer::BuildControls() {
     seek_->SetBackColor(kSeekBackColor);
     seek_->SetSmallChange(0);
     seek_->SetLargeChange(0);
-    seek_->setAccessibleName(QStringLiteral("Position"));
+    seek_->setAccessibleName(tr("Seek"));
     volume_ = new NaSlider(SliderSkin::VolumeSkin, this);
     volume_->SetShowTicks(false);
     volume_->SetBackColor(kVolumeBackColor);
-    volume_->setAccessibleName(QStringLiteral("Volume"));
-    volume_->setToolTip(QStringLiteral("Volume"));
+    volume_->setAccessibleName(tr("Volume"));
+    volume_->setToolTip(tr("Volume"));
 
     controller_ = std::make_unique<PlayerController>(seek_->Model(), volume_->Model());
     ShowPauseCaption(controller_->PauseButtonCaption());
@@ -188,6 +220,8 @@ void FormPlayer::WireControls() {
         controller_->VolumeMouseUp(button, x, volume_->width());
     });
     connect(volume_, &NaSlider::Click, controller, &PlayerController::VolumeClicked);
+    connect(volume_, &NaSlider::KeyDown, controller,
+            [this](int keyCode, int) { controller_->VolumeKeyDown(keyCode); });
 
     connect(controller, &PlayerController::timeTextChanged, timeLabel_, &QLabel::setText);
     connect(controller, &PlayerController::pauseButtonCaptionChanged, this,
@@ -213,14 +247,15 @@ bool FormPlayer::Load() {
     controller_->SetDurationText(RowText(list_, FileListModel::ColumnDuration));
 
     if (!BindPlayer()) {
-        shell_.Inform(this, MessageIcon::Error, kEngineMissingText);
+        shell_.Inform(this, MessageIcon::Error,
+                      QCoreApplication::translate("ostrel::MainWindow", kEngineMissingSource));
         shell_.EndProcess();
         return false;
     }
     const QString path = RowText(list_, FileListModel::ColumnFileName);
     if (!player_->OpenMedia(path.toStdString(), video_, false)) {
         const QString error = QString::fromStdString(player_->LastError());
-        shell_.Inform(this, MessageIcon::None, error.isEmpty() ? kNoPlaybackText : error);
+        shell_.Inform(this, MessageIcon::None, error.isEmpty() ? tr(kNoPlaybackText) : error);
     }
 
     ShowMuteIcon(false);
@@ -376,7 +411,7 @@ void FormPlayer::ShowSubtitleMenu(const QPoint& globalPos) {
     QMenu menu(this);
     const QStringList tracks = controller_->SubtitleTracks();
     const int shown = controller_->SubtitleTrack();
-    QMenu* subtitles = menu.addMenu(QStringLiteral("Subtitles"));
+    QMenu* subtitles = menu.addMenu(tr("Subtitles"));
     subtitles->setEnabled(!tracks.isEmpty());
     auto* group = new QActionGroup(subtitles);
     const auto add = [&](const QString& text, int track) {
@@ -387,7 +422,7 @@ void FormPlayer::ShowSubtitleMenu(const QPoint& globalPos) {
         connect(action, &QAction::triggered, this,
                 [this, track] { controller_->SetSubtitleTrack(track); });
     };
-    add(QStringLiteral("None"), -1);
+    add(tr("None"), -1);
     for (int i = 0; i < tracks.size(); ++i) {
         add(tracks[i], i);
     }
@@ -397,9 +432,8 @@ void FormPlayer::ShowSubtitleMenu(const QPoint& globalPos) {
 void FormPlayer::ShowPauseCaption(const QString& caption) {
     const bool paused = caption == kPlayCaption;
     pauseButton_->setIcon(paused ? PlayIcon() : PauseIcon());
-    pauseButton_->setToolTip(paused ? QStringLiteral("Play (Space)")
-                                    : QStringLiteral("Pause (Space)"));
-    pauseButton_->setAccessibleName(paused ? QStringLiteral("Play") : QStringLiteral("Pause"));
+    pauseButton_->setToolTip(paused ? tr("Play (Space)") : tr("Pause (Space)"));
+    pauseButton_->setAccessibleName(paused ? tr("Play") : tr("Pause"));
 }
 
 void FormPlayer::ShowMuteIcon(bool muted) {

@@ -1,6 +1,7 @@
 #include "app/form_wait.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -10,9 +11,9 @@
 namespace ostrel {
 
 FormWait::FormWait(QWidget* owner) : QDialog(owner) {
-    setWindowTitle(QStringLiteral("Please wait..."));
+    setWindowTitle(tr("Please wait..."));
     setModal(false);
-    auto* label = new QLabel(QStringLiteral("Reading files, please wait..."), this);
+    auto* label = new QLabel(tr("Reading files, please wait..."), this);
     label->setAlignment(Qt::AlignCenter);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
@@ -29,6 +30,15 @@ void FormWait::closeEvent(QCloseEvent* event) {
         return;
     }
     QDialog::closeEvent(event);
+}
+
+void FormWait::keyPressEvent(QKeyEvent* event) {
+    // Escape would reject the dialog and hide it while files are still being read.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 }  // namespace ostrel

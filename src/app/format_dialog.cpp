@@ -1,5 +1,6 @@
 #include "app/format_dialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFocusEvent>
@@ -58,14 +59,37 @@ void PlaceLabel(QLabel* label, int left, int top, int width, int height, int con
 }
 
 QString MenuText(const char* caption) {
-    // Captions are shown as they stand: an ampersand is not a mnemonic.
-    return QString::fromUtf8(caption).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    // Captions are shown as they stand: an ampersand is not a mnemonic. Group names are
+    // translated; product names have no translation and stay as they are.
+    return QCoreApplication::translate("ostrel::Catalogue", caption)
+        .replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 void SetTextIfDifferent(QLineEdit* edit, const QString& text) {
     if (edit->text() != text) {
         edit->setText(text);
     }
+}
+
+// A caption longer than the room before its control (a translation) pushes the control's left
+// edge to the right, keeping its right edge; the English captions fit and move nothing.
+void FitControlAfterLabel(const QLabel* label, QWidget* control) {
+    const int needed = label->x() + label->fontMetrics().horizontalAdvance(label->text()) + 5;
+    if (control->x() < needed) {
+        const QRect rect = control->geometry();
+        control->setGeometry(needed, rect.y(), qMax(rect.right() + 1 - needed, 20), rect.height());
+    }
+}
+
+// A button whose caption does not fit grows to the left, and the edit before it gives way.
+void FitButtonAfterEdit(QPushButton* button, QWidget* edit) {
+    const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 16;
+    if (button->width() >= needed) {
+        return;
+    }
+    const QRect rect = button->geometry();
+    button->setGeometry(rect.right() + 1 - needed, rect.y(), needed, rect.height());
+    edit->resize(qMax(button->x() - 6 - edit->x(), 20), edit->height());
 }
 
 }  // namespace
@@ -90,7 +114,7 @@ FormVideoFormat::FormVideoFormat(const QString& outputFolder, int processorCount
       errorMessage_(DefaultErrorMessage()),
       folderChooser_(DefaultFolderChooser()) {
     setObjectName(QStringLiteral("FormVideoFormat"));
-    setWindowTitle(QStringLiteral("Output Settings"));
+    setWindowTitle(tr("Output Settings"));
     // Its size is fixed (only "More" changes it): no maximise button.
     setWindowFlags(DialogFlags(false));
     QFont dialogFont = font();
@@ -118,19 +142,19 @@ void FormVideoFormat::BuildControls() {
     frame_->setFrameShadow(QFrame::Sunken);
 
     auto label = [this](QWidget* parent, const char* text) {
-        auto* result = new QLabel(QString::fromLatin1(text), parent);
+        auto* result = new QLabel(tr(text), parent);
         labels_.append(result);
         return result;
     };
     // The captions carry access keys: Alt and the underlined letter moves to the control.
-    label(frame_, "Output &Format:");
-    label(frame_, "Video &Size:");
-    label(frame_, "&Width:");
-    label(frame_, "&Height:");
-    label(frame_, "&Video Quality:");
-    label(frame_, "&Audio Quality:");
-    label(this, "&Destination:");
-    label(this, "C&PU Cores:");
+    label(frame_, QT_TR_NOOP("Output &Format:"));
+    label(frame_, QT_TR_NOOP("Video &Size:"));
+    label(frame_, QT_TR_NOOP("&Width:"));
+    label(frame_, QT_TR_NOOP("&Height:"));
+    label(frame_, QT_TR_NOOP("&Video Quality:"));
+    label(frame_, QT_TR_NOOP("&Audio Quality:"));
+    label(this, QT_TR_NOOP("&Destination:"));
+    label(this, QT_TR_NOOP("C&PU Cores:"));
 
     comboFormat_ = new ProfileComboBox(frame_);
     comboFormat_->setObjectName(QStringLiteral("ComboFormat"));
@@ -165,15 +189,15 @@ void FormVideoFormat::BuildControls() {
 
     textFolder_ = new QLineEdit(this);
     textFolder_->setObjectName(QStringLiteral("TextFolder"));
-    btnBrowse_ = new QPushButton(QStringLiteral("&Browse..."), this);
+    btnBrowse_ = new QPushButton(tr("&Browse..."), this);
     btnBrowse_->setObjectName(QStringLiteral("BtnBrowse"));
     btnBrowse_->setAutoDefault(false);
     comboCpu_ = new QComboBox(this);
     comboCpu_->setObjectName(QStringLiteral("ComboCPU"));
-    btnOk_ = new QPushButton(QStringLiteral("OK"), this);
+    btnOk_ = new QPushButton(tr("OK"), this);
     btnOk_->setObjectName(QStringLiteral("BtnOK"));
     btnOk_->setDefault(true);
-    btnCancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel_ = new QPushButton(tr("Cancel"), this);
     btnCancel_->setObjectName(QStringLiteral("BtnCancel"));
     btnCancel_->setAutoDefault(false);
 
@@ -184,6 +208,12 @@ void FormVideoFormat::BuildControls() {
                                    comboVideoQ_, comboAudioQ_, textFolder_, comboCpu_};
     for (int i = 0; i < named.size(); ++i) {
         labels_[i]->setBuddy(named[i]);
+        // A combo box would otherwise be read by its current text alone.
+        QString name = labels_[i]->text().remove(QLatin1Char('&'));
+        if (name.endsWith(QLatin1Char(':'))) {
+            name.chop(1);
+        }
+        named[i]->setAccessibleName(name);
     }
 
     connect(comboFormat_, &ProfileComboBox::dropDownRequested, this, [this] { ShowProfileMenu(); });
@@ -266,6 +296,12 @@ void FormVideoFormat::PlaceControls() {
     }
     // The grid, when it is shown, comes after the left half.
     setTabOrder(btnCancel_, grid_->Tree());
+    QWidget* const named[] = {comboFormat_, comboSize_,   textW_,      textH_,
+                              comboVideoQ_, comboAudioQ_, textFolder_, comboCpu_};
+    for (int i = 0; i < labels_.size(); ++i) {
+        FitControlAfterLabel(labels_[i], named[i]);
+    }
+    FitButtonAfterEdit(btnBrowse_, textFolder_);
 }
 
 void FormVideoFormat::ShowProfileMenu() {
@@ -350,7 +386,7 @@ QString FormVideoFormat::CheckOutputFolder() {
     if (IsAcceptedOutputFolder(folder)) {
         return folder;
     }
-    errorMessage_(this, QStringLiteral("Error"), QStringLiteral("Invalid path!"));
+    errorMessage_(this, tr("Error"), tr("Invalid path!"));
     textFolder_->setFocus(Qt::OtherFocusReason);
     Browse();
     return {};

@@ -67,13 +67,15 @@ QString WithTrailingSeparator(const QString& folder) {
 QString SkippedFilesText(int skippedFiles, int unreadableFolders) {
     QStringList parts;
     if (skippedFiles > 0) {
-        parts << QStringLiteral(
-                     "%1 file(s) were not added: they are not media files or cannot "
-                     "be opened.")
+        parts << QCoreApplication::translate("ostrel::MainWindow",
+                                             "%1 file(s) were not added: they are not media "
+                                             "files or cannot be opened.")
                      .arg(skippedFiles);
     }
     if (unreadableFolders > 0) {
-        parts << QStringLiteral("%1 folder(s) could not be read.").arg(unreadableFolders);
+        parts << QCoreApplication::translate("ostrel::MainWindow",
+                                             "%1 folder(s) could not be read.")
+                     .arg(unreadableFolders);
     }
     return parts.join(u' ');
 }
@@ -121,6 +123,7 @@ void MainWindow::SaveList() {
 bool MainWindow::Start() {
     // The list fills what the bars leave free.
     listView_ = new FileListView(this);
+    listView_->setAccessibleName(tr("Files"));
     listView_->SetListModel(&model_);
     setCentralWidget(listView_);
     connect(listView_, &FileListView::filesDropped, this, &MainWindow::AddDroppedFiles);
@@ -141,11 +144,12 @@ bool MainWindow::Start() {
     }
     listView_->setFocus(Qt::OtherFocusReason);
 
-    // The two totals panes and the timer that keeps them current.
+    // The two totals panes and the timer that keeps them current. The panes have their designed
+    // widths and grow for a longer (translated) text.
     totalFilesPane_ = new QLabel(totals_.FilesText(), this);
-    totalFilesPane_->setFixedWidth(kTotalFilesPaneWidth);
+    totalFilesPane_->setMinimumWidth(kTotalFilesPaneWidth);
     totalDurationPane_ = new QLabel(totals_.DurationText(), this);
-    totalDurationPane_->setFixedWidth(kTotalDurationPaneWidth);
+    totalDurationPane_->setMinimumWidth(kTotalDurationPaneWidth);
     statusBar()->addWidget(totalFilesPane_);
     statusBar()->addWidget(totalDurationPane_);
     statusBar()->setVisible(true);
@@ -235,7 +239,7 @@ bool MainWindow::BindEngine() {
         decoder_ = engineBinding_.CreateDecoder ? engineBinding_.CreateDecoder() : nullptr;
     }
     if (encoder_ == nullptr || decoder_ == nullptr) {
-        shell_.Inform(this, MessageIcon::Error, kEngineMissingText);
+        shell_.Inform(this, MessageIcon::Error, tr(kEngineMissingSource));
         ending_ = true;
         shell_.EndProcess();
         return false;
@@ -250,7 +254,7 @@ void MainWindow::OfferUpdateCheck() {
     if (!UpdatePromptDue(ReadSetting(kSettingLastCheckUpdate), today)) {
         return;
     }
-    if (shell_.AskYesNo(this, kUpdatePromptText)) {
+    if (shell_.AskYesNo(this, tr(kUpdatePromptSource))) {
         OpenWebsite();
     }
     WriteSetting(kSettingLastCheckUpdate, LastCheckText(today));
@@ -387,7 +391,7 @@ bool MainWindow::AddOne(const QString& path, const QString& relativeFolder, bool
 
 void MainWindow::Convert() {
     if (model_.Count() == 0) {
-        shell_.Inform(this, MessageIcon::Information, kEmptyListText);
+        shell_.Inform(this, MessageIcon::Information, tr(kEmptyListSource));
         AddFilesDialog();
         return;
     }
@@ -418,7 +422,7 @@ void MainWindow::ShowAbout() {
 }
 
 void MainWindow::ExitConfirmed() {
-    if (!shell_.AskYesNo(this, kExitQuestion)) {
+    if (!shell_.AskYesNo(this, tr(kExitSource))) {
         return;
     }
     ending_ = true;

@@ -42,9 +42,16 @@ struct EngineBinding {
     static EngineBinding Module();
 };
 
-inline const QString kEngineMissingText = QStringLiteral("Video lib not found");
-inline const QString kEmptyListText = QStringLiteral("Please add file to the list.");
-inline const QString kExitQuestion = QStringLiteral("Do you want to exit?");
+// The English texts; the windows show them through tr().
+inline constexpr char kEngineMissingSource[] =
+    QT_TRANSLATE_NOOP("ostrel::MainWindow", "Video lib not found");
+inline constexpr char kEmptyListSource[] =
+    QT_TRANSLATE_NOOP("ostrel::MainWindow", "Please add file to the list.");
+inline constexpr char kExitSource[] =
+    QT_TRANSLATE_NOOP("ostrel::MainWindow", "Do you want to exit?");
+inline const QString kEngineMissingText = QString::fromLatin1(kEngineMissingSource);
+inline const QString kEmptyListText = QString::fromLatin1(kEmptyListSource);
+inline const QString kExitQuestion = QString::fromLatin1(kExitSource);
 // Shown once after adding folders, when some of their files were not added.
 QString SkippedFilesText(int skippedFiles, int unreadableFolders);
 
@@ -93,6 +100,9 @@ class MainWindow : public QMainWindow {
     const QString& AppFolder() const { return appFolder_; }
     const QString& LastFolder() const { return lastFolder_; }
     QString& OutputFolder() { return outputFolder_; }
+
+    // None: Qt's menu of the window's bars would let the toolbar be hidden for good.
+    QMenu* createPopupMenu() override { return nullptr; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;

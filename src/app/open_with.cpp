@@ -1,5 +1,6 @@
 #include "app/open_with.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <QUrl>
@@ -84,8 +85,8 @@ std::optional<int> HandToRunningWindow(SingleInstance& instance, const StartupOp
         case SingleInstance::Claim::HandedOver:
             return ExitDone;
         case SingleInstance::Claim::NoAnswer: {
-            const QString text =
-                QStringLiteral("The open window did not answer, so the files were not added.");
+            const QString text = QCoreApplication::translate(
+                "ostrel::OpenWith", "The open window did not answer, so the files were not added.");
             Print(stderr, QStringLiteral("ostrel: ") + text + u'\n');
             QMessageBox::warning(nullptr, kApplicationTitle, text);
             return ExitNotHandedOver;

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -30,14 +31,14 @@
 namespace ostrel {
 namespace {
 
-const QString kCaptionRunning = QStringLiteral("Please wait...");
+const char* const kCaptionRunning = QT_TRANSLATE_NOOP("ostrel::FormConverting", "Please wait...");
 // The captions with their access keys: Alt+S stops, Alt+C closes, Alt+O opens the folder.
-const QString kStopText = QStringLiteral("&Stop");
-const QString kCloseText = QStringLiteral("&Close");
-const QString kPauseText = QStringLiteral("&Pause");
-const QString kResumeText = QStringLiteral("&Resume");
-const QString kOpenText = QStringLiteral("&Open Output Folder");
-const QString kCopyErrorText = QStringLiteral("Copy Error");
+const char* const kStopText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Stop");
+const char* const kCloseText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Close");
+const char* const kPauseText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Pause");
+const char* const kResumeText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Resume");
+const char* const kOpenText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "&Open Output Folder");
+const char* const kCopyErrorText = QT_TRANSLATE_NOOP("ostrel::FormConverting", "Copy Error");
 
 constexpr int kProgressWidth = 90;
 constexpr int kLeastStatusWidth = 170;
@@ -123,11 +124,11 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
       runBar_(new QProgressBar(this)),
       list_(new QTreeView(this)),
       details_(new QLabel(this)),
-      btnStop_(new QPushButton(kStopText, this)),
-      btnOpen_(new QPushButton(kOpenText, this)) {
+      btnStop_(new QPushButton(tr(kStopText), this)),
+      btnOpen_(new QPushButton(tr(kOpenText), this)) {
     run_->setParent(this);
     setObjectName(QStringLiteral("FormConverting"));
-    setWindowTitle(kCaptionRunning);
+    setWindowTitle(tr(kCaptionRunning));
     setWindowFlags(DialogFlags(true));
     resize(640, 360);
 
@@ -139,6 +140,7 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
     runBar_->setFixedHeight(runLabel_->fontMetrics().height() / 2 + 4);
 
     list_->setObjectName(QStringLiteral("ListView1"));
+    list_->setAccessibleName(tr("Files"));
     list_->setModel(rowsModel_);
     list_->setItemDelegate(new ProgressCellDelegate(list_));
     list_->setRootIsDecorated(false);
@@ -174,15 +176,17 @@ FormConverting::FormConverting(ConversionRun* run, const QString& outputFolder,
     buttons->addStretch(1);
     whenDone_ = new QComboBox(this);
     whenDone_->setObjectName(QStringLiteral("WhenDone"));
-    whenDone_->addItems(WhenDoneChoices());
+    for (const QString& choice : WhenDoneChoices()) {
+        whenDone_->addItem(tr(choice.toUtf8().constData()));
+    }
     whenDone_->setCurrentIndex(static_cast<int>(WhenDoneFromText(ReadSetting(kSettingWhenDone))));
     connect(whenDone_, &QComboBox::currentIndexChanged, this,
             [](int index) { WriteSetting(kSettingWhenDone, QString::number(index)); });
-    auto* whenDoneLabel = new QLabel(kWhenDoneLabel, this);
+    auto* whenDoneLabel = new QLabel(tr(kWhenDoneLabelSource), this);
     whenDoneLabel->setBuddy(whenDone_);
     buttons->insertWidget(0, whenDone_);
     buttons->insertWidget(0, whenDoneLabel);
-    btnPause_ = new QPushButton(kPauseText, this);
+    btnPause_ = new QPushButton(tr(kPauseText), this);
     btnPause_->setObjectName(QStringLiteral("BtnPause"));
     btnPause_->setAutoDefault(false);
     buttons->addWidget(btnPause_);
@@ -291,10 +295,11 @@ void FormConverting::ShowState() {
         ticker_.stop();
     }
     setWindowTitle(finished ? EndOfRunTexts(CountRows(run_->Rows()), run_->StopRequested()).Caption
-                            : kCaptionRunning);
-    btnStop_->setText(finished || state == ConversionRun::State::Stopped ? kCloseText : kStopText);
+                            : tr(kCaptionRunning));
+    btnStop_->setText(finished || state == ConversionRun::State::Stopped ? tr(kCloseText)
+                                                                         : tr(kStopText));
     const bool paused = run_->Paused() != RunPause::None;
-    btnPause_->setText(paused ? kResumeText : kPauseText);
+    btnPause_->setText(paused ? tr(kResumeText) : tr(kPauseText));
     btnPause_->setEnabled(state == ConversionRun::State::Running);
     if (paused && !pauseClock_.isValid()) {
         pauseClock_.start();
@@ -397,7 +402,7 @@ void FormConverting::ShowDetails(int row) {
 
 QMenu* FormConverting::ContextMenuFor(int row) {
     auto* menu = new QMenu(this);
-    QAction* copy = menu->addAction(kCopyErrorText);
+    QAction* copy = menu->addAction(tr(kCopyErrorText));
     copy->setObjectName(QStringLiteral("CopyError"));
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(row >= 0 && row < run_->RowCount() &&
@@ -432,6 +437,18 @@ bool FormConverting::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void FormConverting::keyPressEvent(QKeyEvent* event) {
+    // A stray Escape must not stop a run: while it goes, only Stop and the close box end it.
+    // Once the run is over, Escape closes the window as in any dialog.
+    const ConversionRun::State state = run_->CurrentState();
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        (state == ConversionRun::State::Queued || state == ConversionRun::State::Running)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void FormConverting::reject() {

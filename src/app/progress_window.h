@@ -54,6 +54,7 @@ class FormConverting : public QDialog {
 
   protected:
     void reject() override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
@@ -122,6 +123,7 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
       descriptionTitle_(new QLabel(this)),
       description_(new QLabel(this)) {
     tree_->setObjectName(QStringLiteral("PropertyGrid1"));
+    tree_->setAccessibleName(tr("Settings"));
     tree_->setModel(model_);
     tree_->setItemDelegate(new SettingsGridDelegate(tree_));
     tree_->setHeaderHidden(true);
@@ -160,6 +162,7 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
     layout->addWidget(tree_, 1);
     layout->addWidget(descriptionBox);
 
+    tree_->installEventFilter(this);
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { ShowDescription(current); });
     connect(model_, &QAbstractItemModel::dataChanged, this, [this] {
@@ -175,11 +178,31 @@ SettingsGridView::SettingsGridView(SettingsGrid* grid, QWidget* parent)
     ApplyHiddenRows();
 }
 
+int SettingsGridView::NeededCaptionWidth() const {
+    // Items sit one indentation deeper than their category, behind its branch mark.
+    const QFontMetrics metrics = tree_->fontMetrics();
+    int widest = 0;
+    for (int category = 0; category < model_->rowCount(); ++category) {
+        const QModelIndex parent = model_->index(category, SettingsGridModel::CaptionColumn);
+        widest = qMax(widest,
+                      metrics.horizontalAdvance(parent.data().toString()) + tree_->indentation());
+        for (int row = 0; row < model_->rowCount(parent); ++row) {
+            const QModelIndex item = model_->index(row, SettingsGridModel::CaptionColumn, parent);
+            widest = qMax(widest, metrics.horizontalAdvance(item.data().toString()) +
+                                      2 * tree_->indentation());
+        }
+    }
+    return widest + 16;
+}
+
 void SettingsGridView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    // A grid made narrow by a small screen still leaves room for the values.
+    // A grid made narrow by a small screen still leaves room for the values. Captions longer
+    // than the designed width (a translation) widen their column up to three quarters.
+    const int needed = NeededCaptionWidth();
     tree_->header()->resizeSection(SettingsGridModel::CaptionColumn,
-                                   qMin(kCaptionWidth, width() * 3 / 5));
+                                   needed <= kCaptionWidth ? qMin(kCaptionWidth, width() * 3 / 5)
+                                                           : qMin(needed, width() * 3 / 4));
 }
 
 QString SettingsGridView::DescriptionText() const {
@@ -224,6 +247,31 @@ void SettingsGridView::ShowDescription(const QModelIndex& current) {
     const QModelIndex caption = current.siblingAtColumn(SettingsGridModel::CaptionColumn);
     descriptionTitle_->setText(caption.data(Qt::DisplayRole).toString());
     description_->setText(current.data(SettingsGridModel::DescriptionRole).toString());
+}
+
+bool SettingsGridView::eventFilter(QObject* watched, QEvent* event) {
+    // The arrow keys move along the captions; F2 edits the value of the item and Space turns
+    // its check box, as a click on the value does.
+    // An open editor has the keys itself; only the tree's own reach this filter.
+    if (watched == tree_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QModelIndex current = tree_->currentIndex();
+        const QModelIndex value = current.siblingAtColumn(SettingsGridModel::ValueColumn);
+        const bool plain = key->modifiers() == Qt::NoModifier;
+        if (plain && current.isValid() && current.column() != SettingsGridModel::ValueColumn) {
+            const Qt::ItemFlags flags = model_->flags(value);
+            if (key->key() == Qt::Key_F2 && flags.testFlag(Qt::ItemIsEditable)) {
+                tree_->edit(value);
+                return true;
+            }
+            if (key->key() == Qt::Key_Space && flags.testFlag(Qt::ItemIsUserCheckable)) {
+                const bool checked = value.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+                model_->setData(value, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace ostrel

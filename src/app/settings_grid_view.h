@@ -54,8 +54,12 @@ class SettingsGridView : public QWidget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The caption column's width that shows every caption whole.
+    int NeededCaptionWidth() const;
+
     void ApplyHiddenRows();
     // True when the row or one of the rows it sits under is hidden.
     bool IsHiddenInTree(const QModelIndex& index) const;

@@ -9,8 +9,10 @@ namespace ostrel {
 
 inline constexpr int kUpdatePromptDays = 15;
 inline const QString kDefaultLastCheck = QStringLiteral("2005-1-1");
-inline const QString kUpdatePromptText =
-    QStringLiteral("Do you want to visit our website to check if there is a new version released?");
+inline constexpr char kUpdatePromptSource[] = QT_TRANSLATE_NOOP(
+    "ostrel::MainWindow",
+    "Do you want to visit our website to check if there is a new version released?");
+inline const QString kUpdatePromptText = QString::fromLatin1(kUpdatePromptSource);
 
 // The stored date text ("2026-12-8"); empty text reads as 1 January 2005. An invalid date
 // when the text cannot be read.

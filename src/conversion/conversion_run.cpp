@@ -33,10 +33,11 @@ SourceFacts FactsOf(const FileRow& row) {
 }  // namespace
 
 RunMessage CannotConvertMessage(const QString& outputPath, const QString& errorText) {
-    return {QStringLiteral("Error"), QStringLiteral("Cannot convert.") + outputPath +
-                                         QStringLiteral("\nError: ") + errorText +
-                                         QStringLiteral("\nPlease try to convert it to another "
-                                                        "format")};
+    return {QCoreApplication::translate("ostrel::ConversionRun", "Error"),
+            QCoreApplication::translate(
+                "ostrel::ConversionRun",
+                "Cannot convert.%1\nError: %2\nPlease try to convert it to another format")
+                .arg(outputPath, errorText)};
 }
 
 std::optional<int> ProgressPercent(std::int64_t positionUs, std::int64_t durationUs) {
@@ -65,22 +66,26 @@ QString ProgressText(const RunRow& row) {
 QString CopiedStatusText(int copiedStreams) {
     const bool video = (copiedStreams & engine::kCopiedVideoStream) != 0;
     const bool audio = (copiedStreams & engine::kCopiedAudioStream) != 0;
-    return video && audio ? QStringLiteral("OK (video and audio copied)")
-           : video        ? QStringLiteral("OK (video copied)")
-           : audio        ? QStringLiteral("OK (audio copied)")
-                          : QStringLiteral("OK");
+    const char* text =
+        video && audio ? QT_TRANSLATE_NOOP("ostrel::ConversionRun", "OK (video and audio copied)")
+        : video        ? QT_TRANSLATE_NOOP("ostrel::ConversionRun", "OK (video copied)")
+        : audio        ? QT_TRANSLATE_NOOP("ostrel::ConversionRun", "OK (audio copied)")
+                       : QT_TRANSLATE_NOOP("ostrel::ConversionRun", "OK");
+    return QCoreApplication::translate("ostrel::ConversionRun", text);
 }
 
 QString StatusText(const RunRow& row) {
     switch (row.Status) {
         case RunRowStatus::Converting:
-            return QStringLiteral("Converting...");
+            return QCoreApplication::translate("ostrel::ConversionRun", "Converting...");
         case RunRowStatus::Succeeded:
             return CopiedStatusText(row.CopiedStreams);
         case RunRowStatus::Failed:
-            return QStringLiteral("Error: ") + row.ErrorText;
+            // The engine's own reason is English; only the frame around it is translated.
+            return QCoreApplication::translate("ostrel::ConversionRun", "Error: %1")
+                .arg(row.ErrorText);
         case RunRowStatus::Canceled:
-            return QStringLiteral("Canceled");
+            return QCoreApplication::translate("ostrel::ConversionRun", "Canceled");
         case RunRowStatus::None:
             break;
     }
@@ -102,7 +107,8 @@ qint64 DiskMarginBytes(qint64 totalBytes) {
 
 QString DiskFullText(qint64 freeBytes) {
     const double gigabytes = static_cast<double>(std::max<qint64>(0, freeBytes)) / 1e9;
-    return QStringLiteral("Paused: the output disk is almost full (%1 GB free)")
+    return QCoreApplication::translate("ostrel::ConversionRun",
+                                       "Paused: the output disk is almost full (%1 GB free)")
         .arg(QString::number(gigabytes, 'f', 1));
 }
 
@@ -462,9 +468,9 @@ void ConversionRun::OnTaskFinished(int task, engine::TaskOutcome outcome,
             runRow.Status = RunRowStatus::Canceled;
             break;
         case engine::TaskOutcome::Failed:
-            // Once the user stopped, a task that fails on its way out reads as canceled rather
-            // than as an error of its file.
-            runRow.Status = stopRequested_ ? RunRowStatus::Canceled : RunRowStatus::Failed;
+            // Also after Stop: a task the stop ended reports Stopped, so a failure is the
+            // file's own and its reason must stay readable.
+            runRow.Status = RunRowStatus::Failed;
             runRow.ErrorText = errorText;
             break;
         case engine::TaskOutcome::None:

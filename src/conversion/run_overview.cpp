@@ -1,5 +1,7 @@
 #include "conversion/run_overview.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,8 +9,6 @@
 
 namespace ostrel {
 namespace {
-
-const QString kOpenFolderText = QStringLiteral("Click here to open the output folder");
 
 bool IsEnded(RunRowStatus status) {
     return status == RunRowStatus::Succeeded || status == RunRowStatus::Failed ||
@@ -37,26 +37,38 @@ RunCounts CountRows(const QList<RunRow>& rows) {
 }
 
 QString FilesText(int count) {
-    return QString::number(count) +
-           (count == 1 ? QStringLiteral(" file") : QStringLiteral(" files"));
+    return count == 1 ? QCoreApplication::translate("ostrel::RunOverview", "%1 file").arg(count)
+                      : QCoreApplication::translate("ostrel::RunOverview", "%1 files").arg(count);
 }
 
 RunEndTexts EndOfRunTexts(const RunCounts& counts, bool stopRequested) {
-    const QString converted =
-        QStringLiteral("%1 of %2 converted").arg(counts.Succeeded).arg(FilesText(counts.Total));
+    // Whole sentences with their figures as arguments, so that a translation can order them.
     if (counts.Succeeded == counts.Total) {
-        return {QStringLiteral("Convert Finished!"),
-                QStringLiteral("Convert Finished. ") + kOpenFolderText, !stopRequested};
+        return {
+            QCoreApplication::translate("ostrel::RunOverview", "Convert Finished!"),
+            QCoreApplication::translate("ostrel::RunOverview",
+                                        "Convert Finished. Click here to open the output folder"),
+            !stopRequested};
     }
     if (stopRequested || counts.Canceled > 0) {
-        return {QStringLiteral("Convert Stopped!"),
-                QStringLiteral("Stopped: ") + converted + QStringLiteral(". ") + kOpenFolderText,
+        return {QCoreApplication::translate("ostrel::RunOverview", "Convert Stopped!"),
+                QCoreApplication::translate(
+                    "ostrel::RunOverview",
+                    "Stopped: %1 of %2 converted. Click here to open the output folder")
+                    .arg(counts.Succeeded)
+                    .arg(FilesText(counts.Total)),
                 false};
     }
     // Rows the encoder never reported on are not converted either: the counts add up.
     const int notConverted = counts.Total - counts.Succeeded;
-    return {QStringLiteral("Convert Finished with errors!"),
-            converted + QStringLiteral(", %1 failed. ").arg(notConverted) + kOpenFolderText, true};
+    return {QCoreApplication::translate("ostrel::RunOverview", "Convert Finished with errors!"),
+            QCoreApplication::translate(
+                "ostrel::RunOverview",
+                "%1 of %2 converted, %3 failed. Click here to open the output folder")
+                .arg(counts.Succeeded)
+                .arg(FilesText(counts.Total))
+                .arg(notConverted),
+            true};
 }
 
 RunProgressFigures MeasureRunProgress(const QList<RunRow>& rows, const QList<double>& sourceSeconds,
@@ -129,21 +141,23 @@ QString RunProgressText(const RunProgressFigures& figures) {
     // Whole seconds: the elapsed time rounded down, the remaining time up, so the clock never
     // shows a second that has not passed nor promises one too few.
     const QString separator = QStringLiteral("  \u00b7  ");
-    QString text =
-        figures.Running
-            ? QStringLiteral("%1 of %2 done").arg(figures.Ended).arg(FilesText(figures.Total))
-            : QStringLiteral("%1 of %2 converted")
-                  .arg(figures.Converted)
-                  .arg(FilesText(figures.Total));
-    text += separator + QStringLiteral("Elapsed ") +
-            FormatDuration(static_cast<double>(figures.ElapsedMs / 1000));
+    QString text = figures.Running
+                       ? QCoreApplication::translate("ostrel::RunOverview", "%1 of %2 done")
+                             .arg(figures.Ended)
+                             .arg(FilesText(figures.Total))
+                       : QCoreApplication::translate("ostrel::RunOverview", "%1 of %2 converted")
+                             .arg(figures.Converted)
+                             .arg(FilesText(figures.Total));
+    text += separator + QCoreApplication::translate("ostrel::RunOverview", "Elapsed %1")
+                            .arg(FormatDuration(static_cast<double>(figures.ElapsedMs / 1000)));
     if (figures.Running && figures.Pause == RunPause::User) {
-        text += separator + QStringLiteral("Paused");
+        text += separator + QCoreApplication::translate("ostrel::RunOverview", "Paused");
     } else if (figures.Running && figures.Pause == RunPause::DiskFull) {
         text += separator + DiskFullText(figures.FreeBytes);
     } else if (figures.RemainingMs) {
-        text += separator + QStringLiteral("Remaining about ") +
-                FormatDuration(static_cast<double>((*figures.RemainingMs + 999) / 1000));
+        text += separator +
+                QCoreApplication::translate("ostrel::RunOverview", "Remaining about %1")
+                    .arg(FormatDuration(static_cast<double>((*figures.RemainingMs + 999) / 1000)));
     }
     return text;
 }

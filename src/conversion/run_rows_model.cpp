@@ -1,5 +1,6 @@
 #include "conversion/run_rows_model.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace ostrel {
@@ -54,11 +55,11 @@ QVariant RunRowsModel::headerData(int section, Qt::Orientation orientation, int 
     }
     switch (section) {
         case OutputColumn:
-            return QStringLiteral("Output File Name");
+            return QCoreApplication::translate("ostrel::RunRowsModel", "Output File Name");
         case ProgressColumn:
-            return QStringLiteral("Progress");
+            return QCoreApplication::translate("ostrel::RunRowsModel", "Progress");
         case StatusColumn:
-            return QStringLiteral("Status");
+            return QCoreApplication::translate("ostrel::RunRowsModel", "Status");
         default:
             return {};
     }

@@ -3,8 +3,12 @@
 namespace ostrel {
 
 const QStringList& WhenDoneChoices() {
-    static const QStringList choices = {QStringLiteral("Do nothing"), QStringLiteral("Quit"),
-                                        QStringLiteral("Suspend"), QStringLiteral("Shut down")};
+    // The English texts; the window shows them through its translation.
+    static const QStringList choices = {
+        QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FormConverting", "Do nothing")),
+        QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FormConverting", "Quit")),
+        QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FormConverting", "Suspend")),
+        QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FormConverting", "Shut down"))};
     return choices;
 }
 

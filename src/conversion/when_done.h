@@ -12,7 +12,9 @@ namespace ostrel {
 
 enum class WhenDone : int { Nothing = 0, Quit, Suspend, ShutDown };
 
-inline const QString kWhenDoneLabel = QStringLiteral("When done:");
+inline constexpr char kWhenDoneLabelSource[] =
+    QT_TRANSLATE_NOOP("ostrel::FormConverting", "When done:");
+inline const QString kWhenDoneLabel = QString::fromLatin1(kWhenDoneLabelSource);
 // "Do nothing", "Quit", "Suspend", "Shut down": positions are the enum's values.
 const QStringList& WhenDoneChoices();
 // The stored choice ("WhenDone" in the settings store); Nothing for anything unknown.

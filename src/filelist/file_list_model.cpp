@@ -1,5 +1,7 @@
 #include "filelist/file_list_model.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,14 +12,21 @@ namespace ostrel {
 
 const QList<FileListModel::ColumnInfo>& FileListModel::Columns() {
     static const QList<ColumnInfo> columns = {
-        {QStringLiteral("File Name"), Qt::AlignLeft | Qt::AlignVCenter, 5293},
-        {QStringLiteral("Type"), Qt::AlignCenter, 1340},
-        {QStringLiteral("Duration"), Qt::AlignCenter, 2293},
-        {QStringLiteral("Video Size"), Qt::AlignCenter, 2647},
-        {QStringLiteral("File Size"), Qt::AlignRight | Qt::AlignVCenter, 2293},
-        {QStringLiteral("Modified"), Qt::AlignLeft | Qt::AlignVCenter, 4039},
-        {QStringLiteral("Video Codec"), Qt::AlignLeft | Qt::AlignVCenter, 4304},
-        {QStringLiteral("Audio Codec"), Qt::AlignLeft | Qt::AlignVCenter, 4304},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "File Name")),
+         Qt::AlignLeft | Qt::AlignVCenter, 5293},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Type")), Qt::AlignCenter, 1340},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Duration")), Qt::AlignCenter,
+         2293},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Video Size")), Qt::AlignCenter,
+         2647},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "File Size")),
+         Qt::AlignRight | Qt::AlignVCenter, 2293},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Modified")),
+         Qt::AlignLeft | Qt::AlignVCenter, 4039},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Video Codec")),
+         Qt::AlignLeft | Qt::AlignVCenter, 4304},
+        {QStringLiteral(QT_TRANSLATE_NOOP("ostrel::FileListModel", "Audio Codec")),
+         Qt::AlignLeft | Qt::AlignVCenter, 4304},
     };
     return columns;
 }
@@ -49,7 +58,7 @@ QString FileListModel::Text(const FileRow& row, int column, const QLocale& local
             return FormatDuration(row.DurationSeconds);
         case ColumnVideoSize:
             return row.HasVideo ? QStringLiteral("%1 X %2").arg(row.VideoWidth).arg(row.VideoHeight)
-                                : kNotAvailable;
+                                : QCoreApplication::translate("ostrel::FileListModel", "N/A");
         case ColumnFileSize:
             // A size the file system would not tell shows as 0.0 MB rather than a negative
             // number.
@@ -57,9 +66,11 @@ QString FileListModel::Text(const FileRow& row, int column, const QLocale& local
         case ColumnModified:
             return row.Modified.toLocalTime().toString(QStringLiteral("yyyy/MM/dd hh:mm:ss"));
         case ColumnVideoCodec:
-            return row.HasVideo ? row.VideoCodec : kNotAvailable;
+            return row.HasVideo ? row.VideoCodec
+                                : QCoreApplication::translate("ostrel::FileListModel", "N/A");
         case ColumnAudioCodec:
-            return row.HasAudio ? row.AudioCodec : kNotAvailable;
+            return row.HasAudio ? row.AudioCodec
+                                : QCoreApplication::translate("ostrel::FileListModel", "N/A");
         default:
             return {};
     }
@@ -88,7 +99,8 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     }
     if (role == Qt::DisplayRole) {
-        return Columns().at(section).Header;
+        return QCoreApplication::translate("ostrel::FileListModel",
+                                           Columns().at(section).Header.toUtf8().constData());
     }
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(Columns().at(section).Alignment);
@@ -277,11 +289,13 @@ void FileListModel::SelectOnlyLast() {
 }
 
 QString ListTotals::FilesTextFor(int count) {
-    return QStringLiteral("Total Files: ") + QString::number(count);
+    return QCoreApplication::translate("ostrel::ListTotals", "Total Files: ") +
+           QString::number(count);
 }
 
 QString ListTotals::DurationTextFor(double seconds) {
-    return QStringLiteral("Total Duration: ") + FormatDuration(seconds);
+    return QCoreApplication::translate("ostrel::ListTotals", "Total Duration: ") +
+           FormatDuration(seconds);
 }
 
 bool ListTotals::Refresh(const FileListModel& model) {

@@ -1,5 +1,7 @@
 #include "filelist/probe.h"
 
+#include <QCoreApplication>
+
 #include "common/duration.h"
 #include "common/engine_path.h"
 #include "common/file_info.h"
@@ -14,7 +16,7 @@ ProbeResult ProbeFile(engine::Decoder& decoder, const QString& path) {
     // the decoder, whose text says why.
     if (const FileKind kind = KindOf(path);
         kind != FileKind::Regular && kind != FileKind::Missing) {
-        result.Error = kNotRegularFileText;
+        result.Error = QCoreApplication::translate("ostrel::Probe", "Not a regular file");
         return result;
     }
     if (!decoder.OpenFile(ToEnginePath(path), std::string())) {

@@ -256,6 +256,34 @@ void PlayerController::VolumeMouseUp(int button, float xTwips, int sliderWidthPx
     volume_.SetSelLength(volume_.Value());
 }
 
+void PlayerController::VolumeKeyDown(int keyCode) {
+    int step = 0;
+    switch (keyCode) {
+        case kSliderKeyUp:
+        case kSliderKeyRight:
+            step = kVolumeKeyStep;
+            break;
+        case kSliderKeyDown:
+        case kSliderKeyLeft:
+            step = -kVolumeKeyStep;
+            break;
+        case kSliderKeyPageUp:
+            step = kVolumePageStep;
+            break;
+        case kSliderKeyPageDown:
+            step = -kVolumePageStep;
+            break;
+        default:
+            return;
+    }
+    const int value = std::clamp(volume_.Value() + step, 0, kVolumeMax);
+    volume_.SetValue(value);
+    if (engine::Player* player = Live()) {
+        player->SetAudioLevel(value);
+    }
+    volume_.SetSelLength(value);
+}
+
 void PlayerController::VolumeClicked() {
     volume_.SetSelLength(volume_.Value());
 }

@@ -38,6 +38,10 @@ class PlayerController : public QObject {
     static constexpr int kSeekSettleWaitMs = 50;
     static constexpr int kKeySeekSeconds = 5;
     static constexpr int kKeyLongSeekSeconds = 60;
+    // The focused volume slider's key steps: Up/Right and Down/Left by a sixteenth, Page Up
+    // and Page Down by a quarter of the range.
+    static constexpr int kVolumeKeyStep = 8;
+    static constexpr int kVolumePageStep = 32;
 
     using Wait = std::function<void(int ms)>;
 
@@ -82,6 +86,9 @@ class PlayerController : public QObject {
     void SeekClicked();
     void VolumeMouseUp(int button, float xTwips, int sliderWidthPx);
     void VolumeClicked();
+    // A key on the focused volume slider (its virtual-key code): the stepping keys move the
+    // volume within 0..kVolumeMax and pass the level on, as a release does; others do nothing.
+    void VolumeKeyDown(int keyCode);
     void MuteClicked();
     // Keyboard: seconds back (negative) or forward through the same path as a seek release,
     // nothing while the length is unknown.

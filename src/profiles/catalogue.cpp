@@ -1,5 +1,6 @@
 #include "profiles/catalogue.h"
 
+#include <QtGlobal>
 #include <algorithm>
 #include <array>
 
@@ -7,9 +8,9 @@ namespace ostrel {
 namespace {
 
 constexpr ProfileMenu kMenus[] = {
-    {1020, "ID_CATEGORYA", "General Audio Format", 0},
-    {1183, "ID_CATEGORYC", "General Video Format", 0},
-    {1021, "ID_CATEGORYB", "Device", 0},
+    {1020, "ID_CATEGORYA", QT_TRANSLATE_NOOP("ostrel::Catalogue", "General Audio Format"), 0},
+    {1183, "ID_CATEGORYC", QT_TRANSLATE_NOOP("ostrel::Catalogue", "General Video Format"), 0},
+    {1021, "ID_CATEGORYB", QT_TRANSLATE_NOOP("ostrel::Catalogue", "Device"), 0},
     {1081, "ID_ANDROID", "Android", 1021},
     {1094, "ID_ANDROIDPAD", "Android Pad", 1021},
     {1072, "ID_APPLETV", "Apple TV", 1021},
@@ -17,12 +18,12 @@ constexpr ProfileMenu kMenus[] = {
     {1054, "ID_IPHONE", "iPhone", 1021},
     {1060, "ID_IPOD", "iPod", 1021},
     {1099, "ID_BLACKBERRY", "BlackBerry", 1021},
-    {1154, "ID_HDVIDEO", "HD Video", 1021},
+    {1154, "ID_HDVIDEO", QT_TRANSLATE_NOOP("ostrel::Catalogue", "HD Video"), 1021},
     {1139, "ID_PMP", "PMP", 1021},
     {1123, "ID_PS", "PS3", 1021},
     {1118, "ID_PSP", "PSP", 1021},
     {1178, "ID_VCDDVD", "VCD/DVD", 1021},
-    {1164, "ID_WEBVIDEO", "Web Video", 1021},
+    {1164, "ID_WEBVIDEO", QT_TRANSLATE_NOOP("ostrel::Catalogue", "Web Video"), 1021},
     {1114, "ID_WINDOWSPHONE", "Windows Phone", 1021},
     {1130, "ID_XBOX", "Xbox", 1021},
 };

@@ -11,22 +11,23 @@
 namespace ostrel {
 namespace {
 
-constexpr const char* kSizeEntries[] = {"Auto",
-                                        "128 x 96 (sqcif)",
-                                        "176 x 144 (qcif)",
-                                        "320 x 240 (qvga)",
-                                        "352 x 240",
-                                        "352 x 288 (cif)",
-                                        "480 x 320",
-                                        "640 x 480 (vga)",
-                                        "720 x 480 (NTSC)",
-                                        "704 x 576 (4cif)",
-                                        "720 x 576 (PAL)",
-                                        "800 x 600",
-                                        "1024 x 576",
-                                        "1280 x 720",
-                                        "1920 x 1080",
-                                        "Custom..."};
+constexpr const char* kSizeEntries[] = {
+    QT_TRANSLATE_NOOP("ostrel::FormatDialogModel", "Auto"),
+    "128 x 96 (sqcif)",
+    "176 x 144 (qcif)",
+    "320 x 240 (qvga)",
+    "352 x 240",
+    "352 x 288 (cif)",
+    "480 x 320",
+    "640 x 480 (vga)",
+    "720 x 480 (NTSC)",
+    "704 x 576 (4cif)",
+    "720 x 576 (PAL)",
+    "800 x 600",
+    "1024 x 576",
+    "1280 x 720",
+    "1920 x 1080",
+    QT_TRANSLATE_NOOP("ostrel::FormatDialogModel", "Custom...")};
 static_assert(std::size(kSizeEntries) == kSizeIndexCustom + 1);
 
 constexpr int kMinSide = 16;
@@ -68,22 +69,18 @@ class FormatDialogModel::ChangeBatch {
     int enabledBefore_ = 0;
 };
 
-const QStringList& FormatDialogModel::SizeEntries() {
-    static const QStringList entries = [] {
-        QStringList list;
-        for (const char* entry : kSizeEntries) {
-            list.append(QLatin1String(entry));
-        }
-        return list;
-    }();
-    return entries;
+QStringList FormatDialogModel::SizeEntries() {
+    // Translated on each call, so that a language loaded later is shown; the sizes themselves
+    // are numbers and stay as they are.
+    QStringList list;
+    for (const char* entry : kSizeEntries) {
+        list.append(tr(entry));
+    }
+    return list;
 }
 
-const QStringList& FormatDialogModel::QualityEntries() {
-    static const QStringList entries = {QStringLiteral("High (larger file size)"),
-                                        QStringLiteral("Normal"),
-                                        QStringLiteral("Low (smaller file size)")};
-    return entries;
+QStringList FormatDialogModel::QualityEntries() {
+    return {tr("High (larger file size)"), tr("Normal"), tr("Low (smaller file size)")};
 }
 
 int FormatDialogModel::SystemProcessorCount() {
@@ -125,7 +122,7 @@ int FormatDialogModel::EnabledState() const {
 }
 
 QString FormatDialogModel::MoreButtonText() const {
-    return gridExpanded_ ? QStringLiteral("More <<") : QStringLiteral("More >>");
+    return gridExpanded_ ? tr("More <<") : tr("More >>");
 }
 
 int FormatDialogModel::DialogWidthTwips() const {
@@ -329,7 +326,7 @@ void FormatDialogModel::ApplySizeSelection(int index) {
         return;
     }
     // "W x H", optionally followed by a blank and a name in parentheses.
-    const QString& entry = SizeEntries()[index];
+    const QString entry = SizeEntries()[index];
     const qsizetype separator = entry.indexOf(QLatin1String(" x "));
     if (separator >= 0) {
         SetSizeBoxesEnabled(false);

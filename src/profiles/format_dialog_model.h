@@ -23,9 +23,9 @@ class FormatDialogModel : public QObject {
     static constexpr int kExpandedWidthTwips = 12270;
 
     // The entries of the size list; 0 is "Auto", the last is "Custom...".
-    static const QStringList& SizeEntries();
+    static QStringList SizeEntries();
     // The entries of both quality lists, by QualityLevel.
-    static const QStringList& QualityEntries();
+    static QStringList QualityEntries();
     // The number of processors, 0 when it cannot be told.
     static int SystemProcessorCount();
     // Accepts a typed character for the width and height boxes: a digit or Backspace.

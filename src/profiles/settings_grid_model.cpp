@@ -1,5 +1,6 @@
 #include "profiles/settings_grid_model.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <vector>
 
@@ -72,10 +73,27 @@ int RowOf(quintptr node) {
     return -1;
 }
 
+// The grid's texts are English; the model shows them in the user's language.
+QString Translated(const char* text) {
+    return QCoreApplication::translate("ostrel::SettingsGrid", text);
+}
+
+// "Auto" is the one word among the values; numbers and sizes are shown as they are. An edit
+// that gives the translated word back stores "Auto".
+QString ShownValue(const QString& value) {
+    return value == QLatin1String("Auto") ? Translated("Auto") : value;
+}
+QVariant StoredValue(const QVariant& value) {
+    if (value.typeId() == QMetaType::QString && value.toString() == Translated("Auto")) {
+        return QStringLiteral("Auto");
+    }
+    return value;
+}
+
 QStringList ChoiceTexts(const GridItemInfo& info) {
     QStringList texts;
     for (const char* choice : info.Choices) {
-        texts.append(QLatin1String(choice));
+        texts.append(ShownValue(QLatin1String(choice)));
     }
     return texts;
 }
@@ -138,7 +156,9 @@ QVariant SettingsGridModel::data(const QModelIndex& index, int role) const {
     if (item == GridItem::None) {
         switch (role) {
             case Qt::DisplayRole:
-                return index.column() == CaptionColumn ? GridCategoryCaption(category) : QVariant();
+                return index.column() == CaptionColumn
+                           ? Translated(GridCategoryCaption(category).toLatin1().constData())
+                           : QVariant();
             case HiddenRole:
                 return grid_->IsCategoryHidden(category);
             case ReadOnlyRole:
@@ -157,14 +177,14 @@ QVariant SettingsGridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
             if (index.column() == CaptionColumn) {
-                return QLatin1String(info.Caption);
+                return Translated(info.Caption);
             }
-            return isCheckBox ? QVariant() : QVariant(grid_->Text(item));
+            return isCheckBox ? QVariant() : QVariant(ShownValue(grid_->Text(item)));
         case Qt::EditRole:
             if (index.column() != ValueColumn) {
                 return {};
             }
-            return isCheckBox ? grid_->Value(item) : QVariant(grid_->Text(item));
+            return isCheckBox ? grid_->Value(item) : QVariant(ShownValue(grid_->Text(item)));
         case Qt::CheckStateRole:
             if (index.column() != ValueColumn || !isCheckBox) {
                 return {};
@@ -172,7 +192,7 @@ QVariant SettingsGridModel::data(const QModelIndex& index, int role) const {
             return grid_->Checked(item) ? Qt::Checked : Qt::Unchecked;
         case Qt::ToolTipRole:
         case DescriptionRole:
-            return info.Description != nullptr ? QString::fromLatin1(info.Description) : QString();
+            return info.Description != nullptr ? Translated(info.Description) : QString();
         case KindRole:
             return static_cast<int>(info.Kind);
         case ChoicesRole:
@@ -205,7 +225,7 @@ bool SettingsGridModel::setData(const QModelIndex& index, const QVariant& value,
         return grid_->SetValueByUser(item, value.toInt() == Qt::Checked);
     }
     if (role == Qt::EditRole) {
-        return grid_->SetValueByUser(item, value);
+        return grid_->SetValueByUser(item, StoredValue(value));
     }
     return false;
 }

@@ -321,7 +321,11 @@ void ConversionTest::stopTwiceThenClose() {
     QTest::mouseClick(window->StopButton(), Qt::LeftButton);
     QCOMPARE(encoder.stopCount, 3);  // the second press, and the closing
     QTRY_VERIFY(h.window == nullptr);
-    QVERIFY(!h.notice->isVisible());
+    // The queue never reported its end: the notice still tells how the run ended.
+    QVERIFY(h.notice->isVisible());
+    QCOMPARE(h.notice->Message(),
+             "Stopped: 1 of 2 files converted. Click here to open the output folder");
+    QCOMPARE(h.sounds, 0);
 }
 
 void ConversionTest::closeBoxStopsTheEncoder() {
@@ -329,14 +333,23 @@ void ConversionTest::closeBoxStopsTheEncoder() {
     Harness h(encoder);
     FormConverting* window = h.Run({VideoFileRow(h.In("a.avi"))});
     QVERIFY(window != nullptr);
+    // A stray Escape leaves the run going; only the close box stops it.
+    QTest::keyClick(window, Qt::Key_Escape);
+    QVERIFY(window->isVisible());
+    QCOMPARE(encoder.stopCount, 0);
     window->close();
     QCOMPARE(encoder.stopCount, 1);
     QTRY_VERIFY(h.window == nullptr);
+    QVERIFY(h.notice->isVisible());
+    QCOMPARE(h.notice->Message(),
+             "Stopped: 0 of 1 file converted. Click here to open the output folder");
+    h.notice->hide();
     // A late event of the stopped run reaches nothing that is gone.
     encoder.Progress(0, 1, 2);
     encoder.QueueEnded();
     Deliver();
     QVERIFY(!h.notice->isVisible());
+    QCOMPARE(h.sounds, 0);
 }
 
 // Events the encoder posted for a run whose window has closed reach neither that run nor the
@@ -349,6 +362,7 @@ void ConversionTest::eventsOfAClosedRunMissTheNext() {
     encoder.Progress(0, 500, 1000);
     encoder.QueueEnded(Outcome::Stopped);
     first->close();
+    h.notice->hide();  // the first run's notice
     FormConverting* second = h.Run({VideoFileRow(h.In("b.avi"))});
     QVERIFY(second != nullptr && second != first);
     Deliver();
@@ -379,8 +393,15 @@ void ConversionTest::filesThatCannotBeOpenedStillGetRows() {
     QCOMPARE(Shown(window->StopButton()->text()), QStringLiteral("Close"));
     QCOMPARE(window->windowTitle(), QStringLiteral("Convert Finished with errors!"));
     QVERIFY(window->OpenButton()->isEnabled());
+    QVERIFY(h.notice->isVisible());
+    QCOMPARE(h.notice->Message(),
+             "0 of 2 files converted, 2 failed. Click here to open the output folder");
+    QCOMPARE(h.sounds, 1);
+    // The run is over: Escape closes the window, without a second notice.
+    h.notice->hide();
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTRY_VERIFY(h.window == nullptr);
     QVERIFY(!h.notice->isVisible());
-    window->close();
 }
 
 void ConversionTest::dialogIsCreatedOnce() {

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -19,9 +20,12 @@
 #include "app/window_placement.h"
 #include "fake_encoder.h"
 #include "profiles/settings_grid_model.h"
+#include "pseudo_translation.h"
 #include "shown_text.h"
 
 using namespace ostrel;
+using ostrel::testing::Lengthening;
+using ostrel::testing::PseudoFaults;
 using ostrel::testing::Shown;
 
 namespace {
@@ -102,6 +106,7 @@ class FormatDialogTest : public QObject {
     void invalidPathStopsTheRun();
     void relativeDestinationBecomesAbsolute_data();
     void relativeDestinationBecomesAbsolute();
+    void pseudoTranslationFits();
 
   private:
     QTreeView* Tree() const { return dialog_->Grid()->Tree(); }
@@ -730,4 +735,54 @@ void FormatDialogTest::relativeDestinationBecomesAbsolute() {
 }
 
 QTEST_MAIN(FormatDialogTest)
+// Every caption, list entry and grid text is translated and has its room, also where the
+// English layout places a caption at a fixed position before its control.
+void FormatDialogTest::pseudoTranslationFits() {
+    Lengthening lengthening;
+    QCoreApplication::installTranslator(&lengthening);
+    const auto removal =
+        qScopeGuard([&lengthening] { QCoreApplication::removeTranslator(&lengthening); });
+    init();
+    FormVideoFormat* d = dialog_.get();
+    QTest::mouseClick(Child<QPushButton>(d, "BtnMore"), Qt::LeftButton);
+    PseudoFaults pseudo;
+    for (const QLabel* label : d->findChildren<QLabel*>()) {
+        if (!label->isVisible() || label->text().isEmpty() || label->wordWrap()) {
+            continue;
+        }
+        // The caption's text ends before any control beside it.
+        int room = label->contentsRect().width();
+        for (const QWidget* other :
+             label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const QRect g = other->geometry();
+            if (other != label && other->isVisible() && g.left() > label->x() &&
+                g.top() < label->geometry().bottom() && g.bottom() > label->y()) {
+                room = qMin(room, g.left() - label->x());
+            }
+        }
+        pseudo.Check(label->text(), room, label->fontMetrics());
+    }
+    for (const QPushButton* button : d->findChildren<QPushButton*>()) {
+        pseudo.Check(button->text(), button->width() - 8, button->fontMetrics());
+    }
+    for (const char* name : {"ComboSize", "ComboVideoQ", "ComboAudioQ"}) {
+        auto* combo = Child<QComboBox>(d, name);
+        pseudo.Check(combo->itemText(0), combo->width() - 24, combo->fontMetrics());
+    }
+    for (int category = 0; category < GridModel()->rowCount(); ++category) {
+        const QModelIndex parent = GridModel()->index(category, SettingsGridModel::CaptionColumn);
+        pseudo.Check(parent.data().toString(), Tree()->visualRect(parent).width(),
+                     Tree()->fontMetrics());
+        for (int row = 0; row < GridModel()->rowCount(parent); ++row) {
+            const QModelIndex caption =
+                GridModel()->index(row, SettingsGridModel::CaptionColumn, parent);
+            if (!IsRowHidden(caption)) {
+                pseudo.Check(caption.data().toString(), Tree()->visualRect(caption).width(),
+                             Tree()->fontMetrics());
+            }
+        }
+    }
+    QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
+}
+
 #include "format_dialog_test.moc"

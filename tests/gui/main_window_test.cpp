@@ -2,15 +2,20 @@
 // where real media is not the point; the real engine module probes generated clips where it is.
 #include <sys/stat.h>
 #include <QAction>
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,9 +24,12 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
+#include <QTreeView>
 #include <QUrl>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 
@@ -29,16 +37,23 @@
 #include "app/file_list_view.h"
 #include "app/form_flash.h"
 #include "app/form_wait.h"
+#include "app/format_dialog.h"
 #include "app/main_window.h"
+#include "app/progress_window.h"
+#include "app/settings_grid_view.h"
 #include "app/update_check.h"
 #include "common/engine_path.h"
 #include "common/settings_store.h"
 #include "fake_engine.h"
+#include "profiles/settings_grid_model.h"
+#include "pseudo_translation.h"
 #include "shown_text.h"
 
 using namespace ostrel;
 using ostrel::testing::FakeEngine;
 using ostrel::testing::FakeMedia;
+using ostrel::testing::Lengthening;
+using ostrel::testing::PseudoFaults;
 using ostrel::testing::Shown;
 
 namespace {
@@ -836,6 +851,217 @@ class MainWindowTest : public QObject {
         QVERIFY(flash.isVisible());
         QTest::mouseClick(&flash, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
         QVERIFY(!flash.isVisible());
+    }
+
+    // Nothing the user meets by accident takes a part of the window away: a right click on
+    // the bars offers no menu (Qt's would hide the toolbar for good), and Escape leaves the
+    // wait window of a multi-file add up.
+    void barsAndWaitWindowStayPut() {
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (QWidget* bar : QList<QWidget*>{window.Bars().Toolbar, window.menuBar()}) {
+            QString offered;
+            // A menu would run its own loop: close it from inside and note what it offered.
+            QTimer::singleShot(50, bar, [&offered] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    offered = ActionTexts(menu->actions()).join(QLatin1Char(','));
+                    menu->close();
+                }
+            });
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                    bar->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(bar, &event);
+            QTest::qWait(100);
+            QVERIFY2(offered.isEmpty(), qPrintable(offered));
+        }
+        QVERIFY(window.Bars().Toolbar->isVisible());
+
+        FormWait wait(&window);
+        wait.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wait));
+        QTest::keyClick(&wait, Qt::Key_Escape);
+        QVERIFY(wait.isVisible());
+    }
+
+    // A typed name of a missing file leaves the open dialog as a name, for the window's own
+    // "Can not open file" message; a name that exists still goes through Qt's checks.
+    void openDialogPassesMissingNames() {
+        for (const QString& name : {QStringLiteral("missing.mp4"), QStringLiteral("clip.avi")}) {
+            const auto dialog = NewOpenFilesDialog(nullptr, mediaDir_.path(), {"All (*)"});
+            dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+            dialog->show();
+            auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(edit != nullptr);
+            edit->setText(name);
+            auto* box = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+            QTRY_VERIFY(box->button(QDialogButtonBox::Open)->isEnabled());
+            QTest::mouseClick(box->button(QDialogButtonBox::Open), Qt::LeftButton);
+            QTRY_COMPARE(dialog->result(), int(QDialog::Accepted));
+            QCOMPARE(dialog->selectedFiles(), QStringList{MediaPath(name)});
+        }
+    }
+
+    // Files of one folder keep their names in sight: the "File Name" cell loses the start of
+    // a long path, not its middle, and the tooltip has the whole path.
+    void longPathsKeepTheirNames() {
+        MainWindow& window = Started();
+        AddFakeRows(window, 1);
+        const QModelIndex cell = window.Model().index(0, FileListModel::ColumnFileName);
+        auto* delegate = dynamic_cast<PathCellDelegate*>(
+            window.ListView()->itemDelegateForColumn(FileListModel::ColumnFileName));
+        QVERIFY(delegate != nullptr);
+        QStyleOptionViewItem option;
+        delegate->initStyleOption(&option, cell);
+        QCOMPARE(option.textElideMode, Qt::ElideLeft);
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), QStringLiteral("/media/clip1.mp4"));
+    }
+
+    // One whole conversion without the mouse: add a file, open the dialog, choose a profile
+    // from its menu, change a grid value, type the folder, convert, try Escape, stop, open the
+    // folder, close, and play. Every key goes to the widget that has the focus (or the open
+    // menu), and every widget the focus reaches is in sight.
+    void wholeFlowByKeys() {
+        QTemporaryDir outDir;
+        shell_.chooseResults = {{QStringLiteral("/media/clip1.mp4")}};
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QWidget* target = QApplication::activePopupWidget();
+            if (target == nullptr) {
+                target = QApplication::focusWidget();
+            }
+            QVERIFY(target != nullptr);
+            QVERIFY2(target->isVisible(), target->metaObject()->className());
+            QTest::keyClick(target, key, modifiers);
+        };
+
+        press(Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(window.Model().Count(), 1);
+        press(Qt::Key_Return, Qt::ControlModifier);
+        auto* dialog = window.findChild<FormVideoFormat*>();
+        QVERIFY(dialog != nullptr);
+        QTRY_VERIFY(dialog->isActiveWindow());
+
+        // Alt+F reaches the profile box; F4 opens its menu; a group, then its first profile.
+        const QString before = dialog->Model().FormatCaption();
+        press(Qt::Key_F, Qt::AltModifier);
+        press(Qt::Key_F4);
+        QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+        press(Qt::Key_Down);
+        press(Qt::Key_Down);
+        press(Qt::Key_Right);
+        QTRY_VERIFY(QApplication::activePopupWidget() != dialog->ProfileMenu());
+        press(Qt::Key_Return);
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        QVERIFY2(dialog->Model().FormatCaption() != before, qPrintable(before));
+        // The offscreen platform does not hand activation back once a menu closes; a window
+        // manager does.
+        dialog->activateWindow();
+        QTRY_VERIFY(dialog->isActiveWindow());
+
+        // Alt+M shows the grid and Tab reaches it; the arrows find an item with fixed choices,
+        // F2 edits it.
+        QTreeView* tree = dialog->Grid()->Tree();
+        press(Qt::Key_M, Qt::AltModifier);
+        QTRY_VERIFY(tree->isVisible());
+        for (int tab = 0; tab < 20 && QApplication::focusWidget() != tree; ++tab) {
+            press(Qt::Key_Tab);
+        }
+        QCOMPARE(QApplication::focusWidget(), tree);
+        const auto isChoice = [](const QModelIndex& index) {
+            return index.data(SettingsGridModel::KindRole).toInt() ==
+                       static_cast<int>(GridItemKind::FixedChoice) &&
+                   !index.data(SettingsGridModel::ReadOnlyRole).toBool();
+        };
+        for (int down = 0; down < 40 && !isChoice(tree->currentIndex()); ++down) {
+            press(Qt::Key_Down);
+        }
+        QVERIFY(isChoice(tree->currentIndex()));
+        const QModelIndex value = tree->currentIndex().siblingAtColumn(1);
+        const QString oldValue = value.data().toString();
+        press(Qt::Key_F2);
+        QTRY_VERIFY(QApplication::focusWidget() != tree);
+        press(Qt::Key_Down);
+        press(Qt::Key_Return);
+        QTRY_VERIFY(value.data().toString() != oldValue);
+
+        // Alt+D reaches the folder; the typed folder is where the run writes.
+        press(Qt::Key_D, Qt::AltModifier);
+        press(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), outDir.path());
+        press(Qt::Key_Return);
+        FormConverting* progress = nullptr;
+        QTRY_VERIFY((progress = window.findChild<FormConverting*>()) != nullptr);
+        QTRY_VERIFY(progress->isActiveWindow());
+        QStringList opened;
+        progress->SetFolderOpener([&opened](const QString& folder) { opened << folder; });
+        press(Qt::Key_Escape);
+        QVERIFY(progress->isVisible());
+        QCOMPARE(engine_.encoder->stopCount, 0);
+        press(Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(engine_.encoder->stopCount, 1);
+        engine_.encoder->QueueEnded();
+        QTRY_VERIFY(progress->OpenButton()->isEnabled());
+        // The notice must not take the focus; the offscreen platform activates it anyway.
+        progress->activateWindow();
+        QTRY_VERIFY(progress->isActiveWindow());
+        press(Qt::Key_O, Qt::AltModifier);
+        QTRY_COMPARE(opened.size(), 1);
+        QVERIFY(QDir(opened.first()) == QDir(outDir.path()));
+        press(Qt::Key_C, Qt::AltModifier);
+        QTRY_VERIFY(window.findChild<FormConverting*>() == nullptr);
+
+        // Back in the main window (activated by the window manager, here by hand), Tab reaches
+        // Play and Space presses it.
+        window.activateWindow();
+        QTRY_VERIFY(window.isActiveWindow());
+        for (int tab = 0;
+             tab < 8 &&
+             !(qobject_cast<QToolButton*>(QApplication::focusWidget()) &&
+               static_cast<QToolButton*>(QApplication::focusWidget())->defaultAction()->text() ==
+                   QStringLiteral("Play"));
+             ++tab) {
+            press(Qt::Key_Tab);
+        }
+        press(Qt::Key_Space);
+        QTRY_COMPARE(shell_.modalTitles.size(), 1);
+        QCOMPARE(shell_.modalTitles.first(), QStringLiteral("/media/clip1.mp4"));
+    }
+
+    // Under a translation that makes every text 40 % longer, every text of the main window
+    // went through it and none is cut off: toolbar buttons, menus, column headers, totals.
+    void pseudoTranslationFits() {
+        Lengthening lengthening;
+        QCoreApplication::installTranslator(&lengthening);
+        MainWindow& window = Started();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        AddFakeRows(window, 1);
+        window.RefreshTotals();
+        PseudoFaults pseudo;
+        const auto check = [&pseudo](const QString& shown, int room, const QFontMetrics& metrics) {
+            pseudo.Check(shown, room, metrics);
+        };
+        for (QAction* action : window.Bars().Toolbar->actions()) {
+            QWidget* button = window.Bars().Toolbar->widgetForAction(action);
+            check(action->text(), button->width(), button->fontMetrics());
+        }
+        for (QAction* menu : window.menuBar()->actions()) {
+            check(menu->text(), window.menuBar()->actionGeometry(menu).width(),
+                  window.menuBar()->fontMetrics());
+        }
+        QHeaderView* header = window.ListView()->header();
+        for (int column = 0; column < header->count(); ++column) {
+            check(window.Model().headerData(column, Qt::Horizontal).toString(),
+                  header->sectionSize(column) - 4, header->fontMetrics());
+        }
+        for (QLabel* pane : {window.TotalFilesPane(), window.TotalDurationPane()}) {
+            check(pane->text(), pane->contentsRect().width(), pane->fontMetrics());
+        }
+        QCoreApplication::removeTranslator(&lengthening);
+        QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
     }
 
   private:

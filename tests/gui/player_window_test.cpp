@@ -14,6 +14,7 @@
 #include "fake_engine.h"
 #include "file_rows.h"
 #include "filelist/file_list_model.h"
+#include "pseudo_translation.h"
 #include "widgets/slider/na_slider.h"
 
 using namespace ostrel;
@@ -114,6 +115,27 @@ class PlayerWindowTest : public QObject {
     }
 
     void cleanup() { form_.reset(); }
+
+    // The player's only words are its controls' tips and names; the time fits its label.
+    void pseudoTranslationFits() {
+        ostrel::testing::Lengthening lengthening;
+        QCoreApplication::installTranslator(&lengthening);
+        FormPlayer& form = Loaded();
+        ostrel::testing::PseudoFaults pseudo;
+        for (const QWidget* control : std::initializer_list<const QWidget*>{
+                 form.PauseButton(), form.Mute(), form.SeekSlider(), form.VolumeSlider()}) {
+            pseudo.Check(control->accessibleName(), QWIDGETSIZE_MAX, control->fontMetrics());
+        }
+        for (const QWidget* control : std::initializer_list<const QWidget*>{
+                 form.PauseButton(), form.Mute(), form.VolumeSlider()}) {
+            pseudo.Check(control->toolTip(), QWIDGETSIZE_MAX, control->fontMetrics());
+        }
+        const QLabel* time = form.TimeLabel();
+        QVERIFY(time->fontMetrics().horizontalAdvance(time->text()) <=
+                time->contentsRect().width());
+        QCoreApplication::removeTranslator(&lengthening);
+        QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
+    }
 
     void loadsInOrder() {
         // At the time of the open the caption and the time text are there, the icons and the
@@ -347,6 +369,12 @@ class PlayerWindowTest : public QObject {
         QTest::keyClick(form.SeekSlider(), Qt::Key_Right);
         QVERIFY(Calls(player, "Seek").empty());
         QCOMPARE(form.SeekSlider()->Value(), 250);
+        // The focused volume slider steps with Up/Down and the page keys.
+        form.VolumeSlider()->setFocus();
+        QTest::keyClick(form.VolumeSlider(), Qt::Key_Down);
+        QTest::keyClick(form.VolumeSlider(), Qt::Key_PageDown);
+        QCOMPARE(form.VolumeSlider()->Value(), 88);
+        QCOMPARE(Calls(player, "SetAudioLevel"), Log({"SetAudioLevel 120", "SetAudioLevel 88"}));
 
         // Double click on the picture: full screen; Esc leaves it and a second Esc closes.
         QTest::mouseDClick(form.Video(), Qt::LeftButton);

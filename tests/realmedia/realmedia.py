@@ -9,7 +9,7 @@ A file is expected to fail when ffprobe cannot open it, when it has neither audi
 the output can take, or when the ffmpeg tool decodes nothing from it; every other file must
 convert. Exit status 0 when every check holds, 1 otherwise, 77 when the folder is missing.
 
-Usage: realmedia.py --convert build/bin/ostrel-convert --media /work/shared/media/real
+Usage: realmedia.py --convert build/bin/ostrel-convert --media ../shared/media/real
 """
 import argparse
 import concurrent.futures
@@ -210,7 +210,7 @@ def main():
     parser.add_argument("--jobs", type=int, default=2)
     args = parser.parse_args()
     if not os.path.isdir(args.media):
-        print("realmedia: no folder %s, skipped" % args.media)
+        print("realmedia: SKIPPED: no folder of real-world media at %s (set OSTREL_REAL_MEDIA_DIR)" % args.media, flush=True)
         return 77
     names = sorted(n for n in os.listdir(args.media)
                    if n != "SOURCES.txt" and os.path.isfile(os.path.join(args.media, n)))

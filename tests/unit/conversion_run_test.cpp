@@ -260,7 +260,8 @@ TEST_F(ConversionRunTest, FilesThatFailToQueueKeepTheirRowsAndLaterRowsStayAlign
 }
 
 TEST_F(ConversionRunTest, EventsWriteProgressAndStatus) {
-    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi")), VideoFileRow(In("c.avi"))});
+    Queue({VideoFileRow(In("a.avi")), VideoFileRow(In("b.avi")), VideoFileRow(In("c.avi")),
+           VideoFileRow(In("d.avi"))});
     int queueEnded = 0;
     int taskEnded = 0;
     QObject::connect(&run_, &ConversionRun::queueEnded, &run_, [&queueEnded] { ++queueEnded; });
@@ -292,6 +293,7 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatus) {
         {"progress", 1, 900, 1000, Outcome::None, "", 1, "10%", "Canceled"},
         {"finished", 1, 0, 0, Outcome::Succeeded, "", 1, "100%", "OK"},  // a late success shows
         {"finished", 2, 0, 0, Outcome::Stopped, "", 2, "", "Canceled"},  // ended by the stop
+        {"finished", 3, 0, 0, Outcome::Failed, "Disk full", 3, "", "Error: Disk full"},
     };
     for (const Step& s : steps) {
         const std::string event = s.event;
@@ -310,7 +312,7 @@ TEST_F(ConversionRunTest, EventsWriteProgressAndStatus) {
     EXPECT_TRUE(run_.StopRequested());
     EXPECT_EQ(run_.CurrentState(), ConversionRun::State::Stopped);
     EXPECT_EQ(run_.SucceededCount(), 2);
-    EXPECT_EQ(taskEnded, 4);
+    EXPECT_EQ(taskEnded, 5);
     EXPECT_EQ(queueEnded, 0);
 
     // The end of the queue, even with the failure flag, ends the run once and touches no row.

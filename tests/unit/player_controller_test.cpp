@@ -224,6 +224,33 @@ TEST(PlayerControllerTest, VolumeRelease) {
     }
 }
 
+TEST(PlayerControllerTest, VolumeKeys) {
+    const struct {
+        int start;
+        int keyCode;
+        std::int32_t value;
+        Log calls;
+    } cases[] = {
+        {64, kSliderKeyUp, 72, {"SetAudioLevel 72"}},
+        {64, kSliderKeyRight, 72, {"SetAudioLevel 72"}},
+        {64, kSliderKeyDown, 56, {"SetAudioLevel 56"}},
+        {64, kSliderKeyLeft, 56, {"SetAudioLevel 56"}},
+        {64, kSliderKeyPageUp, 96, {"SetAudioLevel 96"}},
+        {64, kSliderKeyPageDown, 32, {"SetAudioLevel 32"}},
+        {124, kSliderKeyUp, 128, {"SetAudioLevel 128"}},
+        {20, kSliderKeyPageDown, 0, {"SetAudioLevel 0"}},
+        {64, 'M', 64, {}},
+    };
+    for (const auto& c : cases) {
+        Window window;
+        window.volume.SetValue(c.start);
+        window.volume.HandleKeyDown(c.keyCode, 0);
+        window.controller.VolumeKeyDown(c.keyCode);
+        EXPECT_EQ(window.player.Take(), c.calls) << c.keyCode;
+        EXPECT_EQ(window.volume.Value(), c.value) << c.keyCode;
+    }
+}
+
 TEST(PlayerControllerTest, LoadedSliderSettings) {
     Window window;
     EXPECT_EQ(window.seek.SmallChange(), 0);

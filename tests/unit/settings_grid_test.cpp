@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QStringList>
+#include <QTranslator>
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -328,6 +331,44 @@ TEST(SettingsGridModelTest, ExposesKindChoicesDescriptionAndFlags) {
     EXPECT_TRUE(model.flags(audio) & Qt::ItemIsEditable);
     EXPECT_TRUE(model.flags(model.IndexOfItem(GridItem::CropVideo, 1)) & Qt::ItemIsUserCheckable);
     EXPECT_FALSE(model.flags(model.IndexOfItem(GridItem::CropTop, 1)) & Qt::ItemIsEditable);
+}
+
+// Translated, the grid shows "Auto" in the user's language and still stores "Auto".
+TEST(SettingsGridModelTest, TranslatedAutoIsStoredAsAuto) {
+    class German : public QTranslator {
+      public:
+        bool isEmpty() const override { return false; }
+        QString translate(const char* context, const char* source, const char*,
+                          int) const override {
+            return QByteArray(context) == "ostrel::SettingsGrid" && QByteArray(source) == "Auto"
+                       ? QStringLiteral("Automatisch")
+                       : QString();
+        }
+    } german;
+    int argc = 1;
+    char name[] = "settings_grid_test";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication::installTranslator(&german);
+    SettingsGrid grid;
+    SettingsGridModel model(&grid);
+    const QModelIndex channels = model.IndexOfItem(GridItem::Channels, 1);
+    EXPECT_EQ(channels.data(SettingsGridModel::ChoicesRole).toStringList(),
+              (QStringList{"Automatisch", "1", "2"}));
+    EXPECT_EQ(channels.data().toString(), "Automatisch");
+    const QModelIndex rate = model.IndexOfItem(GridItem::SampleRate, 1);
+    const struct {
+        const char* typed;
+        const char* stored;
+    } cases[] = {{"44100", "44100"}, {"Automatisch", "Auto"}, {"Auto", "Auto"}};
+    for (const auto& c : cases) {
+        EXPECT_TRUE(model.setData(rate, QString::fromUtf8(c.typed))) << c.typed;
+        EXPECT_EQ(grid.Settings().SampleRate, c.stored) << c.typed;
+    }
+    QCoreApplication::removeTranslator(&german);
 }
 
 TEST(SettingsGridModelTest, EditsGoThroughTheUserHandlingAndNotifyTheView) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "common/rounding.h"
+#include "widgets/slider/slider_accessible.h"
 #include "widgets/slider/slider_input.h"
 #include "widgets/slider/slider_skins.h"
 
@@ -134,6 +135,7 @@ NaSlider::NaSlider(SliderSkin skin, QWidget* parent) : QFrame(parent), model_(sk
     connect(&model_, &SliderModel::MouseMove, this, &NaSlider::MouseMove);
     connect(&model_, &SliderModel::MouseUp, this, &NaSlider::MouseUp);
     connect(&model_, &SliderModel::Paint, this, &NaSlider::Paint);
+    MakeAccessible(this);
 }
 
 void NaSlider::SetBackColor(std::uint32_t color) {

@@ -20,7 +20,9 @@ inline constexpr int kSliderAltKey = 4;
 inline constexpr int kSliderKeyPageUp = 33;
 inline constexpr int kSliderKeyPageDown = 34;
 inline constexpr int kSliderKeyLeft = 37;
+inline constexpr int kSliderKeyUp = 38;
 inline constexpr int kSliderKeyRight = 39;
+inline constexpr int kSliderKeyDown = 40;
 
 // The virtual-key code of a Qt key (US layout for punctuation); 0 for keys without one.
 // The keypad modifier picks the number pad's own codes for digits and operators.
