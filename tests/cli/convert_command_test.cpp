@@ -143,6 +143,7 @@ TEST_F(ConvertCommandTest, DryRunSaysWhatWouldBeCopied) {
         {{"--profile", "ID_MPH", "--copy-when-fits", "--size", "320x240"}, "audio copied"},
         {{"--profile", "ID_MPH", "--copy-when-fits", "--channels", "1"}, "video copied"},
         {{"--profile", "ID_AVI", "--copy-when-fits"}, "converted"},
+        {{"--profile", "ID_MPHEVC", "--copy-when-fits"}, "audio copied"},
         {{"--profile", "ID_MPH", "--copy-when-fits", "--target-size", "2M"}, "converted"},
     };
     for (const auto& c : cases) {

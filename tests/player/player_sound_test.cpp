@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -138,6 +140,12 @@ TEST(PlayerSound, VolumeAndMuteScaleTheSamples) {
     PlayerHost host;
     ASSERT_TRUE(host.Open(Clips().audioOnly));
     host.RunFor(400ms);
+    // Playing sound leaves SIGTERM and SIGINT to the program: a logout still ends it.
+    for (const int signal : {SIGTERM, SIGINT}) {
+        struct sigaction action {};
+        ASSERT_EQ(sigaction(signal, nullptr, &action), 0);
+        EXPECT_EQ(action.sa_handler, SIG_DFL) << signal;
+    }
     host.player->SetMuted(true);
     const std::int64_t mutedAt = FileSize(changing) / 2;
     host.RunFor(400ms);

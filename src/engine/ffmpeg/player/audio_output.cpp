@@ -19,6 +19,9 @@ AudioOutput::~AudioOutput() {
 }
 
 bool AudioOutput::Open(int sampleRate, int channels, std::string& error) {
+    // SDL would otherwise turn SIGINT and SIGTERM into quit events that nobody reads, and a
+    // logout or `kill` would no longer end the program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         error = std::string("No audio output: ") + SDL_GetError();
         return false;
