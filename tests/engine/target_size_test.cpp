@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -98,7 +99,14 @@ TEST(TargetSize, TooSmallFailsFirstAndStopLeavesNothing) {
     const TempFolder clips;
     const fs::path clip = NoisyClip(clips.Path(), 6);
     const TempFolder out;
+    // The pass folders go to a temporary folder of this test's own, so that the other tests
+    // running beside it (which make pass folders too) cannot be counted.
+    const TempFolder passes;
+    const char* const earlierTmp = std::getenv("TMPDIR");
+    const std::string restoreTmp = earlierTmp != nullptr ? earlierTmp : "";
+    ::setenv("TMPDIR", passes.Path().c_str(), 1);
     const int foldersBefore = PassFolders();
+    EXPECT_EQ(foldersBefore, 0);
     {
         QueueRun run;
         ASSERT_GE(run.Add(clip, out.Path() / "small.mp4",
@@ -111,7 +119,15 @@ TEST(TargetSize, TooSmallFailsFirstAndStopLeavesNothing) {
             << run.Finished(0)->text;
         EXPECT_TRUE(run.log.progress.empty());
     }
-    for (const char* codec : {"libx264", "libx265"}) {
+#if defined(__SANITIZE_ADDRESS__)
+    // FFmpeg 5.1's libx265 wrapper loses the 8 bytes it keeps with each picture still inside
+    // the encoder when it is closed early, which the leak check would report; the other builds
+    // stop libx265 as well.
+    const char* const codecs[] = {"libx264"};
+#else
+    const char* const codecs[] = {"libx264", "libx265"};
+#endif
+    for (const char* codec : codecs) {
         QueueRun run;
         ASSERT_GE(run.Add(clip, out.Path() / "stopped.mp4",
                           std::string("-vcodec ") + codec + " -s 320x240 -target_size 400000"),
@@ -127,6 +143,11 @@ TEST(TargetSize, TooSmallFailsFirstAndStopLeavesNothing) {
         EXPECT_EQ(PassFolders(), foldersBefore) << codec;
     }
     EXPECT_TRUE(out.FileNames().empty());
+    if (earlierTmp != nullptr) {
+        ::setenv("TMPDIR", restoreTmp.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
 }
 
 }  // namespace

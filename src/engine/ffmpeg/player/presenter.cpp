@@ -183,7 +183,17 @@ void Presenter::SoundPosition(double nowS) {
     const double positionS = session_.clocks.Master(nowS);
     if (!std::isnan(positionS) && nowS - lastPositionS_ >= kPositionIntervalS) {
         lastPositionS_ = nowS;
-        session_.Posts().position(std::max<std::int64_t>(0, ToMicroseconds(positionS)));
+        // The audio clock is set again at every device callback; a callback that comes late
+        // sets it a little behind what was extrapolated before. Between seeks the position the
+        // window sees never goes back.
+        std::int64_t positionUs = std::max<std::int64_t>(0, ToMicroseconds(positionS));
+        const int serial = session_.audioPackets.Serial();
+        if (serial == lastSoundSerial_) {
+            positionUs = std::max(positionUs, lastSoundPositionUs_);
+        }
+        lastSoundSerial_ = serial;
+        lastSoundPositionUs_ = positionUs;
+        session_.Posts().position(positionUs);
     }
 }
 

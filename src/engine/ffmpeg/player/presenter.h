@@ -45,6 +45,9 @@ class Presenter {
     PictureScaler scaler_;
     double lastPositionS_ = -1.0;  // when the last position was posted
     int lastPositionSerial_ = -1;
+    // Sound only: the last position posted and the serial it belongs to.
+    std::int64_t lastSoundPositionUs_ = 0;
+    int lastSoundSerial_ = -1;
     bool soundShown_ = false;  // the cover or a live view was posted
     std::vector<std::int16_t> scopeSamples_;
 };
