@@ -190,6 +190,36 @@ Bitte versuchen Sie, in ein anderes Format umzuwandeln</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::DeviceLimits</name>
+    <message>
+        <source>Plays on %1: %2, up to %3x%4</source>
+        <translation>Spielt auf %1: %2, bis %3x%4</translation>
+    </message>
+    <message>
+        <source> (not met: %1)</source>
+        <translation> (nicht erfüllt: %1)</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::FileAdder</name>
+    <message>
+        <source>All Supported Media Files</source>
+        <translation>Alle unterstützten Mediendateien</translation>
+    </message>
+    <message>
+        <source>All Supported Audio Files</source>
+        <translation>Alle unterstützten Audiodateien</translation>
+    </message>
+    <message>
+        <source>All Supported Video Files</source>
+        <translation>Alle unterstützten Videodateien</translation>
+    </message>
+    <message>
+        <source>All Files (*.*)</source>
+        <translation>Alle Dateien (*.*)</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FileListModel</name>
     <message>
         <source>File Name</source>

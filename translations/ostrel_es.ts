@@ -190,6 +190,36 @@ Intente convertirlo a otro formato</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::DeviceLimits</name>
+    <message>
+        <source>Plays on %1: %2, up to %3x%4</source>
+        <translation>Se reproduce en %1: %2, hasta %3x%4</translation>
+    </message>
+    <message>
+        <source> (not met: %1)</source>
+        <translation> (no cumplido: %1)</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::FileAdder</name>
+    <message>
+        <source>All Supported Media Files</source>
+        <translation>Todos los archivos multimedia compatibles</translation>
+    </message>
+    <message>
+        <source>All Supported Audio Files</source>
+        <translation>Todos los archivos de audio compatibles</translation>
+    </message>
+    <message>
+        <source>All Supported Video Files</source>
+        <translation>Todos los archivos de vídeo compatibles</translation>
+    </message>
+    <message>
+        <source>All Files (*.*)</source>
+        <translation>Todos los archivos (*.*)</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FileListModel</name>
     <message>
         <source>File Name</source>

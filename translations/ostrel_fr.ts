@@ -190,6 +190,36 @@ Essayez de convertir vers un autre format</translation>
     </message>
 </context>
 <context>
+    <name>ostrel::DeviceLimits</name>
+    <message>
+        <source>Plays on %1: %2, up to %3x%4</source>
+        <translation>Lu par %1 : %2, jusqu’à %3x%4</translation>
+    </message>
+    <message>
+        <source> (not met: %1)</source>
+        <translation> (non respecté : %1)</translation>
+    </message>
+</context>
+<context>
+    <name>ostrel::FileAdder</name>
+    <message>
+        <source>All Supported Media Files</source>
+        <translation>Tous les fichiers multimédias pris en charge</translation>
+    </message>
+    <message>
+        <source>All Supported Audio Files</source>
+        <translation>Tous les fichiers audio pris en charge</translation>
+    </message>
+    <message>
+        <source>All Supported Video Files</source>
+        <translation>Tous les fichiers vidéo pris en charge</translation>
+    </message>
+    <message>
+        <source>All Files (*.*)</source>
+        <translation>Tous les fichiers (*.*)</translation>
+    </message>
+</context>
+<context>
     <name>ostrel::FileListModel</name>
     <message>
         <source>File Name</source>

@@ -1,5 +1,7 @@
 #include "filelist/file_adder.h"
 
+#include <QCoreApplication>
+
 #include "common/messages.h"
 #include "filelist/file_list_model.h"
 #include "filelist/probe.h"
@@ -59,6 +61,15 @@ const QList<OpenFilterEntry>& OpenFilterTable() {
     return table;
 }
 
+// The general entries of the open dialog's file types, for the translation tools; the entries
+// of single formats keep the names the formats are known by.
+[[maybe_unused]] constexpr const char* kTranslatedFilterLabels[] = {
+    QT_TRANSLATE_NOOP("ostrel::FileAdder", "All Supported Media Files"),
+    QT_TRANSLATE_NOOP("ostrel::FileAdder", "All Supported Audio Files"),
+    QT_TRANSLATE_NOOP("ostrel::FileAdder", "All Supported Video Files"),
+    QT_TRANSLATE_NOOP("ostrel::FileAdder", "All Files (*.*)"),
+};
+
 QStringList OpenFilterNameFilters() {
     QStringList filters;
     for (const OpenFilterEntry& entry : OpenFilterTable()) {
@@ -70,7 +81,9 @@ QStringList OpenFilterNameFilters() {
                 pattern = QStringLiteral("*");
             }
         }
-        filters.append(entry.Label + QStringLiteral(" (") + patterns.join(u' ') + u')');
+        const QString label =
+            QCoreApplication::translate("ostrel::FileAdder", entry.Label.toUtf8().constData());
+        filters.append(label + QStringLiteral(" (") + patterns.join(u' ') + u')');
     }
     return filters;
 }

@@ -1,5 +1,6 @@
 #include "profiles/device_limits.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -149,15 +150,17 @@ QString DeviceCodecText(const DeviceLimits& row) {
 }
 
 QString DeviceSummary(const DeviceLimits& row) {
-    QString text = QStringLiteral("Plays on %1: %2, up to %3x%4")
-                       .arg(QString::fromUtf8(row.Device), DeviceCodecText(row))
-                       .arg(row.MaxWidth)
-                       .arg(row.MaxHeight);
+    QString text =
+        QCoreApplication::translate("ostrel::DeviceLimits", "Plays on %1: %2, up to %3x%4")
+            .arg(QString::fromUtf8(row.Device), DeviceCodecText(row))
+            .arg(row.MaxWidth)
+            .arg(row.MaxHeight);
     if (const int kbps = VideoKbpsOf(row); kbps > 0) {
         text += QStringLiteral(", ") + RateText(kbps);
     }
     if (row.Unmet != nullptr) {
-        text += QStringLiteral(" (not met: ") + QString::fromUtf8(row.Unmet) + u')';
+        text += QCoreApplication::translate("ostrel::DeviceLimits", " (not met: %1)")
+                    .arg(QString::fromUtf8(row.Unmet));
     }
     return text;
 }
