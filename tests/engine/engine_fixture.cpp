@@ -302,8 +302,19 @@ const std::vector<std::pair<std::string, std::string>> kFixtureTags = {
     {"copyright", "© 2021 Ostrel"},
 };
 
+// Every outside tool gets a deadline: one that hangs (a reader stuck on a file, a registry
+// being rebuilt beside another test) fails its test with the command named instead of holding
+// the whole run until the test runner's own limit.
 bool RunCommand(const std::string& command) {
-    const int status = std::system(command.c_str());
+    std::string quoted = "'";
+    for (const char c : command) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    quoted += "'";
+    const int status = std::system(("timeout -k 10 180 sh -c " + quoted).c_str());
+    if (status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 124) {
+        std::fprintf(stderr, "command timed out after 180 s: %s\n", command.c_str());
+    }
     return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
