@@ -436,6 +436,10 @@ Bitte versuchen Sie, in ein anderes Format umzuwandeln</translation>
         <source>Reading files, please wait...</source>
         <translation>Dateien werden gelesen, bitte warten...</translation>
     </message>
+    <message>
+        <source>%1 of %2 files</source>
+        <translation>%1 von %2 Dateien</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::FormatDialogModel</name>

@@ -436,6 +436,10 @@ Intente convertirlo a otro formato</translation>
         <source>Reading files, please wait...</source>
         <translation>Leyendo archivos, espere, por favor...</translation>
     </message>
+    <message>
+        <source>%1 of %2 files</source>
+        <translation>%1 de %2 archivos</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::FormatDialogModel</name>

@@ -436,6 +436,10 @@ Essayez de convertir vers un autre format</translation>
         <source>Reading files, please wait...</source>
         <translation>Lecture des fichiers, veuillez patienter...</translation>
     </message>
+    <message>
+        <source>%1 of %2 files</source>
+        <translation>%1 fichiers sur %2</translation>
+    </message>
 </context>
 <context>
     <name>ostrel::FormatDialogModel</name>

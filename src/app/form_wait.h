@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+class QLabel;
+
 namespace ostrel {
 
 class FormWait : public QDialog {
@@ -12,9 +14,16 @@ class FormWait : public QDialog {
   public:
     explicit FormWait(QWidget* owner);
 
+    // "1,234 of 10,000 files": how far the reading has come.
+    void ShowCount(int done, int total);
+    QString CountText() const;
+
   protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    QLabel* count_ = nullptr;
 };
 
 }  // namespace ostrel

@@ -334,31 +334,40 @@ void MainWindow::AddPaths(const QStringList& paths, Folders folders) {
             sinceEvents.restart();
         }
     };
+    // Folders are walked first, so that the wait window can count against the whole total.
     // Files found in folders that are not media files are counted, and told once at the end.
     int skipped = 0;
     int unreadable = 0;
+    QList<FoundFile> pending;  // a file named directly has no relative folder and is not quiet
+    QList<bool> quiet;
     for (const QString& path : paths) {
-        // The window closed or Exit was confirmed while events ran: the rest is not wanted.
         if (closing_ || ending_) {
             break;
         }
         if (folders != Folders::Walk || KindOf(path) != FileKind::Folder) {
-            AddOne(path);
-            pumpEvents();
+            pending.append({path, QString()});
+            quiet.append(false);
             continue;
         }
         const FolderWalk walk = WalkFolder(path);
         skipped += walk.SkippedFiles;
         unreadable += walk.UnreadableFolders;
-        for (const FoundFile& found : walk.Files) {
-            if (closing_ || ending_) {
-                break;
-            }
-            if (!AddOne(found.Path, found.RelativeFolder, true)) {
-                ++skipped;
-            }
-            pumpEvents();
+        pending.append(walk.Files);
+        quiet.insert(quiet.size(), walk.Files.size(), true);
+        pumpEvents();
+    }
+    formWait_->ShowCount(0, static_cast<int>(pending.size()));
+    for (qsizetype i = 0; i < pending.size(); ++i) {
+        // The window closed or Exit was confirmed while events ran: the rest is not wanted.
+        if (closing_ || ending_) {
+            break;
         }
+        const bool added = AddOne(pending[i].Path, pending[i].RelativeFolder, quiet[i]);
+        if (!added && quiet[i]) {
+            ++skipped;
+        }
+        formWait_->ShowCount(static_cast<int>(i + 1), static_cast<int>(pending.size()));
+        pumpEvents();
     }
     QCoreApplication::processEvents();
     --addDepth_;

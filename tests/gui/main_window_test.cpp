@@ -649,6 +649,21 @@ class MainWindowTest : public QObject {
         QVERIFY(!engine_.decoder->open);
     }
 
+    // The wait window counts the files read against the whole total, and starts the next
+    // reading without the last count.
+    void waitWindowCounts() {
+        MainWindow* window = nullptr;
+        QStringList counts;
+        engine_.onOpen = [&](const std::string&) {
+            counts << window->findChild<FormWait*>()->CountText();
+        };
+        window = &Started();
+        window->AddDroppedFiles({"/m/1.mp4", "/m/2.mp4", "/m/3.mp4"});
+        window->AddDroppedFiles({"/m/4.mp4", "/m/5.mp4"});
+        QCOMPARE(counts, QStringList({"0 of 3 files", "1 of 3 files", "2 of 3 files",
+                                      "0 of 2 files", "1 of 2 files"}));
+    }
+
     // Probing through the real engine module, bound as the program binds it.
     void realMedia_data() {
         QTest::addColumn<QString>("name");
@@ -1059,6 +1074,13 @@ class MainWindowTest : public QObject {
         }
         for (QLabel* pane : {window.TotalFilesPane(), window.TotalDurationPane()}) {
             check(pane->text(), pane->contentsRect().width(), pane->fontMetrics());
+        }
+        FormWait wait(&window);
+        wait.ShowCount(12345, 99999);
+        wait.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wait));
+        for (QLabel* label : wait.findChildren<QLabel*>()) {
+            check(label->text(), label->contentsRect().width(), label->fontMetrics());
         }
         QCoreApplication::removeTranslator(&lengthening);
         QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
