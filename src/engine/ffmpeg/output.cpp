@@ -31,7 +31,12 @@ constexpr const char* kTemporaryMark = ".ostrel-tmp-";
 constexpr std::size_t kRandomDigits = 8;
 constexpr int kCreateAttempts = 16;
 constexpr int kMaxNameNumber = 10000;
-constexpr int kSinkBufferBytes = 64 * 1024;
+// Written in blocks of this size, as the ffmpeg tool writes files: the muxer asks for a flush
+// after every packet, and without a minimum each packet would be a system call of its own.
+constexpr int kSinkBufferBytes = 256 * 1024;
+// Written data is handed to the disk in steps of this size while the file is written, so that
+// the flush before the rename waits only for the last step instead of the whole file.
+constexpr std::int64_t kWritebackStepBytes = 8 * 1024 * 1024;
 
 std::string RandomHex() {
     unsigned char bytes[kRandomDigits / 2] = {};
@@ -96,7 +101,17 @@ int MoveIfFree(const std::string& from, const std::string& to) {
 struct Output::FileSink {
     int fd = -1;
     std::int64_t position = 0;
+    std::int64_t writebackFrom = 0;  // where the data not yet handed to the disk starts
     std::stop_token stop;
+
+    // Starts the disk's writing of what came since the last step, without waiting for it. A
+    // hint only: the flush before the rename is what makes the file durable.
+    void StartWriteback() {
+        if (position - writebackFrom >= kWritebackStepBytes) {
+            sync_file_range(fd, writebackFrom, position - writebackFrom, SYNC_FILE_RANGE_WRITE);
+            writebackFrom = position;
+        }
+    }
 
     static int Write(void* opaque, std::uint8_t* data, int size) {
         auto* sink = static_cast<FileSink*>(opaque);
@@ -116,6 +131,7 @@ struct Output::FileSink {
             done += static_cast<int>(n);
             sink->position += n;
         }
+        sink->StartWriteback();
         return size;
     }
 
@@ -250,6 +266,7 @@ bool Output::Open(const TargetSettings& target, std::string& error) {
             error = "Out of memory";
             return false;
         }
+        pb->min_packet_size = kSinkBufferBytes;
         context_->pb = pb;
         context_->flags |= AVFMT_FLAG_CUSTOM_IO;
     }
