@@ -31,6 +31,7 @@
 #include "app/progress_window.h"
 #include "app/ui_poster.h"
 #include "common/engine_path.h"
+#include "conversion/when_done.h"
 #include "engine/loader/engine_loader.h"
 #include "fake_encoder.h"
 #include "file_rows.h"
@@ -476,18 +477,21 @@ void ConversionTest::endOfRunSaysWhatHappened_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("notice");
     QTest::addColumn<bool>("sound");
+    QTest::addColumn<bool>("quits");  // whether "When done: Quit" closes the main window
     const int ok = static_cast<int>(Outcome::Succeeded);
     const int failed = static_cast<int>(Outcome::Failed);
     const int stopped = static_cast<int>(Outcome::Stopped);
     QTest::newRow("all converted")
         << QList<int>{ok, ok} << -1 << "Convert Finished!"
-        << "Convert Finished. Click here to open the output folder" << true;
+        << "Convert Finished. Click here to open the output folder" << true << true;
     QTest::newRow("stopped")
         << QList<int>{ok, ok, stopped, stopped, stopped} << 2 << "Convert Stopped!"
-        << "Stopped: 2 of 5 files converted. Click here to open the output folder" << false;
+        << "Stopped: 2 of 5 files converted. Click here to open the output folder" << false
+        << false;
     QTest::newRow("with failures")
         << QList<int>{ok, failed, ok, failed, ok} << -1 << "Convert Finished with errors!"
-        << "3 of 5 files converted, 2 failed. Click here to open the output folder" << true;
+        << "3 of 5 files converted, 2 failed. Click here to open the output folder" << true
+        << false;
 }
 
 // The caption, the notice and the sound tell a finished run from a stopped one and from one
@@ -498,6 +502,7 @@ void ConversionTest::endOfRunSaysWhatHappened() {
     QFETCH(QString, caption);
     QFETCH(QString, notice);
     QFETCH(bool, sound);
+    QFETCH(bool, quits);
     testing::FakeEncoder encoder;
     Harness h(encoder);
     QList<FileRow> rows;
@@ -506,6 +511,8 @@ void ConversionTest::endOfRunSaysWhatHappened() {
     }
     FormConverting* window = h.Run(rows);
     QVERIFY(window != nullptr);
+    h.mainWindow.show();
+    window->WhenDoneBox()->setCurrentIndex(static_cast<int>(WhenDone::Quit));
     for (int task = 0; task < outcomes.size(); ++task) {
         if (task == stopAfter) {
             QTest::mouseClick(window->StopButton(), Qt::LeftButton);
@@ -530,6 +537,10 @@ void ConversionTest::endOfRunSaysWhatHappened() {
         Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, notice);
     QVERIFY(needed.bottom() < h.notice->height());
     QCOMPARE(h.notice->width(), CompletionNotice::kWidth);
+    // Only a run that converted every file acts on the choice.
+    QTest::qWait(20);
+    QCOMPARE(h.mainWindow.isVisible(), !quits);
+    window->WhenDoneBox()->setCurrentIndex(static_cast<int>(WhenDone::Nothing));
     window->close();
 }
 
