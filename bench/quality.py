@@ -10,7 +10,8 @@ the video's. Every key runs its general profile through ostrel-convert at each q
 (`--threads 2`); SSIM is the ffmpeg tool's ssim filter against the input. HandBrakeCLI
 (Debian's handbrake-cli, installed with apt-get when missing) encodes the same input with its
 closest built-in preset at the average bit rate of our output, so that both files have about
-the same size:
+the same size, with its cropping of black bars turned off (the input's smaller clips are
+padded, and a cropped picture cannot be compared with the source):
 
     quality KEY LEVEL size MB time S ssim X | handbrake size MB time S ssim X
 
@@ -174,7 +175,7 @@ def main():
                 theirs = os.path.join(folder, "handbrake." + (
                     "mp4" if "MP4" in names[0] or key == "mp4h264" else "mkv"))
                 hb_seconds = timed(["HandBrakeCLI", "-i", source, "-o", theirs,
-                                    "--preset", names[0], "-a", "none",
+                                    "--preset", names[0], "-a", "none", "--crop-mode", "none",
                                     "--vb", "%d" % round(video_kbps(output))])
                 if not os.path.exists(theirs):
                     sys.exit("HandBrakeCLI wrote no %s" % theirs)
