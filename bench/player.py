@@ -6,6 +6,9 @@ Makes a 20 s 1920x1080 30 fps H.264/AAC clip with ffmpeg, starts Xvfb, and plays
 taking turns so that a change in the machine's speed hits all alike). Sound goes to SDL's disk
 driver writing to /dev/null (ours, ffplay) and to mpv's null output, all paced in real time.
 
+Ours is shown by tests/player/player_bench.cpp, a host that blits each picture into the window's
+pixels as the player window does (no OpenGL, which Mesa would run on the CPU under Xvfb).
+
 Measured: CPU time (user + sys) of the whole process; for ours also the pictures dropped, the
 A/V drift (picture time against the audio clock when each picture is handed to the host) and
 the seek latency (from Seek to the host receiving the first picture of the new position,

@@ -27,27 +27,27 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// Presents as the player window does: a software blit into the window's own pixels, which
+// the X server is handed through shared memory (Qt's raster backing store, mpv's x11 output).
+// SDL's renderer would draw through OpenGL instead, which Mesa runs on the CPU under Xvfb: a
+// quarter of the process's time went there, work the player window does not do.
 class WindowSurface : public ostrel::engine::VideoSurface {
   public:
     WindowSurface(int width, int height) {
+        // Otherwise SDL backs the window's pixels with a texture of its OpenGL renderer.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         window_ = SDL_CreateWindow("ostrel player bench", SDL_WINDOWPOS_UNDEFINED,
                                    SDL_WINDOWPOS_UNDEFINED, width, height, 0);
         if (window_ != nullptr) {
-            renderer_ = SDL_CreateRenderer(window_, -1, 0);
+            surface_ = SDL_GetWindowSurface(window_);
         }
     }
     ~WindowSurface() override {
-        if (texture_ != nullptr) {
-            SDL_DestroyTexture(texture_);
-        }
-        if (renderer_ != nullptr) {
-            SDL_DestroyRenderer(renderer_);
-        }
         if (window_ != nullptr) {
-            SDL_DestroyWindow(window_);
+            SDL_DestroyWindow(window_);  // frees its surface
         }
     }
-    bool Ok() const { return renderer_ != nullptr; }
+    bool Ok() const { return surface_ != nullptr; }
 
     void PresentFrame(std::shared_ptr<const ostrel::engine::VideoFrame> frame) override {
         last = frame;
@@ -56,20 +56,22 @@ class WindowSurface : public ostrel::engine::VideoSurface {
         if (!frame) {
             return;
         }
-        if (texture_ == nullptr || frame->width != textureWidth_ ||
-            frame->height != textureHeight_) {
-            if (texture_ != nullptr) {
-                SDL_DestroyTexture(texture_);
-            }
-            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                         SDL_TEXTUREACCESS_STREAMING, frame->width, frame->height);
-            textureWidth_ = frame->width;
-            textureHeight_ = frame->height;
+        // The frame's pixels as they are, read as 32-bit 0xXXRRGGBB words as the window reads
+        // them (Qt's RGB32): the blit is a copy of rows when the sizes match.
+        SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<std::uint8_t*>(frame->pixels.data()), frame->width, frame->height, 32,
+            frame->stride, SDL_PIXELFORMAT_RGB888);
+        if (picture == nullptr) {
+            return;
         }
-        SDL_UpdateTexture(texture_, nullptr, frame->pixels.data(), frame->stride);
-        SDL_RenderClear(renderer_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+        SDL_SetSurfaceBlendMode(picture, SDL_BLENDMODE_NONE);
+        if (frame->width == surface_->w && frame->height == surface_->h) {
+            SDL_BlitSurface(picture, nullptr, surface_, nullptr);
+        } else {
+            SDL_BlitScaled(picture, nullptr, surface_, nullptr);
+        }
+        SDL_FreeSurface(picture);
+        SDL_UpdateWindowSurface(window_);
     }
 
     std::shared_ptr<const ostrel::engine::VideoFrame> last;
@@ -78,10 +80,7 @@ class WindowSurface : public ostrel::engine::VideoSurface {
 
   private:
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
-    int textureWidth_ = 0;
-    int textureHeight_ = 0;
+    SDL_Surface* surface_ = nullptr;  // the window's, freed with it
 };
 
 void PumpWindow() {

@@ -7,23 +7,30 @@
 namespace ostrel::engine::ff {
 namespace {
 
-constexpr int kMaxSide = 16384;
+// B, G, R = 0 and A = 255 in count pixels from at.
+void FillBlack(std::uint8_t* at, int count) {
+    constexpr std::uint8_t kBlack[4] = {0, 0, 0, 255};
+    for (int x = 0; x < count; ++x) {
+        std::memcpy(at + static_cast<std::size_t>(x) * 4, kBlack, 4);
+    }
+}
 
-void FillBlack(VideoFrame& frame) {
-    // B, G, R = 0 and A = 255 in every pixel.
+// Black where the picture does not cover the frame.
+void FillBorders(VideoFrame& frame, const FitRect& rect) {
     for (int y = 0; y < frame.height; ++y) {
         std::uint8_t* row = frame.pixels.data() + static_cast<std::size_t>(y) * frame.stride;
-        for (int x = 0; x < frame.width; ++x) {
-            row[x * 4 + 0] = 0;
-            row[x * 4 + 1] = 0;
-            row[x * 4 + 2] = 0;
-            row[x * 4 + 3] = 255;
+        if (y < rect.y || y >= rect.y + rect.height) {
+            FillBlack(row, frame.width);
+            continue;
         }
+        FillBlack(row, rect.x);
+        FillBlack(row + static_cast<std::size_t>(rect.x + rect.width) * 4,
+                  frame.width - rect.x - rect.width);
     }
 }
 
 std::shared_ptr<VideoFrame> NewFrame(int width, int height) {
-    if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide) {
+    if (width <= 0 || height <= 0 || width > FramePool::kMaxSide || height > FramePool::kMaxSide) {
         return nullptr;
     }
     auto frame = std::make_shared<VideoFrame>();
@@ -77,18 +84,23 @@ PictureSize NaturalSize(PictureSize picture, AVRational sar) {
     return {std::max(2, width + (width & 1)), picture.height};
 }
 
+bool ScalesStraightInto(const FitRect& rect, int frameWidth) {
+    // Whole blocks of 16 pixels, each row starting on 16 bytes as swscale's vector code likes.
+    return rect.width % kStraightBlockPixels == 0 && rect.x % 4 == 0 && frameWidth % 4 == 0;
+}
+
 std::shared_ptr<const VideoFrame> PictureScaler::Scale(const AVFrame* picture, PictureSize display,
                                                        std::int64_t ptsUs) {
-    auto frame = NewFrame(display.width, display.height);
-    if (!frame || picture == nullptr || picture->width <= 0 || picture->height <= 0) {
+    if (picture == nullptr || picture->width <= 0 || picture->height <= 0) {
+        return nullptr;
+    }
+    auto frame = pool_.Take(display.width, display.height);
+    if (!frame) {
         return nullptr;
     }
     frame->ptsUs = ptsUs;
     const FitRect rect =
         FitPicture({picture->width, picture->height}, picture->sample_aspect_ratio, display);
-    if (rect.width != display.width || rect.height != display.height) {
-        FillBlack(*frame);
-    }
     // Bicubic as the ffmpeg tool scales (and converts at the same size); shrinking, which is
     // what a preview mostly does, averages areas: as sharp and cheaper.
     const bool shrinking = rect.width < picture->width && rect.height < picture->height;
@@ -103,25 +115,34 @@ std::shared_ptr<const VideoFrame> PictureScaler::Scale(const AVFrame* picture, P
     if (context_ == nullptr) {
         return nullptr;
     }
-    constexpr int kBlockPixels = 64;
-    const int scratchStride = FFALIGN(rect.width, kBlockPixels) * 4;
-    scratch_.resize(static_cast<std::size_t>(scratchStride) * (rect.height + 1));
-    std::uint8_t* planes[4] = {scratch_.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {scratchStride, 0, 0, 0};
-    sws_scale(context_, picture->data, picture->linesize, 0, picture->height, planes, strides);
-    const auto rowBytes = static_cast<std::size_t>(rect.width) * 4;
-    for (int y = 0; y < rect.height; ++y) {
-        std::memcpy(frame->pixels.data() + static_cast<std::size_t>(rect.y + y) * frame->stride +
-                        static_cast<std::size_t>(rect.x) * 4,
-                    scratch_.data() + static_cast<std::size_t>(y) * scratchStride, rowBytes);
+    std::uint8_t* const corner = frame->pixels.data() +
+                                 static_cast<std::size_t>(rect.y) * frame->stride +
+                                 static_cast<std::size_t>(rect.x) * 4;
+    if (ScalesStraightInto(rect, display.width)) {
+        std::uint8_t* planes[4] = {corner, nullptr, nullptr, nullptr};
+        int strides[4] = {frame->stride, 0, 0, 0};
+        sws_scale(context_, picture->data, picture->linesize, 0, picture->height, planes, strides);
+    } else {
+        const int scratchStride = FFALIGN(rect.width, kScratchBlockPixels) * 4;
+        scratch_.resize(static_cast<std::size_t>(scratchStride) * (rect.height + 1));
+        std::uint8_t* planes[4] = {scratch_.data(), nullptr, nullptr, nullptr};
+        int strides[4] = {scratchStride, 0, 0, 0};
+        sws_scale(context_, picture->data, picture->linesize, 0, picture->height, planes, strides);
+        const auto rowBytes = static_cast<std::size_t>(rect.width) * 4;
+        for (int y = 0; y < rect.height; ++y) {
+            std::memcpy(corner + static_cast<std::size_t>(y) * frame->stride,
+                        scratch_.data() + static_cast<std::size_t>(y) * scratchStride, rowBytes);
+        }
     }
+    // A frame from the pool holds an older picture: its borders are made black again.
+    FillBorders(*frame, rect);
     return frame;
 }
 
 std::shared_ptr<const VideoFrame> BlackFrame(PictureSize display) {
     auto frame = NewFrame(display.width, display.height);
     if (frame) {
-        FillBlack(*frame);
+        FillBorders(*frame, FitRect{});
     }
     return frame;
 }
