@@ -36,7 +36,7 @@ constexpr int kMaxNameNumber = 10000;
 constexpr int kSinkBufferBytes = 256 * 1024;
 // Written data is handed to the disk in steps of this size while the file is written, so that
 // the flush before the rename waits only for the last step instead of the whole file.
-constexpr std::int64_t kWritebackStepBytes = 8 * 1024 * 1024;
+constexpr std::int64_t kWritebackStepBytes = 2 * 1024 * 1024;
 
 std::string RandomHex() {
     unsigned char bytes[kRandomDigits / 2] = {};
