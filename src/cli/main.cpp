@@ -1,6 +1,7 @@
 // ostrel-convert: the headless converter. It uses the same catalogue, settings rules, option
 // builder, output planning and engine module as the windows, so a profile gives the same
 // file from either.
+#include <sys/resource.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -314,6 +315,13 @@ int Run(const QStringList& arguments) {
                             ? request->Threads
                             : std::max(1, FormatDialogModel::SystemProcessorCount());
 
+    // The whole command runs at the conversion's priority, from before its first thread: it has
+    // no window to keep responsive, and threads of one process at different priorities made a
+    // short run about a tenth slower than all of them at the lower one.
+    const int nice = request->Nice >= 0 ? request->Nice : ReadConversionNice();
+    if (nice > 0) {
+        setpriority(PRIO_PROCESS, 0, nice);
+    }
     if (request->Verbose) {
         // Read by the engine when it first routes the media libraries' log.
         ::setenv("OSTREL_ENGINE_LOG", "verbose", 1);
@@ -442,8 +450,7 @@ int Run(const QStringList& arguments) {
         PrintError(QStringLiteral("no file to convert"));
         return ExitSomeFailed;
     }
-    return Convert(run, threads, request->Nice >= 0 ? request->Nice : ReadConversionNice(),
-                   skipped);
+    return Convert(run, threads, nice, skipped);
 }
 
 }  // namespace

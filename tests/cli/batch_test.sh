@@ -74,7 +74,7 @@ pause)
   mkdir "$work/out"
   ffmpeg -v error -f lavfi -i "testsrc2=d=30:s=640x360" -f lavfi -i "sine=d=30" \
     -c:v mpeg4 -c:a pcm_s16le "$work/long.avi"
-  "$convert" --profile "MP4 - H264 Video (*.mp4)" --output "$work/out" --threads 1 \
+  "$convert" --profile "MP4 - H264 Video (*.mp4)" --output "$work/out" --threads 1 --nice 7 \
     "$work/long.avi" >"$work/pause.log" 2>&1 &
   pid=$!
   for _ in $(seq 1 100); do
@@ -85,6 +85,8 @@ pause)
   sleep 1
   state=$(ps -o stat= -p "$pid" | cut -c1)
   [ "$state" = "T" ] || { echo "FAIL: not stopped after SIGTSTP ($state)"; exit 1; }
+  # The command's own thread runs at the conversion's priority, as its task threads do.
+  [ "$(ps -o ni= -p "$pid" | tr -d ' ')" = 7 ] || { echo "FAIL: main thread not at nice 7"; exit 1; }
   size=$(du -b "$work/out" | cut -f1)
   sleep 1
   [ "$(du -b "$work/out" | cut -f1)" = "$size" ] || { echo "FAIL: the output grew while paused"; exit 1; }
