@@ -38,6 +38,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 
@@ -129,16 +130,22 @@ def converting_case(convert_tool, ours_tool, clip, source, env, folder, repeat):
             start = time.monotonic()
             conversion = subprocess.Popen(cmd, stdout=subprocess.DEVNULL,
                                           stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+            # The conversion's own end, taken when it exits: the preview may play on after it.
+            ended = {}
+            waiter = threading.Thread(target=lambda: ended.update(
+                result=conversion.communicate(timeout=600), at=time.monotonic()))
+            waiter.start()
             if with_preview:
                 # Plays as long as the conversion took alone, so the two overlap throughout.
                 seconds = max(2, int(statistics.median(alone) + 0.999))
                 _, printed = run([ours_tool, "play", clip, str(seconds), "640", "360"], env,
                                  seconds + 60)
                 runs.append(figures(printed.strip().splitlines()[-1]))
-            _, err = conversion.communicate(timeout=600)
+            waiter.join()
             if conversion.returncode != 0:
-                sys.exit("conversion failed: %s\n%s" % (" ".join(cmd), err.decode()[-2000:]))
-            (beside if with_preview else alone).append(time.monotonic() - start)
+                sys.exit("conversion failed: %s\n%s" % (" ".join(cmd),
+                                                         ended["result"][1].decode()[-2000:]))
+            (beside if with_preview else alone).append(ended["at"] - start)
             shutil.rmtree(out, ignore_errors=True)
             print("converting run %d %s: %.2f s" % (turn + 1, "with preview" if with_preview
                                                     else "alone", (beside if with_preview
