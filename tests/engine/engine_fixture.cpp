@@ -1,5 +1,6 @@
 #include "engine_fixture.h"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -507,6 +508,26 @@ const FinishedEvent* QueueRun::Finished(int task) const {
         }
     }
     return nullptr;
+}
+
+ProbeResult ConvertOne(const fs::path& input, const fs::path& output, const std::string& options,
+                       int threads) {
+    QueueRun run;
+    const int task = run.Add(input, output, options);
+    EXPECT_GE(task, 0) << options << ": " << run.encoder->LastError();
+    if (task < 0) {
+        return {};
+    }
+    EXPECT_TRUE(run.RunToEnd(threads)) << options;
+    const FinishedEvent* finished = run.Finished(task);
+    EXPECT_NE(finished, nullptr) << options;
+    if (finished != nullptr) {
+        EXPECT_TRUE(finished->success) << options << ": " << finished->text;
+        EXPECT_FALSE(finished->failure) << options;
+    }
+    EXPECT_EQ(run.log.queueEnds, 1);
+    EXPECT_FALSE(run.log.wrongThread);
+    return Probe(output);
 }
 
 }  // namespace ostrel::engine::testing

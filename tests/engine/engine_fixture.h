@@ -154,4 +154,8 @@ struct QueueRun {
     const FinishedEvent* Finished(int task) const;
 };
 
+// Converts one file and returns what ffprobe sees; fails the test when the engine fails.
+ProbeResult ConvertOne(const std::filesystem::path& input, const std::filesystem::path& output,
+                       const std::string& options, int threads = 2);
+
 }  // namespace ostrel::engine::testing
