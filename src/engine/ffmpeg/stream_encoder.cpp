@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <mutex>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -12,6 +14,18 @@ extern "C" {
 
 namespace ostrel::engine::ff {
 namespace {
+
+// SVT-AV1 sets up tables that every encoder of the process shares while it opens one, and two
+// opened at once (two tasks starting side by side) crashed about one run in thirty. Its encoders
+// are opened and closed one at a time; they encode side by side as any other.
+std::mutex& SharedSetupLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+bool OpensOneAtATime(const AVCodec* codec) {
+    return codec != nullptr && std::strcmp(codec->name, "libsvtav1") == 0;
+}
 
 int MacroblocksOf(int width, int height) {
     return ((width + 15) / 16) * ((height + 15) / 16);
@@ -262,6 +276,13 @@ bool StreamEncoder::OpenAudio(const AudioEncoderSettings& settings, std::string&
     return Open(options, error);
 }
 
+StreamEncoder::~StreamEncoder() {
+    if (context_ && OpensOneAtATime(context_->codec)) {
+        const std::lock_guard setup(SharedSetupLock());
+        context_.reset();
+    }
+}
+
 bool StreamEncoder::Open(Dictionary& options, std::string& error) {
     packet_.reset(av_packet_alloc());
     if (!packet_) {
@@ -270,6 +291,10 @@ bool StreamEncoder::Open(Dictionary& options, std::string& error) {
         return false;
     }
     const AVCodec* codec = context_->codec;
+    std::unique_lock setup(SharedSetupLock(), std::defer_lock);
+    if (OpensOneAtATime(codec)) {
+        setup.lock();
+    }
     const int ret = avcodec_open2(context_.get(), codec, options.Address());
     if (ret < 0) {
         error = std::string("Cannot open the ") + codec->name + " encoder: " + ErrorText(ret);

@@ -57,6 +57,11 @@ class StreamEncoder {
     // Receives each encoded packet (owned by the encoder, valid for the call); false stops.
     using PacketSink = std::function<bool(AVPacket* packet)>;
 
+    StreamEncoder() = default;
+    StreamEncoder(const StreamEncoder&) = delete;
+    StreamEncoder& operator=(const StreamEncoder&) = delete;
+    ~StreamEncoder();
+
     bool OpenVideo(const VideoEncoderSettings& settings, std::string& error);
     bool OpenAudio(const AudioEncoderSettings& settings, std::string& error);
     bool IsOpen() const { return context_ != nullptr; }
