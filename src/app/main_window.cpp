@@ -338,35 +338,40 @@ void MainWindow::AddPaths(const QStringList& paths, Folders folders) {
     // Files found in folders that are not media files are counted, and told once at the end.
     int skipped = 0;
     int unreadable = 0;
-    QList<FoundFile> pending;  // a file named directly has no relative folder and is not quiet
-    QList<bool> quiet;
+    // A file named directly is told about when it is refused; one found in a folder is counted.
+    struct Pending {
+        FoundFile File;
+        bool Quiet = false;
+    };
+    QList<Pending> pending;
     for (const QString& path : paths) {
         if (closing_ || ending_) {
             break;
         }
         if (folders != Folders::Walk || KindOf(path) != FileKind::Folder) {
-            pending.append({path, QString()});
-            quiet.append(false);
+            pending.append({{path, QString()}, false});
             continue;
         }
         const FolderWalk walk = WalkFolder(path);
         skipped += walk.SkippedFiles;
         unreadable += walk.UnreadableFolders;
-        pending.append(walk.Files);
-        quiet.insert(quiet.size(), walk.Files.size(), true);
+        for (const FoundFile& found : walk.Files) {
+            pending.append({found, true});
+        }
         pumpEvents();
     }
-    formWait_->ShowCount(0, static_cast<int>(pending.size()));
-    for (qsizetype i = 0; i < pending.size(); ++i) {
+    const auto total = static_cast<int>(pending.size());
+    formWait_->ShowCount(0, total);
+    for (int i = 0; i < total; ++i) {
         // The window closed or Exit was confirmed while events ran: the rest is not wanted.
         if (closing_ || ending_) {
             break;
         }
-        const bool added = AddOne(pending[i].Path, pending[i].RelativeFolder, quiet[i]);
-        if (!added && quiet[i]) {
+        const Pending& next = pending[i];
+        if (!AddOne(next.File.Path, next.File.RelativeFolder, next.Quiet) && next.Quiet) {
             ++skipped;
         }
-        formWait_->ShowCount(static_cast<int>(i + 1), static_cast<int>(pending.size()));
+        formWait_->ShowCount(i + 1, total);
         pumpEvents();
     }
     QCoreApplication::processEvents();
