@@ -8,26 +8,14 @@
 #include <functional>
 
 #include "app/commands.h"
+#include "app/painted_icon.h"
 
 namespace ostrel {
 namespace {
 
-using Drawing = std::function<void(QPainter&)>;
-
-// Draws on a 32 x 32 canvas, rendered at a few sizes so small menus stay crisp.
-QIcon Drawn(const Drawing& draw) {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size / 32.0, size / 32.0);
-        draw(painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+// Drawn on a 32 x 32 canvas.
+QIcon Drawn(const IconDrawing& draw) {
+    return PaintedIcon(draw, 32);
 }
 
 QBrush Shaded(const QColor& color) {

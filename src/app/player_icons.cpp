@@ -6,27 +6,16 @@
 #include <cmath>
 #include <functional>
 
+#include "app/painted_icon.h"
+
 namespace ostrel {
 namespace {
 
-using Drawing = std::function<void(QPainter&)>;
-
 const QColor kSymbolColor(0x33, 0x3a, 0x45);
 
-// Draws on a 16 x 16 canvas, rendered at the sizes a button needs on ordinary and dense screens.
-QIcon Drawn(const Drawing& draw) {
-    QIcon icon;
-    for (const int size : {16, 24, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(size / 16.0, size / 16.0);
-        draw(painter);
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+// Drawn on a 16 x 16 canvas.
+QIcon Drawn(const IconDrawing& draw) {
+    return PaintedIcon(draw, 16);
 }
 
 }  // namespace

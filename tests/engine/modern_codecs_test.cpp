@@ -177,7 +177,9 @@ TEST(ModernCodecs, TenBitAndHdrSourcesKeepTheirDepthAndColourOrAreToneMapped) {
     const fs::path vp9 = RealFile("ax-roadtrip-vp92-10bit.webm");                 // VP9 10-bit, SDR
     for (const fs::path& file : {hlg, pq, mastered, vp9}) {
         if (!fs::exists(file)) {
-            GTEST_SKIP() << "no " << file;
+            GTEST_SKIP() << "skipped: " << file
+                         << " is missing (the real-world media folder is set with "
+                            "OSTREL_REAL_MEDIA_DIR)";
         }
     }
     // An 8-bit clip tagged HLG: kept as it is by HEVC, tone-mapped for H.264.
