@@ -81,6 +81,14 @@ void FitControlAfterLabel(const QLabel* label, QWidget* control) {
     }
 }
 
+// A caption that moved left to end before its control does not run under the edit before it:
+// the edit gives way.
+void FitEditBeforeLabel(QWidget* edit, const QLabel* label) {
+    if (edit->geometry().right() + 4 > label->x()) {
+        edit->resize(qMax(label->x() - 4 - edit->x(), 20), edit->height());
+    }
+}
+
 // A button whose caption does not fit grows to the left, and the edit before it gives way.
 void FitButtonAfterEdit(QPushButton* button, QWidget* edit) {
     const int needed = button->fontMetrics().horizontalAdvance(button->text()) + 16;
@@ -301,6 +309,7 @@ void FormVideoFormat::PlaceControls() {
     for (int i = 0; i < labels_.size(); ++i) {
         FitControlAfterLabel(labels_[i], named[i]);
     }
+    FitEditBeforeLabel(textW_, labels_[3]);
     FitButtonAfterEdit(btnBrowse_, textFolder_);
 }
 
@@ -361,14 +370,17 @@ void FormVideoFormat::ApplyWidth() {
     const int clientHeight = TwipsToPixels(kClientHeightTwips);
     // On a screen narrower than the expanded dialog (a small or scaled screen) the dialog takes
     // the screen's width and the grid gives up what is missing.
-    int outerWidth = model_.DialogWidthPixels();
+    // Captions longer than designed (a translation) widen the grid and the dialog with it.
+    const QRect grid = FromTwips(kGridLeftTwips, kGridTopTwips, kGridWidthTwips, kGridHeightTwips);
+    const int extra =
+        model_.IsGridExpanded() ? qMax(0, grid_->WidthForWholeCaptions() - grid.width()) : 0;
+    int outerWidth = model_.DialogWidthPixels() + extra;
     if (screen() != nullptr) {
         outerWidth = qMin(outerWidth, screen()->availableGeometry().width());
     }
     const int clientWidth = outerWidth - frameWidth;
-    const QRect grid = FromTwips(kGridLeftTwips, kGridTopTwips, kGridWidthTwips, kGridHeightTwips);
-    grid_->setGeometry(grid.left(), grid.top(), qMin(grid.width(), clientWidth - grid.left() - 4),
-                       grid.height());
+    grid_->setGeometry(grid.left(), grid.top(),
+                       qMin(grid.width() + extra, clientWidth - grid.left() - 4), grid.height());
     setFixedSize(clientWidth, clientHeight);
     // Grown near the right edge (or on a small screen), the dialog moves left or up so that
     // the whole of it stays in sight.

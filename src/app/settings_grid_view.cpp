@@ -195,6 +195,10 @@ int SettingsGridView::NeededCaptionWidth() const {
     return widest + 16;
 }
 
+int SettingsGridView::WidthForWholeCaptions() const {
+    return (NeededCaptionWidth() * 4 + 2) / 3;
+}
+
 void SettingsGridView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // A grid made narrow by a small screen still leaves room for the values. Captions longer

@@ -51,6 +51,9 @@ class SettingsGridView : public QWidget {
     QString DescriptionTitle() const;
     // Makes an item current (and scrolls to it), so its description shows.
     void SetCurrentItem(GridItem item);
+    // The narrowest grid whose caption column (at most three quarters of it) shows every
+    // caption whole; wider than designed only for a translation with longer captions.
+    int WidthForWholeCaptions() const;
 
   protected:
     void resizeEvent(QResizeEvent* event) override;

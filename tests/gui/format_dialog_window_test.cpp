@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QHeaderView>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -320,14 +322,22 @@ void FormatDialogWindowTest::pseudoTranslationFits() {
         if (!label->isVisible() || label->text().isEmpty() || label->wordWrap()) {
             continue;
         }
-        // The caption's text ends before any control beside it.
+        // The caption's text ends before any control beside it, and no control reaches into it.
         int room = label->contentsRect().width();
+        const QRect text(
+            label->pos(),
+            QSize(label->fontMetrics().horizontalAdvance(Shown(label->text())), label->height()));
         for (const QWidget* other :
              label->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             const QRect g = other->geometry();
-            if (other != label && other->isVisible() && g.left() > label->x() &&
-                g.top() < label->geometry().bottom() && g.bottom() > label->y()) {
+            if (other == label || !other->isVisible() || g.top() >= label->geometry().bottom() ||
+                g.bottom() <= label->y()) {
+                continue;
+            }
+            if (g.left() > label->x()) {
                 room = qMin(room, g.left() - label->x());
+            } else if (g.intersects(text)) {
+                pseudo.faults << "covered: " + label->text() + " by " + other->objectName();
             }
         }
         pseudo.Check(label->text(), room, label->fontMetrics());
@@ -339,19 +349,23 @@ void FormatDialogWindowTest::pseudoTranslationFits() {
         auto* combo = Child<QComboBox>(d, name);
         pseudo.Check(combo->itemText(0), combo->width() - 24, combo->fontMetrics());
     }
+    // Item texts are drawn inside the style's margins on both sides.
+    const int margins = 2 * (Tree()->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     for (int category = 0; category < GridModel()->rowCount(); ++category) {
         const QModelIndex parent = GridModel()->index(category, SettingsGridModel::CaptionColumn);
-        pseudo.Check(parent.data().toString(), Tree()->visualRect(parent).width(),
-                     Tree()->fontMetrics());
+        const QVariant font = parent.data(Qt::FontRole);  // categories may be bold
+        pseudo.Check(parent.data().toString(), Tree()->visualRect(parent).width() - margins,
+                     QFontMetrics(font.isValid() ? font.value<QFont>() : Tree()->font()));
         for (int row = 0; row < GridModel()->rowCount(parent); ++row) {
             const QModelIndex caption =
                 GridModel()->index(row, SettingsGridModel::CaptionColumn, parent);
             if (!IsRowHidden(caption)) {
-                pseudo.Check(caption.data().toString(), Tree()->visualRect(caption).width(),
-                             Tree()->fontMetrics());
+                pseudo.Check(caption.data().toString(),
+                             Tree()->visualRect(caption).width() - margins, Tree()->fontMetrics());
             }
         }
     }
+    KeepShot(*d, QStringLiteral("format_pseudo"));
     QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
 }
 

@@ -478,6 +478,8 @@ class MainWindowFlowsTest : public MainWindowFixture {
         for (QLabel* label : wait.findChildren<QLabel*>()) {
             check(label->text(), label->contentsRect().width(), label->fontMetrics());
         }
+        KeepShot(window, QStringLiteral("main_pseudo"));
+        KeepShot(wait, QStringLiteral("wait_pseudo"));
         QCoreApplication::removeTranslator(&lengthening);
         QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
     }

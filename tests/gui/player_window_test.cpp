@@ -133,6 +133,7 @@ class PlayerWindowTest : public QObject {
         const QLabel* time = form.TimeLabel();
         QVERIFY(time->fontMetrics().horizontalAdvance(time->text()) <=
                 time->contentsRect().width());
+        ostrel::testing::KeepShot(form, QStringLiteral("player_pseudo"));
         QCoreApplication::removeTranslator(&lengthening);
         QVERIFY2(pseudo.faults.isEmpty(), qPrintable(pseudo.faults.join(u'\n')));
     }

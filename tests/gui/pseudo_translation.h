@@ -2,10 +2,13 @@
 // check that collects every shown text that is untranslated or wider than its room.
 #pragma once
 
+#include <QDir>
 #include <QFontMetrics>
+#include <QPixmap>
 #include <QString>
 #include <QStringList>
 #include <QTranslator>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 
@@ -37,5 +40,16 @@ struct PseudoFaults {
         }
     }
 };
+
+// Saves what the window shows as OSTREL_SHOT_DIR/NAME@Nx.png when that variable is set, for
+// looking at a layout; nothing otherwise.
+inline void KeepShot(QWidget& window, const QString& name) {
+    const QString folder = qEnvironmentVariable("OSTREL_SHOT_DIR");
+    if (!folder.isEmpty()) {
+        QDir().mkpath(folder);
+        window.grab().save(QDir(folder).filePath(
+            QStringLiteral("%1@%2x.png").arg(name).arg(window.devicePixelRatioF())));
+    }
+}
 
 }  // namespace ostrel::testing
