@@ -4,13 +4,13 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
-#include <QHeaderView>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
