@@ -158,6 +158,8 @@ def parse(options, input_fps):
         elif option in ("-crf", "-preset", "-deadline", "-cpu-used", "-row-mt"):
             # The newer encoders' own quality and speed options, passed on as they are.
             job.setdefault("private", {})[option] = value
+        elif option == "-passes":
+            job["passes"] = int(value)
         elif option == "-tag:v":
             job["tag"] = value
         elif option == "-ab":
@@ -305,7 +307,23 @@ def command(options, extension, source, output, threads=2, input_size=(1280, 720
         cmd += ["-c:a", encoder, "-ar", str(rate), "-ac", str(channels)]
         if bits:
             cmd += ["-b:a", str(bits)]
+    if job.get("passes") == 2 and not audio_only and not job.get("-vn"):
+        # The first pass learns the video alone into the null muxer; the second writes the file.
+        log = output + ".passlog"
+        first = [a for a in cmd if a not in ("-sn", "-dn")]
+        first = first[:first.index("-f")] + ["-f", "null"] + video_args(first) + \
+            ["-an", "-pass", "1", "-passlogfile", log, "/dev/null"]
+        second = cmd + ["-pass", "2", "-passlogfile", log, output]
+        return ["sh", "-c", "%s && %s; status=$?; rm -f %s*; exit $status" % (
+            shlex.join(first), shlex.join(second), shlex.quote(log))]
     return cmd + [output]
+
+
+def video_args(cmd):
+    """The video encoder's arguments of a command built above: from -c:v up to the sound's."""
+    start = cmd.index("-c:v")
+    end = cmd.index("-c:a") if "-c:a" in cmd else (cmd.index("-an") if "-an" in cmd else len(cmd))
+    return cmd[start:end]
 
 
 def first_profiles(convert):

@@ -151,7 +151,7 @@ constexpr FormatRule kFormatRules[] = {
     {"webmav1", "webm", 512, kOpusBitrates, kOpusRates, "-vcodec libsvtav1 -preset 8 ",
      "{vq} -acodec libopus -ab {ab} -ar {ar}{size}", kNone, nullptr, 0, 0, 0, kAv1Crf},
     {"webmvp9", "webm", 512, kOpusBitrates, kOpusRates,
-     "-vcodec libvpx-vp9 -deadline good -cpu-used 5 -row-mt 1 ",
+     "-vcodec libvpx-vp9 -deadline good -cpu-used 5 -row-mt 1 -passes 2 ",
      "{vq} -acodec libopus -ab {ab} -ar {ar}{size}", kNone, nullptr, 0, 0, 0, kVp9Crf},
     {"aac", "aac", 0, kAb256, kAudioRates, "", kAudioRatesOnly},
     {"ac3", "ac3", 0, {"320k", "128k", "96k"}, kAudioRates, "", kAudioRatesOnly},

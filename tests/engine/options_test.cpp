@@ -58,6 +58,8 @@ TEST(OptionValues, BuilderStringsParse) {
     EXPECT_EQ(f4v.x264Preset, "veryfast");
     EXPECT_EQ(f4v.muxer, "flv");
     EXPECT_EQ(f4v.audioCodec, "aac") << "libfaac is served by the native encoder";
+    EXPECT_EQ(f4v.passes, 1);
+    EXPECT_EQ(Parse("-vcodec libvpx-vp9 -passes 2 -crf 20 -b:v 0").passes, 2);
 
     const JobSpec chain = Parse(
         "-an -aspect 16:9 -ac 2 -vcodec libx264 -vpre libx264-default -vb 0k -vf "
@@ -149,6 +151,8 @@ TEST(OptionValues, RefusalsNameTheToken) {
         {"-vf \"vflip=1\"", "vflip=1"},
         {"vflip", "vflip"},
         {"-map_metadata 1", "-map_metadata"},
+        {"-passes 3", "-passes"},
+        {"-passes 0", "-passes"},
     };
     for (const Case& c : cases) {
         JobSpec job;

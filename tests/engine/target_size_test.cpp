@@ -1,10 +1,13 @@
 // Encoding to a file size: outputs land on the size, a size too small fails before anything is
 // encoded, and a stopped two-pass task leaves neither its output nor its statistics behind.
+// Constant quality in two passes ("-passes 2").
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "engine/ffmpeg/target_size.h"
@@ -157,6 +160,48 @@ TEST(TargetSize, TooSmallFailsFirstAndStopLeavesNothing) {
     } else {
         ::unsetenv("TMPDIR");
     }
+}
+
+std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// "-passes 2" encodes the video twice, the first time to learn it: a different file from one
+// pass at the same quality. A video that is copied has nothing to learn, and is copied.
+TEST(TwoPasses, ConstantQualityLearnsFirstAndACopyIsNotEncoded) {
+    const TempFolder clips;
+    const fs::path clip = NoisyClip(clips.Path(), 2);  // H.264 320x240 and AAC
+    const std::string vp9 =
+        "-ac 2 -vcodec libvpx-vp9 -deadline good -cpu-used 8 -row-mt 1 -crf 40 -b:v 0 "
+        "-acodec libopus -ab 64k -ar 48000 -s 320x240";
+    const std::string copy =
+        "-ac 2 -vcodec libx264 -vpre libx264-veryfast -ab 128k -ar 44100 -s 320x240 "
+        "-copy_when_fits vb,ab,ar,r,ac -passes 2";
+    const struct {
+        const char* name;
+        std::string options;
+        bool copiesVideo;
+    } kCases[] = {
+        {"one.webm", vp9, false},
+        {"two.webm", vp9 + " -passes 2", false},
+        {"copied.mp4", copy, true},
+    };
+    const TempFolder out;
+    QueueRun run;
+    for (const auto& c : kCases) {
+        ASSERT_GE(run.Add(clip, out.Path() / c.name, c.options), 0) << c.name;
+    }
+    ASSERT_TRUE(run.RunToEnd(1, std::chrono::seconds(180)));
+    for (int task = 0; task < static_cast<int>(std::size(kCases)); ++task) {
+        SCOPED_TRACE(kCases[task].name);
+        ASSERT_NE(run.Finished(task), nullptr);
+        EXPECT_TRUE(run.Finished(task)->success) << run.Finished(task)->text;
+        const ProbeResult probe = Probe(out.Path() / kCases[task].name);
+        EXPECT_NEAR(probe.durationSeconds, 2.0, 0.1);
+        EXPECT_EQ((run.log.copied[task] & kCopiedVideoStream) != 0, kCases[task].copiesVideo);
+    }
+    EXPECT_NE(Bytes(out.Path() / "one.webm"), Bytes(out.Path() / "two.webm"));
 }
 
 }  // namespace

@@ -266,8 +266,8 @@ TEST(OptionBuilderTest, NewerCodecsQualityLevelsAndRates) {
              s.AudioQuality = QualityHigh;
              s.FlipHorizontal = true;
          },
-         "-r 25 -ac 1 -vcodec libvpx-vp9 -deadline good -cpu-used 5 -row-mt 1 -crf 20 -b:v 0 "
-         "-acodec libopus -ab 160k -ar 48000 -s 640x480 -vf \"hflip\""},
+         "-r 25 -ac 1 -vcodec libvpx-vp9 -deadline good -cpu-used 5 -row-mt 1 -passes 2 -crf 20 "
+         "-b:v 0 -acodec libopus -ab 160k -ar 48000 -s 640x480 -vf \"hflip\""},
         {"hevc without sound", "mp4hevc", [](OutputSettings& s) { s.RemoveAudio = true; },
          "-an -ac 2 -vcodec libx265 -preset veryfast -tag:v hvc1 -crf 14 -b:v 0 -acodec aac -ab "
          "128k -ar 44100 -s 640x480"},

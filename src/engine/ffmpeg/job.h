@@ -107,6 +107,9 @@ struct JobSpec {
     // "-target_size BYTES": the output's size to aim at; the video bit rate follows from the
     // input's length. 0: none.
     std::int64_t targetSizeBytes = 0;
+    // "-passes 2": the video is encoded twice, the first time only to learn it, by encoders
+    // that take two passes (a constant quality spends its bits better with the statistics).
+    int passes = 1;
 };
 
 // The one fact about the input that the option language depends on: a bare "-target dvd" or

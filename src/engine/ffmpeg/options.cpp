@@ -392,6 +392,15 @@ const OptionRow kOptions[] = {
      [](const std::string&, const std::string& value, ParseState& state) {
          return ParseCopyRules(value, state.job.copy);
      }},
+    {"-passes", OptionKind::WithValue,
+     [](const std::string&, const std::string& value, ParseState& state) {
+         const auto passes = ParseInteger(value);
+         if (!passes || *passes < 1 || *passes > 2) {
+             return false;
+         }
+         state.job.passes = static_cast<int>(*passes);
+         return true;
+     }},
     {"-target_size", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          const auto bytes = ParseInteger(value);

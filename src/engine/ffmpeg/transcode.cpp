@@ -90,12 +90,14 @@ bool FinishFirstPass(TaskParts& task, std::string& stats) {
     return task.output.Finish(error) || task.stop.FailLibav(error);
 }
 
-// Whether the option string asks for a target size that an encoder with two passes makes.
+// Whether the option string asks for a target size or for two passes, and its video encoder
+// takes two.
 bool NeedsTwoPasses(const TranscodeRequest& request) {
     JobSpec job;
     std::string error;
-    if (!ParseOptions(request.options, InputFacts{}, job, error) || job.targetSizeBytes <= 0 ||
-        job.noVideo || request.container.audioOnly) {
+    if (!ParseOptions(request.options, InputFacts{}, job, error) ||
+        (job.targetSizeBytes <= 0 && job.passes < 2) || job.noVideo ||
+        request.container.audioOnly) {
         return false;
     }
     const std::string name = job.videoCodec.empty()
@@ -109,6 +111,7 @@ struct PassPlan {
     std::string statsPath;
     std::string stats;  // in: libvpx's statistics for the second pass; out: the first's
     bool globalHeader = false;
+    bool learned = false;  // out: the first pass encoded the video
 };
 
 // The task's sequence once: the only pass, or one of two.
@@ -120,17 +123,21 @@ TranscodeResult RunPass(const TranscodeRequest& request, PassPlan& plan) {
     task.passStats = plan.stats;
     task.passGlobalHeader = plan.globalHeader;
     if (plan.pass == 1 && OpenInput(task) && task.input.VideoIndex() < 0) {
-        return {TaskOutcome::Succeeded, {}, {}};  // no video to learn: the second pass alone
+        return {TaskOutcome::Succeeded, {}, {}};  // no video to learn: one pass alone
     }
-    const bool ok =
-        task.video.HasFrame() && task.sound.HasFrame() && (plan.pass == 1 || OpenInput(task)) &&
-        ChooseStreams(task) && CreateOutput(task) &&
-        (!task.video.wanted ||
-         (task.video.copied ? SetupCopy(task, task.video) : SetupVideo(task))) &&
-        (!task.sound.wanted ||
-         (task.sound.copied ? SetupCopy(task, task.sound) : SetupSound(task))) &&
-        OpenOutput(task) && RunPipeline(task) &&
-        (plan.pass == 1 ? FinishFirstPass(task, plan.stats) : Finish(task) && Commit(task));
+    bool ok = task.video.HasFrame() && task.sound.HasFrame() &&
+              (plan.pass == 1 || OpenInput(task)) && ChooseStreams(task);
+    if (ok && plan.pass == 1 && (!task.video.wanted || task.video.copied)) {
+        return {TaskOutcome::Succeeded, {}, {}};  // a copied video has nothing to learn
+    }
+    plan.learned = plan.pass == 1;
+    ok = ok && CreateOutput(task) &&
+         (!task.video.wanted ||
+          (task.video.copied ? SetupCopy(task, task.video) : SetupVideo(task))) &&
+         (!task.sound.wanted ||
+          (task.sound.copied ? SetupCopy(task, task.sound) : SetupSound(task))) &&
+         OpenOutput(task) && RunPipeline(task) &&
+         (plan.pass == 1 ? FinishFirstPass(task, plan.stats) : Finish(task) && Commit(task));
     if (ok) {
         const int copied = (task.video.wanted && task.video.copied ? kCopiedVideo : 0) |
                            (task.sound.wanted && task.sound.copied ? kCopiedSound : 0);
@@ -166,6 +173,10 @@ TranscodeResult Transcode(const TranscodeRequest& request) {
     if (const TranscodeResult result = RunPass(first, plan);
         result.outcome != TaskOutcome::Succeeded) {
         return result;
+    }
+    if (!plan.learned) {
+        // Nothing was encoded (no video, or a copied one): one ordinary pass, counted whole.
+        return RunPass(request, only);
     }
     TranscodeRequest second = request;
     if (request.progress) {
