@@ -83,7 +83,7 @@ void FileListView::ApplyDefaultWidths() {
     // whole path is its tooltip), then the others shrink towards their headers, so all eight
     // columns stay in sight.
     static const QStringList kTypicalTexts = {QString(),
-                                              QStringLiteral("MPEG"),
+                                              QStringLiteral("WEBM"),
                                               QStringLiteral("00:00:00"),
                                               QStringLiteral("1920 X 1080"),
                                               QStringLiteral("1,234.5 MB"),
@@ -107,11 +107,12 @@ void FileListView::ApplyDefaultWidths() {
         const int textWidth = textMetrics.horizontalAdvance(kTypicalTexts.value(column));
         wished.append(column == path ? std::max(headerWidth + kPadding, kWishedPathWidth)
                                      : std::max(headerWidth, textWidth) + kPadding);
-        // The time of day is the end of the modification time, and a duration cut in its middle
-        // is no duration: those columns keep their whole text (a translated header may be
-        // shorter than it); the others may go down to their header.
-        const bool keepsText =
-            column == FileListModel::ColumnModified || column == FileListModel::ColumnDuration;
+        // The time of day is the end of the modification time, a duration cut in its middle
+        // is no duration, and a type is one short word: those columns keep their whole text (a
+        // translated header may be shorter than it); the others may go down to their header.
+        const bool keepsText = column == FileListModel::ColumnModified ||
+                               column == FileListModel::ColumnDuration ||
+                               column == FileListModel::ColumnType;
         const int leastText = keepsText ? textWidth : 0;
         least.append(column == path ? std::max(headerWidth + kLeastPadding, kLeastPathWidth)
                                     : std::max(headerWidth, leastText) + kLeastPadding);

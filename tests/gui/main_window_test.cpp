@@ -180,6 +180,14 @@ class MainWindowTest : public MainWindowFixture {
         QVERIFY2(used <= available, qPrintable(QStringLiteral("%1 > %2").arg(used).arg(available)));
         QVERIFY(used >= available - 8);  // and the room is used
         QCOMPARE(window.ListView()->textElideMode(), Qt::ElideMiddle);
+        // In a narrow window the path gives way first: a type and a duration keep their text.
+        window.resize(420, window.height());
+        for (const auto& [column, text] : {std::pair{FileListModel::ColumnType, "WEBM"},
+                                           std::pair{FileListModel::ColumnDuration, "00:00:00"}}) {
+            QVERIFY2(header->sectionSize(column) - 8 >=
+                         window.ListView()->fontMetrics().horizontalAdvance(QLatin1String(text)),
+                     text);
+        }
     }
 
     void barsInOrder() {
