@@ -37,7 +37,14 @@ struct OutputContextDeleter {
     }
 };
 struct CodecContextDeleter {
-    void operator()(AVCodecContext* ctx) const { avcodec_free_context(&ctx); }
+    // A second pass's statistics (stats_in) belong to the caller, which libavcodec leaves to
+    // free.
+    void operator()(AVCodecContext* ctx) const {
+        if (ctx != nullptr) {
+            av_freep(&ctx->stats_in);
+        }
+        avcodec_free_context(&ctx);
+    }
 };
 struct FrameDeleter {
     void operator()(AVFrame* frame) const { av_frame_free(&frame); }
