@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test.
 #   scripts/test.sh              normal build in build/, every label (realmedia included)
-#   scripts/test.sh --sanitize   ASan+UBSan build in build-asan/, unit, engine and player tests
+#   scripts/test.sh --sanitize   ASan+UBSan build in build-asan/: unit, engine, player, window
+#                                and screen-reader tests
 #   scripts/test.sh --tsan       ThreadSanitizer build in build-tsan/, engine, player and CLI tests
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,7 +17,7 @@ case "${1:-}" in
   --sanitize)
     build=build-asan
     cmake_args=(-G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_SANITIZE=ON)
-    ctest_args+=(-L "unit|engine|player")
+    ctest_args+=(-L "unit|engine|player|gui|access")
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
