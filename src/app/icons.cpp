@@ -5,7 +5,6 @@
 #include <QPainterPath>
 #include <QPixmap>
 #include <QPolygonF>
-#include <functional>
 
 #include "app/commands.h"
 #include "app/painted_icon.h"

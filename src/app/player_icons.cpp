@@ -4,7 +4,6 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <cmath>
-#include <functional>
 
 #include "app/painted_icon.h"
 

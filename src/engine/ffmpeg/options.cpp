@@ -392,15 +392,7 @@ const OptionRow kOptions[] = {
      [](const std::string&, const std::string& value, ParseState& state) {
          return ParseCopyRules(value, state.job.copy);
      }},
-    {"-passes", OptionKind::WithValue,
-     [](const std::string&, const std::string& value, ParseState& state) {
-         const auto passes = ParseInteger(value);
-         if (!passes || *passes < 1 || *passes > 2) {
-             return false;
-         }
-         state.job.passes = static_cast<int>(*passes);
-         return true;
-     }},
+    {"-passes", OptionKind::WithValue, SetInteger<&JobSpec::passes, 1, 2>},
     {"-target_size", OptionKind::WithValue,
      [](const std::string&, const std::string& value, ParseState& state) {
          const auto bytes = ParseInteger(value);
